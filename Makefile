@@ -1,0 +1,49 @@
+# Commands for a newcomer on a fresh Debian 12 machine (as root): each installs what it needs first.
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: deps build test test-unit test-asan test-tsan fuzz bench clean
+
+deps:
+	@bash scripts/install-deps.sh
+
+# The program and its tools, in build/bin/.
+build: deps
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake --build build -j$(JOBS)
+
+# Every test: the plain build, the fuzzer run, ThreadSanitizer on the threaded code and
+# AddressSanitizer + UndefinedBehaviorSanitizer on everything.
+test: build
+	$(MAKE) test-unit
+	$(MAKE) fuzz
+	$(MAKE) test-tsan
+	$(MAKE) test-asan
+
+test-unit:
+	ctest --test-dir build --output-on-failure -j$(JOBS)
+
+test-asan: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DHEXLOADER_SANITIZE=address -DHEXLOADER_BENCH=OFF
+	cmake --build build-asan -j$(JOBS)
+	ctest --test-dir build-asan --output-on-failure -j$(JOBS)
+
+test-tsan: deps
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHEXLOADER_SANITIZE=thread -DHEXLOADER_GUI=OFF -DHEXLOADER_BENCH=OFF
+	cmake --build build-tsan -j$(JOBS) --target tsan_tests hexloader-sim
+	ctest --test-dir build-tsan --output-on-failure -j$(JOBS) -L tsan
+
+fuzz: deps
+	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	  -DHEXLOADER_FUZZ=ON -DHEXLOADER_TESTS=OFF -DHEXLOADER_GUI=OFF -DHEXLOADER_BENCH=OFF -DHEXLOADER_SANITIZE=address
+	cmake --build build-fuzz -j$(JOBS) --target fuzz_targets
+	bash tests/fuzz/run.sh build-fuzz
+
+# Speed and memory, as ratios against references measured in the same run.
+bench: deps
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release
+	cmake --build build-bench -j$(JOBS)
+	bash bench/run-all.sh build-bench
+
+clean:
+	rm -rf build build-asan build-tsan build-fuzz build-bench

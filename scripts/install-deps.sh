@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests, the benchmarks and the demos need.
+# Does nothing when all of them are already present; needs root (or sudo) otherwise.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain and build
+  build-essential cmake make pkg-config
+  clang libclang-rt-14-dev          # libFuzzer and the sanitizer runtimes for clang
+  # tests and benchmarks
+  googletest libgtest-dev libgmock-dev
+  srecord binutils time             # independent converters, peak-memory measurement
+  # GUI
+  qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg-dev
+  fonts-dejavu-core                 # a sans-serif font with Cyrillic glyphs
+  xvfb xauth x11-apps imagemagick   # screenshots of the real window
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,20 @@
+#pragma once
+// One subcommand of hexloader-cli. Each lives in a file of its own (cmd_<name>.cpp) and is listed in main.cpp.
+#include <string>
+#include <vector>
+
+namespace hexloader::cli {
+
+struct TCliCommand {
+  const char* Name;     // as typed after the program name
+  const char* Summary;  // one line for the command list
+  const char* Usage;    // the full help of the command, several lines
+  // Runs the command with the arguments after its name; returns the process exit status.
+  int (*Run)(const std::vector<std::string>& Args);
+};
+
+extern const TCliCommand ConvertCommand;
+extern const TCliCommand UploadCommand;
+extern const TCliCommand PortsCommand;
+
+}  // namespace hexloader::cli
