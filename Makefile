@@ -30,7 +30,7 @@ test-asan: deps
 
 test-tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHEXLOADER_SANITIZE=thread -DHEXLOADER_GUI=OFF -DHEXLOADER_BENCH=OFF
-	cmake --build build-tsan -j$(JOBS) --target tsan_tests hexloader-sim
+	cmake --build build-tsan -j$(JOBS) --target tsan_tests
 	ctest --test-dir build-tsan --output-on-failure -j$(JOBS) -L tsan
 
 fuzz: deps

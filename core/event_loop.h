@@ -1,0 +1,36 @@
+#pragma once
+// The plain user-interface event loop of the command-line tool and the tests: the thread that calls
+// Run (or RunUntil) is the user-interface thread while it runs.
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include "core/ui_dispatcher.h"
+
+namespace hexloader {
+
+class TEventLoop : public TUiDispatcher {
+ public:
+  TEventLoop();
+  ~TEventLoop() override;
+  TEventLoop(const TEventLoop&) = delete;
+  TEventLoop& operator=(const TEventLoop&) = delete;
+
+  void RunInUiThread(std::function<void()> Call) override;
+  void Post(std::function<void()> Call) override;
+  bool IsUiThread() const override;
+
+  // Runs queued calls until Quit is called.
+  void Run();
+  void Quit();
+
+  // Runs queued calls until Done() is true (checked after each call and at the start) or the time
+  // is up. Returns Done()'s last value. Nesting is allowed (a modal loop inside a handler).
+  bool RunUntil(const std::function<bool()>& Done, std::chrono::milliseconds Timeout);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace hexloader
