@@ -1,0 +1,23 @@
+#pragma once
+// The narrow view of the serial port that the upload session needs. The window and the command-line
+// tool pass the serial component through TSerialCommPort (serial_comm_port.h); tests may put a plain
+// pseudo-terminal behind it.
+#include <string>
+
+namespace hexloader {
+
+class TSessionPort {
+ public:
+  virtual ~TSessionPort() = default;
+
+  virtual std::string DeviceName() const = 0;
+  virtual bool IsOpen() const = 0;
+  // Raises the port's own exception when it cannot be opened.
+  virtual void Open() = 0;
+  // Sends Count bytes; returns the number accepted.
+  virtual int WriteBuf(const void* Buffer, int Count) = 0;
+  // Reads up to Count received bytes; returns how many were read (0 when none came in time).
+  virtual int ReadBuf(void* Buffer, int Count) = 0;
+};
+
+}  // namespace hexloader

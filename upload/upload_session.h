@@ -1,0 +1,148 @@
+#pragma once
+// The upload session: sends the binary image to the device one frame at a time and checks the device's
+// one-byte reply after each. It runs entirely on the user-interface thread: Start prepares a session,
+// and from then on only OnRxChar drives it: each reply that arrives makes it build and send the next
+// frame from inside that call. There is no timer anywhere; a device that stops answering leaves the
+// session waiting in its stage.
+//
+// The line returns every byte sent (an echo) before the device's reply: after each frame the session
+// drops as many received bytes as the frame was long and takes the next byte as the reply.
+//
+// Frames (bytes in the order they go on the line):
+//   sync     55 33 CC                          3 bytes, reply AA
+//   address  11 AddrHi AddrLo                  3 bytes, reply AA
+//   data     22 AddrHi AddrLo + 128 data bytes 131 bytes, reply = sum of the 128 data bytes mod 256
+//   end      99 00 00                          3 bytes, no reply checked
+// The exchange: device 55; sync; AA; address 0000; AA; data frames 1..4 each answered by its checksum;
+// an address frame before data frames 5, 9, 13, ...; after the reply to the last data frame, the end
+// frame. A data frame is the last when fewer than 128 image bytes could be read for it.
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "upload/session_port.h"
+#include "upload/upload_view.h"
+
+namespace hexloader {
+
+// The session's stages.
+enum TUploadStage : std::uint8_t {
+  Idle = 0,             // no session; every reply byte is ignored
+  AwaitHello = 1,       // started; waiting for the 0x55 the device sends when switched on
+  AwaitSyncAck = 2,     // sync frame sent; waiting for 0xAA
+  AwaitDataAck = 3,     // data frame sent; waiting for its checksum
+  AwaitAddressAck = 4,  // address frame sent; waiting for 0xAA
+};
+
+// How the last session ended, for callers that wait for it (the command-line tool, tests).
+enum class TUploadOutcome { None, Finished, ReplyError };
+
+// Protocol constants.
+namespace frame {
+inline constexpr std::uint8_t Hello = 0x55;       // the device's first byte when switched on
+inline constexpr std::uint8_t Ack = 0xAA;         // reply to sync and address frames
+inline constexpr std::uint8_t SyncKind = 0x55;    // sync frame: 55 33 CC
+inline constexpr std::uint8_t Sync1 = 0x33;
+inline constexpr std::uint8_t Sync2 = 0xCC;
+inline constexpr std::uint8_t AddressKind = 0x11;
+inline constexpr std::uint8_t DataKind = 0x22;
+inline constexpr std::uint8_t EndKind = 0x99;
+inline constexpr int ShortLen = 3;                // sync, address and end frames
+inline constexpr int DataBytes = 128;             // image bytes per data frame
+inline constexpr int DataLen = 3 + DataBytes;     // 131
+inline constexpr int FramesPerAddress = 4;        // an address frame before data frames 1, 5, 9, ...
+inline constexpr int BufferSize = 1024;           // FrameBuf and the receive buffer
+}  // namespace frame
+
+// The device name of a port not chosen yet: Start does nothing at all while the port has it.
+inline constexpr const char* UnchosenDeviceName = "COM%d";
+
+class TUploadSession {
+ public:
+  // Turns a HEX file into the binary image file and returns the image file's name (HexToBin).
+  using TImagePreparer = std::function<std::string(const std::string& HexPath)>;
+
+  // Port and View must outlive the session.
+  TUploadSession(TSessionPort& Port, TUploadView& View, TImagePreparer Preparer);
+  ~TUploadSession();
+  TUploadSession(const TUploadSession&) = delete;
+  TUploadSession& operator=(const TUploadSession&) = delete;
+
+  // The full path of the chosen HEX file (the window sets it from its settings and the File command).
+  void SetHexFileName(const std::string& Name) { HexFileName_ = Name; }
+  const std::string& HexFileName() const { return HexFileName_; }
+
+  // The session's share of the Start command. Nothing at all while the port's DeviceName is still
+  // "COM%d". Otherwise converts the HEX file, opens the image, refuses an image of 65,536 bytes or more
+  // (EImageTooLarge, before the port is opened), sets the progress total, arms the session for the
+  // device's 0x55, opens the port when it is closed and shows the power-on prompt.
+  // Raises the converter's exceptions, EFOpenError for an image that cannot be opened, EImageTooLarge
+  // and the port's exception; after any failure before the port step the session is Idle.
+  void Start();
+
+  // SerialComm1RxChar: Count bytes are waiting at the port. Reads them in pieces of at most 1024 bytes
+  // and hands each to RxByte in order. Exceptions of ReadBuf and WriteBuf pass through.
+  void OnRxChar(int Count);
+
+  // One received byte: drops the echo of the frame last sent, hands replies to HandleReply.
+  void RxByte(std::uint8_t B);
+
+  // Releases the image file (the window's destruction does the same).
+  void ReleaseImage();
+
+  // Read access to the session's state.
+  TUploadStage Stage() const { return static_cast<TUploadStage>(Stage_); }
+  std::uint8_t ExpectedReply() const { return ExpectedReply_; }
+  const std::uint8_t* FrameBuf() const { return FrameBuf_; }
+  int FrameLen() const { return FrameLen_; }
+  int RxSinceSend() const { return RxSinceSend_; }
+  std::uint8_t Checksum() const { return Checksum_; }
+  std::uint16_t FrameAddr() const { return FrameAddr_; }
+  int FrameCount() const { return FrameCount_; }
+  bool LastFrame() const { return LastFrame_; }
+  bool ImageOpen() const { return ImageStream_ != nullptr; }
+  // Size in bytes of the image prepared by the last successful Start.
+  std::uint64_t ImageSize() const { return ImageSize_; }
+  TUploadOutcome Outcome() const { return Outcome_; }
+
+ private:
+  std::string PrepareImage(const std::string& HexPath);
+  void HandleReply(std::uint8_t B);
+  void BeginTransfer();
+  void ContinueUpload();
+  void NextDataFrame();
+  bool BuildDataFrame();
+  void BuildAddressFrame();
+  void BuildSyncFrame();
+  void BuildEndFrame();
+  void ComputeChecksum();
+  void FinishUpload();
+  void ResetAfterError();
+  void SendFrame();
+
+  struct TFileCloser {
+    void operator()(std::FILE* File) const { std::fclose(File); }
+  };
+
+  TSessionPort& Port_;
+  TUploadView& View_;
+  TImagePreparer Preparer_;
+
+  std::uint8_t Stage_ = Idle;
+  std::uint8_t ExpectedReply_ = 0;
+  std::uint8_t FrameBuf_[frame::BufferSize] = {};
+  int FrameLen_ = 0;
+  int RxSinceSend_ = 0;
+  std::uint8_t Checksum_ = 0;
+  std::uint16_t FrameAddr_ = 0;
+  int FrameCount_ = 0;
+  bool LastFrame_ = false;
+  std::unique_ptr<std::FILE, TFileCloser> ImageStream_;
+  std::string HexFileName_;
+  std::uint64_t ImageSize_ = 0;
+  TUploadOutcome Outcome_ = TUploadOutcome::None;
+};
+
+}  // namespace hexloader
