@@ -1,0 +1,57 @@
+#include "image/file_errors.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "core/system_error.h"
+
+namespace hexloader {
+namespace {
+
+// The path as the operator should see it: absolute, without "." and ".." parts. A path that cannot be
+// expanded (no current directory) is quoted as given.
+std::string Expanded(const std::string& Path) {
+  std::error_code ec;
+  std::filesystem::path absolute = std::filesystem::absolute(Path, ec);
+  if (ec) return Path;
+  return absolute.lexically_normal().string();
+}
+
+std::string FileMessage(const char* What, const std::string& Path, int ErrorCode) {
+  return std::string("Cannot ") + What + " file \"" + Expanded(Path) + "\". " + SysErrorMessage(ErrorCode);
+}
+
+}  // namespace
+
+EFOpenError EFOpenError::ForFile(const std::string& Path, int ErrorCode) {
+  return EFOpenError(FileMessage("open", Path, ErrorCode));
+}
+
+EFCreateError EFCreateError::ForFile(const std::string& Path, int ErrorCode) {
+  return EFCreateError(FileMessage("create", Path, ErrorCode));
+}
+
+EFWriteError EFWriteError::ForFile(const std::string& Path, int ErrorCode) {
+  return EFWriteError(FileMessage("write", Path, ErrorCode));
+}
+
+EConvertError EConvertError::NotAnInteger(const std::string& Text) {
+  return EConvertError("'" + Text + "' is not a valid integer value");
+}
+
+EConvertError EConvertError::LineTooShort(std::uint64_t LineNumber) {
+  char text[96];
+  std::snprintf(text, sizeof text, "Line %" PRIu64 " of the HEX file is too short for its record", LineNumber);
+  return EConvertError(text);
+}
+
+EConvertError EConvertError::Overlap(std::uint64_t LineNumber, std::uint64_t Address) {
+  char text[128];
+  std::snprintf(text, sizeof text, "Line %" PRIu64 " of the HEX file overlaps data already written at address 0x%08" PRIX64,
+                LineNumber, Address);
+  return EConvertError(text);
+}
+
+}  // namespace hexloader

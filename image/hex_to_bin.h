@@ -1,0 +1,24 @@
+#pragma once
+// The converter: turns an Intel HEX file into the flat binary image that the upload sends.
+#include <string>
+
+namespace hexloader {
+
+// Converts the Intel HEX file at HexPath into a flat image file in the current directory and returns the
+// image's name (relative to the current directory): the HEX file's name after its last "/", with the part
+// from its last "." replaced by ".BIN" (".BIN" appended when it has no ".").
+//
+// Byte N of the image is the byte for device address N from address 0 on; addresses that no record fills
+// hold 0xFF. Data records (type 00) are placed at their own addresses, shifted by the last extended segment
+// (02) or extended linear (04) address record; every other line is ignored and checksums are not checked.
+// An existing image of that name is first renamed to the ".BAK" name, unless a file of that name exists
+// (then the old image is overwritten). The image is streamed to disk, never held in memory.
+//
+// Returns "" when no file exists at HexPath (nothing is read, renamed or created).
+// Raises EFOpenError when the HEX file cannot be read, EFCreateError when the image cannot be created,
+// EFWriteError when writing the image fails, and EConvertError for a field that is not hexadecimal, a
+// line too short for its record or data that overlaps data written before. After a failure the image
+// holds what was written before it; the image file is always closed when this returns or raises.
+std::string HexToBin(const std::string& HexPath);
+
+}  // namespace hexloader
