@@ -2,8 +2,10 @@
 // The plain user-interface event loop of the command-line tool and the tests: the thread that calls
 // Run (or RunUntil) is the user-interface thread while it runs.
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include "core/ui_dispatcher.h"
 
@@ -28,8 +30,16 @@ class TEventLoop : public TUiDispatcher {
   // is up. Returns Done()'s last value. Nesting is allowed (a modal loop inside a handler).
   bool RunUntil(const std::function<bool()>& Done, std::chrono::milliseconds Timeout);
 
+  // Makes a running RunUntil check Done() again although no call was queued (for a condition that
+  // another thread changes without going through the loop).
+  void Wake();
+
+  // Calls queued and not yet run.
+  std::size_t Pending() const;
+
  private:
   struct State;
+  bool RunOne(std::unique_lock<std::mutex>& Lock);
   std::unique_ptr<State> state_;
 };
 
