@@ -1,0 +1,24 @@
+// hexloader-sim: the loader's device at the far end of a pseudo-terminal.
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tools/sim/sim_runner.h"
+
+int main(int argc, char** argv) {
+  using namespace hexloader::sim;
+  bool Help = false;
+  TSimOptions Options;
+  try {
+    Options = ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc), Help);
+  } catch (const std::invalid_argument& E) {
+    std::fprintf(stderr, "hexloader-sim: %s\n\n%s", E.what(), SimUsage);
+    return 2;
+  }
+  if (Help) {
+    std::printf("%s", SimUsage);
+    return 0;
+  }
+  return RunSimulator(Options);
+}

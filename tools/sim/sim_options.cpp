@@ -1,0 +1,78 @@
+#include "tools/sim/sim_options.h"
+
+#include <stdexcept>
+
+namespace hexloader::sim {
+
+const char* const SimUsage =
+    "Usage: hexloader-sim [OPTIONS]\n"
+    "Plays the loader's device at the far end of a pseudo-terminal. Prints the port's path on the\n"
+    "first line of standard output, echoes every byte it receives, answers each frame, and writes\n"
+    "the memory it was sent to a file when the end frame arrives. A log of the frames goes to\n"
+    "standard error. SIGINT or SIGTERM end it cleanly.\n"
+    "\n"
+    "  --link PATH          also make a symbolic link PATH to the port (removed at exit)\n"
+    "  --memory FILE        write the received memory to FILE at the end frame\n"
+    "  --hello-delay MS     switch on (send 0x55) MS milliseconds after the port is opened (100;\n"
+    "                       0 = at once)\n"
+    "  --hello-on-enter     switch on when Enter is pressed instead\n"
+    "  --bit-rate N         pace the line at N bit/s, 10 bit times per byte, both directions\n"
+    "  --once               exit after the first end frame\n"
+    "  --log short|full|none  the frame log: a summary, every frame, or nothing (short)\n"
+    "Faults (N counts frames from 1 after switching on; sync, address, data, end all count):\n"
+    "  --wrong-reply-at N   answer frame N with a wrong byte\n"
+    "  --silent-from N      answer nothing from frame N on\n"
+    "  --noise-at N         put noise bytes on the line inside frame N's echo\n"
+    "  --noise-count C      how many noise bytes (1)\n"
+    "  --hangup-at N        hang the line up when frame N has arrived, then exit\n";
+
+namespace {
+
+long Number(const std::string& Option, const std::string& Text, long Min) {
+  std::size_t Used = 0;
+  long Value = 0;
+  try {
+    Value = std::stol(Text, &Used);
+  } catch (const std::exception&) {
+    Used = 0;
+  }
+  if (Used != Text.size() || Text.empty() || Value < Min)
+    throw std::invalid_argument("bad value '" + Text + "' for " + Option);
+  return Value;
+}
+
+}  // namespace
+
+TSimOptions ParseSimOptions(const std::vector<std::string>& Args, bool& Help) {
+  TSimOptions O;
+  Help = false;
+  for (std::size_t i = 0; i < Args.size(); ++i) {
+    const std::string& A = Args[i];
+    auto Value = [&]() -> const std::string& {
+      if (i + 1 >= Args.size()) throw std::invalid_argument(A + " needs a value");
+      return Args[++i];
+    };
+    if (A == "--help" || A == "-h") Help = true;
+    else if (A == "--link") O.LinkPath = Value();
+    else if (A == "--memory") O.MemoryPath = Value();
+    else if (A == "--hello-delay") O.HelloDelayMs = static_cast<int>(Number(A, Value(), 0));
+    else if (A == "--hello-on-enter") O.HelloOnEnter = true;
+    else if (A == "--bit-rate") O.BitRate = Number(A, Value(), 0);
+    else if (A == "--once") O.Once = true;
+    else if (A == "--log") {
+      const std::string& L = Value();
+      if (L == "short") O.Log = TLogLevel::Short;
+      else if (L == "full") O.Log = TLogLevel::Full;
+      else if (L == "none") O.Log = TLogLevel::None;
+      else throw std::invalid_argument("bad value '" + L + "' for --log");
+    } else if (A == "--wrong-reply-at") O.Faults.WrongReplyAt = static_cast<int>(Number(A, Value(), 1));
+    else if (A == "--silent-from") O.Faults.SilentFrom = static_cast<int>(Number(A, Value(), 1));
+    else if (A == "--noise-at") O.Faults.NoiseAt = static_cast<int>(Number(A, Value(), 1));
+    else if (A == "--noise-count") O.Faults.NoiseCount = static_cast<int>(Number(A, Value(), 1));
+    else if (A == "--hangup-at") O.Faults.HangupAt = static_cast<int>(Number(A, Value(), 1));
+    else throw std::invalid_argument("unknown option '" + A + "'");
+  }
+  return O;
+}
+
+}  // namespace hexloader::sim

@@ -1,0 +1,28 @@
+#pragma once
+// Command-line options of hexloader-sim.
+#include <string>
+#include <vector>
+
+#include "tools/sim/device_model.h"
+
+namespace hexloader::sim {
+
+enum class TLogLevel { None, Short, Full };
+
+struct TSimOptions {
+  std::string LinkPath;     // symbolic link to the port's path, made at start and removed at exit
+  std::string MemoryPath;   // where the memory goes when the end frame arrives
+  int HelloDelayMs = 100;   // the device is switched on this long after the port was opened
+  bool HelloOnEnter = false;  // ... or when Enter is pressed on standard input
+  long BitRate = 0;         // pace the line at this many bit/s (10 bit times per byte); 0 = unpaced
+  bool Once = false;        // exit after the first end frame
+  TLogLevel Log = TLogLevel::Short;
+  TFaults Faults;
+};
+
+extern const char* const SimUsage;
+
+// Raises std::invalid_argument with a message for a bad option. Sets Help when --help was given.
+TSimOptions ParseSimOptions(const std::vector<std::string>& Args, bool& Help);
+
+}  // namespace hexloader::sim
