@@ -1,16 +1,31 @@
-// Placeholder: this command lands with its area.
+// hexloader-cli ports: the serial ports present, in the order the GUI's Port menu shows them.
 #include <cstdio>
 
+#include "serial/enum_com_ports.h"
 #include "tools/cli/cli_command.h"
 
 namespace hexloader::cli {
 namespace {
-int Run(const std::vector<std::string>&) {
-  std::fprintf(stderr, "hexloader-cli: 'ports' is not available yet\n");
-  return 1;
+
+int Run(const std::vector<std::string>& Args) {
+  if (!Args.empty()) {
+    std::fprintf(stderr, "hexloader-cli ports: unexpected argument '%s'\n", Args.front().c_str());
+    return 1;
+  }
+  std::vector<std::string> names = EnumComPorts();
+  SortPortNames(names);
+  for (const std::string& name : names) std::printf("%s\n", name.c_str());
+  return 0;
 }
+
 }  // namespace
 
-const TCliCommand PortsCommand{"ports", "(not available yet)", "hexloader-cli ports: not available yet\n", Run};
+const TCliCommand PortsCommand{
+    "ports", "list the serial ports present, as the Port menu shows them",
+    "hexloader-cli ports\n"
+    "  Prints the serial ports present on this machine, one per line, in the order of the GUI's Port\n"
+    "  menu. Each name is what --port takes (it is opened under /dev). Prints nothing when the machine\n"
+    "  has no serial port.\n",
+    Run};
 
 }  // namespace hexloader::cli

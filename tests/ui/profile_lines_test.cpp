@@ -1,0 +1,64 @@
+// The pure line rules of the profile file.
+#include <gtest/gtest.h>
+
+#include "ui/settings/profile_lines.h"
+
+namespace hexloader::profile {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct TWriteCase {
+  const char* Label;
+  Lines Before;
+  std::string Section, Key, Value;
+  Lines After;
+};
+void PrintTo(const TWriteCase& c, std::ostream* os) { *os << c.Label; }
+
+class ProfileWrite : public ::testing::TestWithParam<TWriteCase> {};
+
+TEST_P(ProfileWrite, KeepsEverythingElse) {
+  const TWriteCase& c = GetParam();
+  EXPECT_EQ(WithValue(c.Before, c.Section, c.Key, c.Value), c.After);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProfileWrite,
+    ::testing::Values(
+        TWriteCase{"EmptyFileGetsSectionAndKey", {}, "PortName", "Name", "ttyUSB0", {"[PortName]", "Name=ttyUSB0"}},
+        TWriteCase{"ExistingKeyReplacedInItsOwnSpelling",
+                   {"; comment", "[portname]", "NAME=ttyS0", "Other=1"},
+                   "PortName", "Name", "ttyUSB0",
+                   {"; comment", "[portname]", "NAME=ttyUSB0", "Other=1"}},
+        TWriteCase{"NewKeyBeforeBlankSeparator",
+                   {"[PortName]", "Baud=1", "", "[FileName]", "Name=/a.hex"},
+                   "PortName", "Name", "ttyUSB0",
+                   {"[PortName]", "Baud=1", "Name=ttyUSB0", "", "[FileName]", "Name=/a.hex"}},
+        TWriteCase{"SameKeyInOtherSectionUntouched",
+                   {"[FileName]", "Name=/a.hex"},
+                   "PortName", "Name", "ttyS1",
+                   {"[FileName]", "Name=/a.hex", "[PortName]", "Name=ttyS1"}},
+        TWriteCase{"CommentedKeyIsNotTheKey",
+                   {"[PortName]", ";Name=old"},
+                   "PortName", "Name", "new",
+                   {"[PortName]", ";Name=old", "Name=new"}}),
+    [](const ::testing::TestParamInfo<TWriteCase>& info) { return std::string(info.param.Label); });
+
+TEST(ProfileLines, ValueIsTrimmedAndUnquoted) {
+  EXPECT_EQ(KeyLine("  Name =  ttyUSB0  ")->Value, "ttyUSB0");
+  EXPECT_EQ(KeyLine("Name=\"/with space/a.hex\"")->Value, "/with space/a.hex");
+  EXPECT_EQ(KeyLine("Name=a=b")->Value, "a=b");
+  EXPECT_FALSE(KeyLine("; Name=x"));
+  EXPECT_FALSE(KeyLine("no equals sign"));
+}
+
+TEST(ProfileLines, CutNeverSplitsUtf8Sequence) {
+  EXPECT_EQ(CutUtf8("abcdef", 4), "abcd");
+  EXPECT_EQ(CutUtf8("ab\xD0\x9F", 3), "ab");  // Cyrillic П is two bytes
+  EXPECT_EQ(CutUtf8("ab\xD0\x9F", 4), "ab\xD0\x9F");
+  EXPECT_EQ(CutUtf8("short", 2047), "short");
+}
+
+}  // namespace
+}  // namespace hexloader::profile

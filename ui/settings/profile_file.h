@@ -1,0 +1,31 @@
+#pragma once
+// The profile-file functions the settings store relies on: a plain INI text file of "[Section]" lines
+// followed by "Key=Value" lines. Section and key names match without regard to ASCII letter case;
+// every other line of the file (comments, other sections, unknown lines) is kept as it stands.
+// One back end per platform (profile_file_posix.cpp on Linux); the store never reads the file itself.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace hexloader {
+
+// The value of Key in Section, or Default when the file, the section or the key is missing, cut to at
+// most MaxChars bytes (never in the middle of a UTF-8 sequence). Surrounding blanks and one pair of
+// matching quotes around the value are removed. Never fails: an unreadable file reads as missing.
+std::string ReadProfileString(const std::string& FileName, const std::string& Section, const std::string& Key,
+                              const std::string& Default, std::size_t MaxChars);
+
+// The key names of Section in file order; empty when the file or the section is missing.
+std::vector<std::string> ReadProfileSectionKeys(const std::string& FileName, const std::string& Section);
+
+// Stores Value under Key in Section, creating the file, the section and the key as needed. Returns
+// false (with errno set by the failing call) when the file cannot be written; the file is then left
+// as it was.
+bool WriteProfileString(const std::string& FileName, const std::string& Section, const std::string& Key,
+                        const std::string& Value);
+
+// Nothing is cached between calls, so there is nothing to flush; kept so that a caching back end can
+// sit behind the same interface.
+void FlushProfile(const std::string& FileName);
+
+}  // namespace hexloader

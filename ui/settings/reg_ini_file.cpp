@@ -1,0 +1,73 @@
+#include "ui/settings/reg_ini_file.h"
+
+#include "ui/settings/executable_path.h"
+#include "ui/settings/settings_errors.h"
+
+namespace hexloader {
+
+std::string IniFileNameFor(const std::string& ExecutablePath) {
+  const std::size_t slash = ExecutablePath.rfind('/');
+  const std::size_t dot = ExecutablePath.rfind('.');
+  // A dot in a folder name is no extension.
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+    return ExecutablePath.substr(0, dot) + ".ini";
+  return ExecutablePath + ".ini";
+}
+
+TRegIniFile::TRegIniFile() = default;
+TRegIniFile::~TRegIniFile() = default;  // frees the backing object, which flushes
+
+void TRegIniFile::SetPath(const std::string& Value) {
+  if (Value == Path_) return;
+  Path_ = Value;
+  ReopenNeeded_ = true;
+}
+
+void TRegIniFile::SetPathType(TPathType Value) {
+  if (Value == PathType_) return;
+  PathType_ = Value;
+  ReopenNeeded_ = true;
+}
+
+void TRegIniFile::SetRegKey(TRegKey Value) {
+  if (Value == RegKey_) return;
+  RegKey_ = Value;
+  ReopenNeeded_ = true;
+}
+
+void TRegIniFile::SetRegAccess(const TRegAccess& Value) {
+  if (Value == RegAccess_) return;
+  RegAccess_ = Value;
+  ReopenNeeded_ = true;
+}
+
+void TRegIniFile::EnsureOpen() {
+  if (ReopenNeeded_) {
+    Backing_.reset();
+    if (PathType_ == TPathType::ptRegistry) throw ERegistryException(RegistryUnavailableMessage());
+    Backing_ = std::make_unique<TIniFile>(Path_.empty() ? IniFileNameFor(ExecutablePath()) : Path_);
+  }
+  ReopenNeeded_ = false;
+}
+
+bool TRegIniFile::HasSection(const std::string& Section) {
+  EnsureOpen();
+  return !Backing_->ReadSectionKeys(Section).empty();
+}
+
+std::string TRegIniFile::ReadValue(const std::string& Section, const std::string& Key, const std::string& Default) {
+  EnsureOpen();
+  return Backing_->ReadString(Section, Key, Default);
+}
+
+void TRegIniFile::WriteValue(const std::string& Section, const std::string& Key, const std::string& Value) {
+  EnsureOpen();
+  Backing_->WriteString(Section, Key, Value);
+}
+
+std::string TRegIniFile::IniFileName() const {
+  const auto* ini = dynamic_cast<const TIniFile*>(Backing_.get());
+  return ini ? ini->FileName() : std::string();
+}
+
+}  // namespace hexloader

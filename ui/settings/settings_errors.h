@@ -1,0 +1,24 @@
+#pragma once
+// The settings store's exceptions and the one place their messages are built.
+#include <string>
+
+#include "core/exception.h"
+
+namespace hexloader {
+
+class EIniFileException : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+class ERegistryException : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// "Unable to write to %s" with the INI file's full path.
+std::string UnableToWriteMessage(const std::string& IniPath);
+// The refusal of registry mode where the platform has no registry.
+std::string RegistryUnavailableMessage();
+
+}  // namespace hexloader
