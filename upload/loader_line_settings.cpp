@@ -8,9 +8,20 @@ namespace hexloader {
 void ApplyLoaderLineSettings(TSerialComm& Comm) {
   Comm.SetDeviceName(UnchosenDeviceName);
   Comm.SetBaudrate(br19200);
-  Comm.FlowControl().SetControlDtr(dtrDisabled);
-  Comm.FlowControl().SetControlRts(rtsDisabled);
-  Comm.FlowControl().SetOutCtsFlow(false);
+  Comm.SetParity(paNone);
+  Comm.SetDatabits(db8);
+  Comm.SetStopbits(sb1);
+  TSerialFlowControl& Flow = Comm.FlowControl();
+  Flow.BeginUpdate();
+  Flow.SetOutCtsFlow(false);
+  Flow.SetOutDsrFlow(false);
+  Flow.SetControlDtr(dtrDisabled);
+  Flow.SetControlRts(rtsDisabled);
+  Flow.SetXonXoffOut(false);
+  Flow.SetXonXoffIn(false);
+  Flow.SetDsrSensitivity(false);
+  Flow.SetTxContinueOnXoff(false);
+  Flow.EndUpdate();
 }
 
 }  // namespace hexloader

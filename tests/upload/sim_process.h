@@ -1,0 +1,36 @@
+#pragma once
+// hexloader-sim as a child process: started with options, its port path read from its first line,
+// stopped with SIGTERM (or awaited) at the end.
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace hexloader::test {
+
+class TSimProcess {
+ public:
+  explicit TSimProcess(const std::vector<std::string>& Args);
+  ~TSimProcess();
+  TSimProcess(const TSimProcess&) = delete;
+  TSimProcess& operator=(const TSimProcess&) = delete;
+
+  const std::string& PortPath() const { return PortPath_; }
+  // Waits for the simulator to end by itself (--once, hang-up); returns its exit status.
+  int Wait();
+  // SIGTERM, then waits; returns the exit status.
+  int Stop();
+
+ private:
+  pid_t Pid_ = -1;
+  std::string PortPath_;
+};
+
+// The path of the built simulator and command-line tool.
+std::string SimPath();
+std::string CliPath();
+
+// Runs a program to its end with its standard output and error captured; returns its exit status.
+int RunProgram(const std::vector<std::string>& Args, std::string* Out, std::string* Err, const std::string& Dir = "");
+
+}  // namespace hexloader::test
