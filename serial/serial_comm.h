@@ -174,12 +174,12 @@ class TSerialCustomComm : public TSerialComponent {
   void BuffersChanged();
   void EventCharsChanged();
   void FlowControlChanged();
-  // The user-interface side of one completed wait of the event thread.
-  void DispatchLineEvents(std::uint32_t Mask);
+  // The user-interface side of one completed wait of the event thread (Gate->Comm is set).
+  static void DispatchLineEvents(const std::shared_ptr<TSerialDispatchGate>& Gate, std::uint32_t Mask);
 
   std::unique_ptr<TSerialPort> Handle_;
-  std::recursive_mutex WriteLock_;
-  std::recursive_mutex ReadLock_;
+  std::mutex WriteLock_;
+  std::mutex ReadLock_;
   std::unique_ptr<TSerialCommEventThread> EventThread_;
   std::unique_ptr<TSerialCommWriteThread> WriteThread_;
   // Shared with dispatches queued on the user-interface thread, which may run after Close.

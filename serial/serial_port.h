@@ -1,0 +1,66 @@
+#pragma once
+// The platform layer under the serial component: one open serial device and the waits on it. Every
+// operation returns 0 or the platform error code (errno on Linux), captured at the failing call; the
+// component turns codes into messages. One implementation file per platform (serial_port_linux.cpp).
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "serial/line_settings.h"
+#include "serial/serial_event.h"
+#include "serial/serial_types.h"
+
+namespace hexloader {
+
+// Waits for line events on an open port. Owned and used by one thread (the event thread).
+class TSerialLineWatch {
+ public:
+  virtual ~TSerialLineWatch() = default;
+  // Blocks until a line event in the mask or the wake object. Returns 0 with the EV_* bits of what
+  // happened in Occurred (possibly 0), 1 when woken, or an error code (> 1).
+  virtual int Wait(std::uint32_t& Occurred) = 0;
+};
+
+class TSerialPort {
+ public:
+  // Opens Path for reading and writing, exclusively (a second opener, in this process or another,
+  // fails with EBUSY), only when it exists, without making it the controlling terminal. A path without
+  // "/" names a device under /dev. Returns nullptr and sets Error on failure.
+  static std::unique_ptr<TSerialPort> Open(const std::string& Path, int& Error);
+  ~TSerialPort();  // closes the device
+  TSerialPort(const TSerialPort&) = delete;
+  TSerialPort& operator=(const TSerialPort&) = delete;
+
+  int ApplyLineSettings(const TSerialLineSettings& Settings);
+  // Recommended driver queue sizes (fixed on Linux: stored by the component, nothing to apply).
+  int SetupBuffers(std::int32_t InSize, std::int32_t OutSize);
+  // The driver's read time-outs (Linux: reads are timed by Read itself).
+  int SetTimeouts();
+  int SetEventMask(std::uint32_t Mask);
+
+  // Error flags accumulated since the previous call (cleared by it) and the queue counts.
+  int GetStatus(TSerialCommStatus& Status);
+
+  // Reads up to Count bytes: waits at most TimeoutMs for the first, then takes what follows without a
+  // gap longer than IntervalMs; never waits past TimeoutMs in all. Bytes is what was read (also on an
+  // error after some bytes).
+  int Read(void* Buffer, int Count, std::uint32_t TimeoutMs, int IntervalMs, int& Bytes);
+  // Hands the driver as much of Buffer as it takes now, without waiting (EAGAIN when it takes none).
+  int WriteSome(const void* Buffer, int Count, int& Bytes);
+  // Writes Count bytes, waiting at most TimeoutMs for room; Bytes is what was written.
+  int Write(const void* Buffer, int Count, std::uint32_t TimeoutMs, int& Bytes);
+  // Waits until the driver takes output again (true) or Cancel is signaled (false).
+  bool WaitWritable(const TSerialHandleObject& Cancel);
+
+  // A watch for the events of Mask (EV_* bits); Wake ends its wait.
+  std::unique_ptr<TSerialLineWatch> Watch(std::uint32_t Mask, const TSerialHandleObject& Wake, int& Error);
+
+  const std::string& Path() const;
+
+ private:
+  struct TState;
+  explicit TSerialPort(std::unique_ptr<TState> State);
+  std::unique_ptr<TState> State_;
+};
+
+}  // namespace hexloader

@@ -1,0 +1,287 @@
+// Linux side of the serial port: a non-blocking tty descriptor; exclusivity through TIOCEXCL and an
+// advisory lock; line events through an edge-triggered epoll; line errors and modem-line changes from
+// the driver's interrupt counters where it keeps them.
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/epoll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "serial/kernel_termios_linux.h"
+#include "serial/line_termios_linux.h"
+#include "serial/serial_port.h"
+
+namespace hexloader {
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+// Descriptor owner for the steps of Open, so every failure path closes it.
+struct TFd {
+  int Fd = -1;
+  explicit TFd(int F) : Fd(F) {}
+  ~TFd() {
+    if (Fd >= 0) ::close(Fd);
+  }
+  int Release() {
+    const int f = Fd;
+    Fd = -1;
+    return f;
+  }
+};
+
+// The driver's counters; false when the driver keeps none (pseudo-terminals, most USB adapters).
+bool ReadCounters(int Fd, serial_icounter_struct& Counters) {
+  std::memset(&Counters, 0, sizeof Counters);
+  return ::ioctl(Fd, TIOCGICOUNT, &Counters) == 0;
+}
+
+std::uint32_t ErrorFlagsBetween(const serial_icounter_struct& Old, const serial_icounter_struct& New) {
+  std::uint32_t e = 0;
+  if (New.buf_overrun != Old.buf_overrun) e |= CE_RXOVER;
+  if (New.overrun != Old.overrun) e |= CE_OVERRUN;
+  if (New.parity != Old.parity) e |= CE_RXPARITY;
+  if (New.frame != Old.frame) e |= CE_FRAME;
+  if (New.brk != Old.brk) e |= CE_BREAK;
+  return e;
+}
+
+int MsLeft(TClock::time_point Deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - TClock::now()).count();
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// poll for one event on Fd; 1 ready, 0 timed out, -1 error (errno).
+int PollOne(int Fd, short Events, int TimeoutMs) {
+  pollfd p{Fd, Events, 0};
+  for (;;) {
+    const int r = ::poll(&p, 1, TimeoutMs);
+    if (r < 0 && errno == EINTR) continue;
+    return r;
+  }
+}
+
+class TLinuxLineWatch : public TSerialLineWatch {
+ public:
+  TLinuxLineWatch(int PortFd, std::uint32_t Mask, int WakeFd) : PortFd_(PortFd), Mask_(Mask), WakeFd_(WakeFd) {}
+  ~TLinuxLineWatch() override {
+    if (Epoll_ >= 0) ::close(Epoll_);
+  }
+
+  int Start() {
+    Epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
+    if (Epoll_ < 0) return errno;
+    // Edge-triggered: a wait ends for bytes that arrived since the previous wait (also during a
+    // dispatch), never for bytes merely left unread.
+    epoll_event port{};
+    port.events = EPOLLIN | EPOLLET;
+    port.data.u32 = 0;
+    if (::epoll_ctl(Epoll_, EPOLL_CTL_ADD, PortFd_, &port) != 0) return errno;
+    epoll_event wake{};
+    wake.events = EPOLLIN;
+    wake.data.u32 = 1;
+    if (::epoll_ctl(Epoll_, EPOLL_CTL_ADD, WakeFd_, &wake) != 0) return errno;
+    HasCounters_ = ReadCounters(PortFd_, Counters_);
+    return 0;
+  }
+
+  int Wait(std::uint32_t& Occurred) override {
+    Occurred = 0;
+    epoll_event events[2];
+    int n;
+    do {
+      n = ::epoll_wait(Epoll_, events, 2, -1);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) return errno;
+    bool woken = false;
+    for (int i = 0; i < n; ++i) {
+      if (events[i].data.u32 == 1) woken = true;
+      else if (events[i].events & EPOLLIN) Occurred |= EV_RXCHAR;
+    }
+    if (HasCounters_) Occurred |= CounterEvents();
+    Occurred &= Mask_;
+    return woken ? 1 : 0;
+  }
+
+ private:
+  // Line errors and modem-line changes seen in the driver's counters since the previous wait.
+  std::uint32_t CounterEvents() {
+    serial_icounter_struct now;
+    if (!ReadCounters(PortFd_, now)) return 0;
+    std::uint32_t ev = 0;
+    if (ErrorFlagsBetween(Counters_, now) & (CE_RXOVER | CE_OVERRUN | CE_RXPARITY | CE_FRAME)) ev |= EV_ERR;
+    if (now.brk != Counters_.brk) ev |= EV_BREAK;
+    if (now.cts != Counters_.cts) ev |= EV_CTS;
+    if (now.dsr != Counters_.dsr) ev |= EV_DSR;
+    if (now.rng != Counters_.rng) ev |= EV_RING;
+    if (now.dcd != Counters_.dcd) ev |= EV_RLSD;
+    Counters_ = now;
+    return ev;
+  }
+
+  int PortFd_;
+  std::uint32_t Mask_;
+  int WakeFd_;
+  int Epoll_ = -1;
+  bool HasCounters_ = false;
+  serial_icounter_struct Counters_{};
+};
+
+}  // namespace
+
+struct TSerialPort::TState {
+  int Fd = -1;
+  std::string Path;
+  bool HasCounters = false;
+  serial_icounter_struct Counters{};  // baseline of GetStatus's error flags
+};
+
+TSerialPort::TSerialPort(std::unique_ptr<TState> State) : State_(std::move(State)) {}
+
+TSerialPort::~TSerialPort() {
+  // Leave the device openable by others; the advisory lock goes with the descriptor.
+  ::ioctl(State_->Fd, TIOCNXCL);
+  ::close(State_->Fd);
+}
+
+std::unique_ptr<TSerialPort> TSerialPort::Open(const std::string& Path, int& Error) {
+  // Like Windows resolving "COM3", a bare name means the device of that name.
+  const std::string path = Path.find('/') == std::string::npos ? "/dev/" + Path : Path;
+  TFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (fd.Fd < 0) {
+    Error = errno;
+    return nullptr;
+  }
+  // TIOCEXCL keeps out other non-root openers; the lock also keeps out root and this process's own
+  // second open (it belongs to the open file description, not the process).
+  if (::flock(fd.Fd, LOCK_EX | LOCK_NB) != 0) {
+    Error = errno == EWOULDBLOCK ? EBUSY : errno;
+    return nullptr;
+  }
+  ::ioctl(fd.Fd, TIOCEXCL);  // not a tty: the line settings will report it
+  auto state = std::make_unique<TState>();
+  state->Path = path;
+  state->HasCounters = ReadCounters(fd.Fd, state->Counters);
+  state->Fd = fd.Release();
+  Error = 0;
+  return std::unique_ptr<TSerialPort>(new TSerialPort(std::move(state)));
+}
+
+const std::string& TSerialPort::Path() const { return State_->Path; }
+
+int TSerialPort::ApplyLineSettings(const TSerialLineSettings& Settings) {
+  TKernelTermios t{};
+  if (const int e = GetKernelTermios(State_->Fd, t)) return e;
+  if (const int e = TranslateLineSettings(Settings, t)) return e;
+  if (const int e = SetKernelTermios(State_->Fd, t)) return e;
+  const TModemLines lines = ModemLinesFor(Settings);
+  // Pseudo-terminals and some adapters have no modem lines: nothing to drive then.
+  if (lines.Set && ::ioctl(State_->Fd, TIOCMBIS, &lines.Set) != 0 && errno != ENOTTY && errno != EINVAL) return errno;
+  if (lines.Clear && ::ioctl(State_->Fd, TIOCMBIC, &lines.Clear) != 0 && errno != ENOTTY && errno != EINVAL)
+    return errno;
+  return 0;
+}
+
+int TSerialPort::SetupBuffers(std::int32_t, std::int32_t) { return 0; }
+int TSerialPort::SetTimeouts() { return 0; }
+int TSerialPort::SetEventMask(std::uint32_t) { return 0; }
+
+int TSerialPort::GetStatus(TSerialCommStatus& Status) {
+  Status = TSerialCommStatus{};
+  int in = 0;
+  if (::ioctl(State_->Fd, FIONREAD, &in) != 0) return errno;
+  int out = 0;
+  if (::ioctl(State_->Fd, TIOCOUTQ, &out) != 0) out = 0;  // not every driver counts its output
+  Status.cbInQue = static_cast<std::uint32_t>(in);
+  Status.cbOutQue = static_cast<std::uint32_t>(out);
+  if (State_->HasCounters) {
+    serial_icounter_struct now;
+    if (ReadCounters(State_->Fd, now)) {
+      Status.Errors = ErrorFlagsBetween(State_->Counters, now);
+      State_->Counters = now;
+    }
+  }
+  return 0;
+}
+
+int TSerialPort::Read(void* Buffer, int Count, std::uint32_t TimeoutMs, int IntervalMs, int& Bytes) {
+  Bytes = 0;
+  if (Count <= 0) return 0;
+  auto* out = static_cast<unsigned char*>(Buffer);
+  const auto deadline = TClock::now() + std::chrono::milliseconds(TimeoutMs);
+  for (;;) {
+    const ssize_t n = ::read(State_->Fd, out + Bytes, static_cast<std::size_t>(Count - Bytes));
+    if (n > 0) {
+      Bytes += static_cast<int>(n);
+      if (Bytes == Count) return 0;
+      continue;
+    }
+    if (n == 0) return 0;  // end of file: the far side of a pseudo-terminal went away
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN) return errno;
+    int wait = MsLeft(deadline);
+    if (Bytes > 0 && wait > IntervalMs) wait = IntervalMs;
+    if (wait == 0) return 0;
+    const int r = PollOne(State_->Fd, POLLIN, wait);
+    if (r < 0) return errno;
+    if (r == 0) return 0;  // gap after the last byte, or nothing came in time
+  }
+}
+
+int TSerialPort::WriteSome(const void* Buffer, int Count, int& Bytes) {
+  Bytes = 0;
+  if (Count <= 0) return 0;
+  for (;;) {
+    const ssize_t n = ::write(State_->Fd, Buffer, static_cast<std::size_t>(Count));
+    if (n >= 0) {
+      Bytes = static_cast<int>(n);
+      return 0;
+    }
+    if (errno != EINTR) return errno;
+  }
+}
+
+int TSerialPort::Write(const void* Buffer, int Count, std::uint32_t TimeoutMs, int& Bytes) {
+  Bytes = 0;
+  const auto* in = static_cast<const unsigned char*>(Buffer);
+  const auto deadline = TClock::now() + std::chrono::milliseconds(TimeoutMs);
+  while (Bytes < Count) {
+    int n = 0;
+    const int e = WriteSome(in + Bytes, Count - Bytes, n);
+    if (e != 0 && e != EAGAIN) return e;
+    Bytes += n;
+    if (Bytes == Count) break;
+    const int wait = MsLeft(deadline);
+    if (wait == 0) break;
+    const int r = PollOne(State_->Fd, POLLOUT, wait);
+    if (r < 0) return errno;
+    if (r == 0) break;
+  }
+  return 0;
+}
+
+bool TSerialPort::WaitWritable(const TSerialHandleObject& Cancel) {
+  pollfd fds[2] = {{static_cast<int>(Cancel.Handle()), POLLIN, 0}, {State_->Fd, POLLOUT, 0}};
+  for (;;) {
+    const int r = ::poll(fds, 2, -1);
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) return false;
+    if (fds[0].revents) return false;
+    return true;  // writable, or an error that the next write reports
+  }
+}
+
+std::unique_ptr<TSerialLineWatch> TSerialPort::Watch(std::uint32_t Mask, const TSerialHandleObject& Wake, int& Error) {
+  auto watch = std::make_unique<TLinuxLineWatch>(State_->Fd, Mask, static_cast<int>(Wake.Handle()));
+  Error = watch->Start();
+  if (Error) return nullptr;
+  return watch;
+}
+
+}  // namespace hexloader

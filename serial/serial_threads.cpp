@@ -1,0 +1,226 @@
+#include "serial/serial_threads.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <system_error>
+
+#include "core/exception_display.h"
+#include "serial/serial_comm.h"
+#include "serial/serial_error.h"
+#include "serial/serial_port.h"
+#include "serial/thread_priority.h"
+
+namespace hexloader {
+namespace {
+
+// Signals Done when the queued call is dropped unrun (the event loop ended first), so the thread that
+// handed it over is not left waiting.
+struct THandOverTicket {
+  std::shared_ptr<TSerialWaitEvent> Done;
+  bool Ran = false;
+  ~THandOverTicket() {
+    if (!Ran) Done->Signal();
+  }
+};
+
+}  // namespace
+
+// --- TSerialCommBuffer ---
+
+void TSerialCommBuffer::Append(const void* Source, std::int32_t Count) {
+  if (Count <= 0) return;
+  std::memcpy(Data_.data() + Size_, Source, static_cast<std::size_t>(Count));
+  Size_ += Count;
+}
+
+void TSerialCommBuffer::Remove(std::int32_t Count) {
+  if (Count <= 0) return;
+  std::memmove(Data_.data(), Data_.data() + Count, static_cast<std::size_t>(Size_ - Count));
+  Size_ -= Count;
+}
+
+// --- TSerialThread ---
+
+TSerialThread::TSerialThread(TSerialPort& Port, TUiDispatcher& Dispatcher, std::shared_ptr<TSerialDispatchGate> Gate)
+    : Port_(Port),
+      Dispatcher_(Dispatcher),
+      Gate_(std::move(Gate)),
+      HandOverDone_(std::make_shared<TSerialWaitEvent>()) {}
+
+TSerialThread::~TSerialThread() {
+  // Derived destructors stop and join first; this covers a body that never started.
+  Join();
+}
+
+void TSerialThread::Start(TThreadPriority Priority) {
+  try {
+    // Held at Go_ until its priority is set, like a thread created suspended.
+    Thread_ = std::thread([this] {
+      ThreadId_ = CurrentThreadId();
+      Ready_.Signal();
+      Go_.WaitFor(TSerialHandleObject::Infinite);
+      if (!StopRequested_.load()) Execute();
+    });
+  } catch (const std::system_error& e) {
+    RaiseCommError(serial_msg::ThreadCreation, e.code().value());
+  }
+  Ready_.WaitFor(TSerialHandleObject::Infinite);  // ThreadId_ is set before Ready_ is signaled
+  if (const int e = ApplyThreadPriority(ThreadId_, Priority)) {
+    StopRequested_ = true;
+    Go_.Signal();
+    Join();
+    RaiseCommError(serial_msg::ThreadError, e);
+  }
+  Go_.Signal();
+}
+
+void TSerialThread::SetPriority(TThreadPriority Priority) {
+  if (!Thread_.joinable()) return;
+  if (const int e = ApplyThreadPriority(ThreadId_, Priority)) {
+    // The pattern names the text before the code.
+    throw ESerialCommError("Thread Error: " + TrimmedSysErrorMessage(e) + " (" + std::to_string(e) + ")");
+  }
+}
+
+void TSerialThread::Join() {
+  if (Thread_.joinable() && Thread_.get_id() != std::this_thread::get_id()) Thread_.join();
+}
+
+void TSerialThread::HandOver(std::function<void(const std::shared_ptr<TSerialDispatchGate>&)> Step,
+                             const TSerialHandleObject& Cancel) {
+  HandOverDone_->Reset();
+  auto ticket = std::make_shared<THandOverTicket>();
+  ticket->Done = HandOverDone_;
+  Dispatcher_.Post([ticket, gate = Gate_, step = std::move(Step)] {
+    ticket->Ran = true;
+    try {
+      if (gate->Comm) step(gate);
+    } catch (...) {
+      ShowException(std::current_exception());
+    }
+    ticket->Done->Signal();
+  });
+  ticket.reset();
+  WaitForAny({&Cancel, HandOverDone_.get()}, TSerialHandleObject::Infinite);
+}
+
+// --- TSerialCommEventThread ---
+
+TSerialCommEventThread::TSerialCommEventThread(TSerialPort& Port, std::uint32_t EventMask, TUiDispatcher& Dispatcher,
+                                               std::shared_ptr<TSerialDispatchGate> Gate)
+    : TSerialThread(Port, Dispatcher, std::move(Gate)), EventMask_(EventMask) {}
+
+TSerialCommEventThread::~TSerialCommEventThread() {
+  Stop();
+  Join();
+}
+
+void TSerialCommEventThread::Stop() {
+  StopRequested_ = true;
+  WaitEvent_.Signal();
+}
+
+void TSerialCommEventThread::Execute() {
+  int error = 0;
+  std::unique_ptr<TSerialLineWatch> watch = Port_.Watch(EventMask_, WaitEvent_, error);
+  if (!watch) {
+    // Without a watch no line event can be seen; stay until stopped rather than spin.
+    WaitEvent_.WaitFor(TSerialHandleObject::Infinite);
+    return;
+  }
+  while (!StopRequested_.load()) {
+    std::uint32_t occurred = 0;
+    const int r = watch->Wait(occurred);
+    if (StopRequested_.load()) break;
+    if (r > 1) {
+      // A failing wait would otherwise be retried at full speed until Close.
+      WaitEvent_.WaitFor(TSerialCommWriteThread::RefusedRetryMs);
+      continue;
+    }
+    if (occurred == 0) continue;
+    // The next wait starts only after the dispatch has run: OnRxChar is never nested, and bytes that
+    // arrive meanwhile end that next wait at once (the watch is edge-triggered).
+    HandOver([occurred](const std::shared_ptr<TSerialDispatchGate>& Gate) {
+               TSerialCustomComm::DispatchLineEvents(Gate, occurred);
+             },
+             WaitEvent_);
+  }
+}
+
+// --- TSerialCommWriteThread ---
+
+TSerialCommWriteThread::TSerialCommWriteThread(TSerialPort& Port, std::int32_t Capacity, std::mutex& WriteLock,
+                                               TUiDispatcher& Dispatcher, std::shared_ptr<TSerialDispatchGate> Gate)
+    : TSerialThread(Port, Dispatcher, std::move(Gate)), WriteLock_(WriteLock), Buffer_(Capacity) {}
+
+TSerialCommWriteThread::~TSerialCommWriteThread() {
+  Stop();
+  Join();
+}
+
+void TSerialCommWriteThread::Stop() { CloseEvent_.Signal(); }
+
+bool TSerialCommWriteThread::Enqueue(const void* Source, std::int32_t Count, std::uint32_t TimeoutMs) {
+  std::unique_lock<std::mutex> lock(WriteLock_);
+  const auto fits = [&] { return static_cast<std::int64_t>(Buffer_.Size()) + Count <= Buffer_.Capacity(); };
+  if (!fits()) {
+    // Sleeps until the write thread makes room (it notifies Room_), instead of spinning.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
+    if (!Room_.wait_until(lock, deadline, fits)) return false;
+  }
+  Buffer_.Append(Source, Count);
+  WriteEvent_.Signal();
+  return true;
+}
+
+void TSerialCommWriteThread::WriteCompleted(std::int32_t Count) {
+  bool empty;
+  {
+    std::lock_guard<std::mutex> guard(WriteLock_);
+    Buffer_.Remove(Count);
+    empty = Buffer_.Size() == 0;
+    // Tested and reset under the lock, so a request that Enqueue raises meanwhile is never lost.
+    if (empty)
+      WriteEvent_.Reset();
+    else
+      WriteEvent_.Signal();
+  }
+  Room_.notify_all();
+  if (empty)
+    HandOver([](const std::shared_ptr<TSerialDispatchGate>& Gate) { Gate->Comm->DispatchEvents(EV_TXEMPTY); },
+             CloseEvent_);
+}
+
+void TSerialCommWriteThread::Execute() {
+  for (;;) {
+    const int which = WaitForAny({&CloseEvent_, &WriteEvent_}, TSerialHandleObject::Infinite);
+    if (which == 0) break;
+    if (which != 1) continue;
+    std::int32_t size;
+    const std::uint8_t* data;
+    {
+      std::lock_guard<std::mutex> guard(WriteLock_);
+      size = Buffer_.Size();
+      data = Buffer_.Data();
+    }
+    // The first `size` bytes stay put until WriteCompleted: Enqueue only appends behind them.
+    int written = 0;
+    const int e = Port_.WriteSome(data, size, written);
+    if (e == 0 && (written > 0 || size == 0)) {
+      WriteCompleted(written);
+    } else if (e == 0 || e == EAGAIN) {
+      // The driver's queue is full: wait for room, or for Close.
+      if (!Port_.WaitWritable(CloseEvent_)) break;
+    } else {
+      HandOver([](const std::shared_ptr<TSerialDispatchGate>& Gate) { Gate->Comm->DispatchEvents(EV_ERR); },
+               CloseEvent_);
+      // A refused write is retried, but not at full speed: a vanished device would flood the
+      // user-interface thread with error dispatches.
+      if (CloseEvent_.WaitFor(RefusedRetryMs) == TSerialHandleObject::wrSignaled) break;
+    }
+    if (CloseEvent_.IsSignaled()) break;
+  }
+}
+
+}  // namespace hexloader

@@ -1,0 +1,124 @@
+#pragma once
+// The serial component's two background threads, their base and the write thread's queue.
+// Each thread object is owned by the component (TSerialCustomComm), which starts it at Open and at
+// Close asks it to stop and joins it. Neither thread calls a handler: both hand their work to the
+// user-interface thread and wait until it has run there, or until they are asked to stop.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "core/ui_dispatcher.h"
+#include "serial/serial_event.h"
+#include "serial/serial_types.h"
+
+namespace hexloader {
+
+class TSerialCustomComm;
+class TSerialPort;
+
+// The component as its queued dispatches see it. Read and cleared only on the user-interface thread:
+// Close clears Comm, so a dispatch that runs after Close does nothing.
+struct TSerialDispatchGate {
+  TSerialCustomComm* Comm = nullptr;
+};
+
+// Byte queue of fixed capacity; the caller guarantees room (Append) and count (Remove).
+class TSerialCommBuffer {
+ public:
+  explicit TSerialCommBuffer(std::int32_t Capacity) : Data_(static_cast<std::size_t>(Capacity)) {}
+  void Append(const void* Source, std::int32_t Count);
+  void Remove(std::int32_t Count);
+  std::int32_t Size() const { return Size_; }
+  std::int32_t Capacity() const { return static_cast<std::int32_t>(Data_.size()); }
+  const std::uint8_t* Data() const { return Data_.data(); }
+
+ private:
+  std::vector<std::uint8_t> Data_;
+  std::int32_t Size_ = 0;
+};
+
+class TSerialThread {
+ public:
+  virtual ~TSerialThread();  // joins a thread that is still running
+  TSerialThread(const TSerialThread&) = delete;
+  TSerialThread& operator=(const TSerialThread&) = delete;
+
+  // Creates the thread held before its body, gives it Priority, then lets it run. Raises
+  // ESerialCommError ("Thread creation error: %s", "Thread Error: %s (%d)"); the thread has ended then.
+  void Start(TThreadPriority Priority);
+  // A running thread's new priority; raises "Thread Error: %s (%d)".
+  void SetPriority(TThreadPriority Priority);
+  // Asks the thread to end and wakes it; returns at once.
+  virtual void Stop() = 0;
+  // Waits until the body has returned.
+  void Join();
+  bool StopRequested() const { return StopRequested_.load(); }
+
+ protected:
+  TSerialThread(TSerialPort& Port, TUiDispatcher& Dispatcher, std::shared_ptr<TSerialDispatchGate> Gate);
+  virtual void Execute() = 0;
+  // Runs Step on the user-interface thread and waits until it has run there or Cancel is signaled.
+  // Exceptions escaping Step go to the central exception display, so they never end this thread.
+  void HandOver(std::function<void(const std::shared_ptr<TSerialDispatchGate>&)> Step, const TSerialHandleObject& Cancel);
+
+  std::atomic<bool> StopRequested_{false};
+  TSerialPort& Port_;
+
+ private:
+  TUiDispatcher& Dispatcher_;
+  std::shared_ptr<TSerialDispatchGate> Gate_;
+  std::shared_ptr<TSerialWaitEvent> HandOverDone_;
+  TSerialWaitEvent Ready_;
+  TSerialWaitEvent Go_;
+  std::thread Thread_;
+  std::atomic<long> ThreadId_{0};
+};
+
+class TSerialCommEventThread : public TSerialThread {
+ public:
+  TSerialCommEventThread(TSerialPort& Port, std::uint32_t EventMask, TUiDispatcher& Dispatcher,
+                         std::shared_ptr<TSerialDispatchGate> Gate);
+  ~TSerialCommEventThread() override;
+  // Sets the stop-requested flag, then signals WaitEvent.
+  void Stop() override;
+
+ protected:
+  void Execute() override;
+
+ private:
+  std::uint32_t EventMask_;
+  TSerialWaitEvent WaitEvent_;
+};
+
+class TSerialCommWriteThread : public TSerialThread {
+ public:
+  // The queue's capacity is Capacity for the thread's whole life. WriteLock guards the queue.
+  TSerialCommWriteThread(TSerialPort& Port, std::int32_t Capacity, std::mutex& WriteLock, TUiDispatcher& Dispatcher,
+                         std::shared_ptr<TSerialDispatchGate> Gate);
+  ~TSerialCommWriteThread() override;
+  // Queues Count bytes; waits at most TimeoutMs for room. False when no room appeared in time.
+  bool Enqueue(const void* Source, std::int32_t Count, std::uint32_t TimeoutMs);
+  // Signals CloseEvent; queued bytes are discarded.
+  void Stop() override;
+
+  static constexpr std::uint32_t RefusedRetryMs = 100;
+
+ protected:
+  void Execute() override;
+
+ private:
+  void WriteCompleted(std::int32_t Count);
+
+  std::mutex& WriteLock_;
+  std::condition_variable Room_;
+  TSerialCommBuffer Buffer_;
+  TSerialWaitEvent WriteEvent_;
+  TSerialWaitEvent CloseEvent_;
+};
+
+}  // namespace hexloader

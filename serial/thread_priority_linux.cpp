@@ -1,0 +1,30 @@
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "serial/thread_priority.h"
+
+namespace hexloader {
+
+long CurrentThreadId() { return static_cast<long>(::syscall(SYS_gettid)); }
+
+int ApplyThreadPriority(long ThreadId, TThreadPriority Priority) {
+  // Windows' relative priorities (-15, -2, -1, 0, +1, +2, +15) as nice steps in the opposite sense.
+  static constexpr int kRelative[] = {-15, -2, -1, 0, 1, 2, 15};
+  const int i = static_cast<int>(Priority);
+  if (i < 0 || i >= static_cast<int>(std::size(kRelative))) return EINVAL;
+  errno = 0;
+  const int base = ::getpriority(PRIO_PROCESS, 0);
+  if (base == -1 && errno != 0) return errno;
+  const int nice = std::clamp(base - kRelative[i], -20, 19);
+  if (::setpriority(PRIO_PROCESS, static_cast<id_t>(ThreadId), nice) == 0) return 0;
+  const int e = errno;
+  // Raising needs privileges; an ordinary user's port still works at the normal level.
+  if (e == EPERM || e == EACCES) return 0;
+  return e;
+}
+
+}  // namespace hexloader
