@@ -1,0 +1,31 @@
+#include "ui/power_prompt.h"
+
+#include <QLabel>
+
+#include "ui/app_font.h"
+#include "upload/upload_errors.h"
+
+namespace hexloader {
+
+TForm2::TForm2(QWidget* Owner) : QWidget(Owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
+  setObjectName(QStringLiteral("Form2"));
+  setWindowTitle(QString());
+  setFixedSize(195, 57);
+  setAutoFillBackground(true);
+  Label1_ = new QLabel(QString::fromUtf8(PowerOnPromptText), this);
+  Label1_->setObjectName(QStringLiteral("Label1"));
+  Label1_->setGeometry(0, 0, 195, 57);
+  Label1_->setAlignment(Qt::AlignCenter);
+  Label1_->setFont(WindowFont(19));
+}
+
+void TForm2::ShowCentred() {
+  if (QWidget* owner = parentWidget()) {
+    const QRect frame = owner->frameGeometry();
+    move(frame.center() - QPoint(width() / 2, height() / 2));
+  }
+  show();
+  raise();
+}
+
+}  // namespace hexloader

@@ -1,0 +1,19 @@
+#pragma once
+// The real dialogs.
+#include "ui/dialogs.h"
+
+namespace hexloader {
+
+class TQtDialogs final : public TDialogs {
+ public:
+  std::optional<std::string> AskOpenFile(QWidget* Parent, const TOpenDialogSpec& Spec) override;
+  void ShowMessage(const std::string& Text) override;
+  void ShowError(const std::string& Text) override;
+};
+
+// Sets the central exception display to show ExceptionDisplayText of the message through
+// Dialogs.ShowError, after cancelling any mouse capture. Dialogs must outlive the hook (reset it
+// with SetExceptionDisplay({}) before Dialogs goes).
+void InstallExceptionDisplay(TDialogs& Dialogs);
+
+}  // namespace hexloader
