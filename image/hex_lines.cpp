@@ -10,8 +10,14 @@ THexLineReader::THexLineReader(std::string_view Text) : Pos_(Text.data()), End_(
 
 bool THexLineReader::Next(THexLine& Line) {
   if (Pos_ >= End_) return false;
-  const char* p = Pos_;
-  while (p < End_ && *p != '\n' && *p != '\r') ++p;
+  // memchr scans many bytes at a time; the next CR is remembered, since most files have one per line
+  // or none at all.
+  if (NextCr_ < Pos_) {
+    const void* cr = std::memchr(Pos_, '\r', static_cast<std::size_t>(End_ - Pos_));
+    NextCr_ = cr ? static_cast<const char*>(cr) : End_;
+  }
+  const void* lf = std::memchr(Pos_, '\n', static_cast<std::size_t>(NextCr_ - Pos_));
+  const char* p = lf ? static_cast<const char*>(lf) : NextCr_;
   Line.Text = std::string_view(Pos_, static_cast<std::size_t>(p - Pos_));
   Line.Number = ++Number_;
   if (p < End_) {

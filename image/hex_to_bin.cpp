@@ -61,14 +61,14 @@ class TConversion {
 
 std::string HexToBin(const std::string& HexPath) {
   if (!image_fs::FileExists(HexPath)) return std::string();
-  const std::string text = image_fs::ReadWholeFile(HexPath);
+  const image_fs::TFileContent content = image_fs::ReadWholeFile(HexPath);
 
   const std::string imageName = ImageFileName(HexPath);
   if (image_fs::FileExists(imageName)) image_fs::RenameNoReplace(imageName, BackupFileName(imageName));
 
   image_fs::TOutputFile file = image_fs::TOutputFile::CreateOrTruncate(imageName);
   TConversion conversion(file);
-  THexLineReader lines(text);
+  THexLineReader lines(content.Text());
   THexLine line;
   try {
     while (lines.Next(line)) conversion.ApplyLine(line);

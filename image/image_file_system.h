@@ -4,15 +4,30 @@
 // where the call failed.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 
 namespace hexloader::image_fs {
 
 // True when Path names an existing file that is not a directory.
 bool FileExists(const std::string& Path);
 
+// Frees the buffer that ReadWholeFile allocated (the platform's own allocation, see its body).
+struct TFileBufferRelease {
+  std::size_t Capacity = 0;
+  void operator()(char* Data) const;
+};
+
+// A file's bytes, read in one piece.
+struct TFileContent {
+  std::unique_ptr<char[], TFileBufferRelease> Data;
+  std::size_t Size = 0;
+  std::string_view Text() const { return std::string_view(Data.get(), Size); }
+};
+
 // The whole content of the file at Path. Raises EFOpenError when it cannot be opened or read.
-std::string ReadWholeFile(const std::string& Path);
+TFileContent ReadWholeFile(const std::string& Path);
 
 // Renames From to To unless a file named To already exists. Returns false when nothing was renamed.
 bool RenameNoReplace(const std::string& From, const std::string& To);

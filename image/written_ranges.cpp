@@ -5,8 +5,7 @@
 
 namespace hexloader {
 
-std::optional<std::uint64_t> TWrittenRanges::FirstOverlap(std::uint64_t Begin, std::uint64_t End) const {
-  if (Begin >= End || Ranges_.empty()) return std::nullopt;
+std::optional<std::uint64_t> TWrittenRanges::SearchOverlap(std::uint64_t Begin, std::uint64_t End) const {
   // The range starting at or before Begin may reach into [Begin, End); otherwise the next one may start inside.
   auto next = Ranges_.upper_bound(Begin);
   if (next != Ranges_.begin()) {
@@ -17,16 +16,8 @@ std::optional<std::uint64_t> TWrittenRanges::FirstOverlap(std::uint64_t Begin, s
   return std::nullopt;
 }
 
-void TWrittenRanges::Add(std::uint64_t Begin, std::uint64_t End) {
-  if (Begin >= End) return;
-  // Records in ascending order extend the last range: the common case costs no search.
-  if (!Ranges_.empty()) {
-    auto last = std::prev(Ranges_.end());
-    if (last->second == Begin) {
-      last->second = End;
-      return;
-    }
-  }
+void TWrittenRanges::Insert(std::uint64_t Begin, std::uint64_t End) {
+  if (End > HighestEnd_) HighestEnd_ = End;
   auto next = Ranges_.upper_bound(Begin);
   if (next != Ranges_.begin()) {
     auto prev = std::prev(next);
