@@ -5,17 +5,29 @@
 namespace hexloader {
 
 THexLineReader::THexLineReader(std::string_view Text) : Pos_(Text.data()), End_(Text.data() + Text.size()) {
+  // memchr must not see the null data pointer of an empty text.
+  if (Text.empty()) {
+    NextCr_ = End_;
+    return;
+  }
   if (const void* nul = std::memchr(Pos_, '\0', Text.size())) End_ = static_cast<const char*>(nul);
+  FindNextCr();
+}
+
+void THexLineReader::FindNextCr() {
+  if (Pos_ >= End_) {
+    NextCr_ = End_;
+    return;
+  }
+  const void* cr = std::memchr(Pos_, '\r', static_cast<std::size_t>(End_ - Pos_));
+  NextCr_ = cr ? static_cast<const char*>(cr) : End_;
 }
 
 bool THexLineReader::Next(THexLine& Line) {
   if (Pos_ >= End_) return false;
   // memchr scans many bytes at a time; the next CR is remembered, since most files have one per line
   // or none at all.
-  if (NextCr_ < Pos_) {
-    const void* cr = std::memchr(Pos_, '\r', static_cast<std::size_t>(End_ - Pos_));
-    NextCr_ = cr ? static_cast<const char*>(cr) : End_;
-  }
+  if (NextCr_ < Pos_) FindNextCr();
   const void* lf = std::memchr(Pos_, '\n', static_cast<std::size_t>(NextCr_ - Pos_));
   const char* p = lf ? static_cast<const char*>(lf) : NextCr_;
   Line.Text = std::string_view(Pos_, static_cast<std::size_t>(p - Pos_));

@@ -23,7 +23,9 @@ class THexLineReader {
  private:
   const char* Pos_;
   const char* End_;
-  const char* NextCr_ = nullptr;  // the first CR at or after Pos_, End_ when there is none
+  void FindNextCr();
+
+  const char* NextCr_;  // the first CR at or after Pos_, End_ when there is none
   std::uint64_t Number_ = 0;
 };
 

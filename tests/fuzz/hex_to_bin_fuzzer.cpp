@@ -11,12 +11,15 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "image/file_errors.h"
+#include "image/hex_line_rules.h"
+#include "image/hex_lines.h"
 #include "image/hex_to_bin.h"
 
 namespace {
@@ -36,6 +39,31 @@ std::optional<std::uint32_t> Hex(std::string_view Digits) {
     v = v * 16 + static_cast<std::uint32_t>(d);
   }
   return v;
+}
+
+// The converter reads its lines inside one buffer, where reading past a line's end would go unseen. Here
+// each line gets a heap block of its own exact size, so that AddressSanitizer sees any such read.
+void DecideEachLineAlone(std::string_view Text) {
+  hexloader::THexLineReader lines(Text);
+  hexloader::THexLine line;
+  std::uint8_t bytes[256];
+  while (lines.Next(line)) {
+    std::unique_ptr<char[]> own(new char[line.Text.size()]);
+    std::memcpy(own.get(), line.Text.data(), line.Text.size());
+    hexloader::THexLine alone{std::string_view(own.get(), line.Text.size()), line.Number};
+    try {
+      hexloader::THexRecordKind kind = hexloader::ClassifyLine(alone);
+      if (kind == hexloader::THexRecordKind::SegmentAddress || kind == hexloader::THexRecordKind::LinearAddress)
+        hexloader::ExtendedAddressBase(alone, kind);
+      if (kind == hexloader::THexRecordKind::Data) {
+        hexloader::DataLoadAddress(alone);
+        std::uint8_t count = hexloader::DataByteCount(alone);
+        std::size_t decoded = hexloader::DecodeDataBytes(alone, count, bytes);
+        if (decoded < count) hexloader::RaiseBadDataByte(alone, decoded);
+      }
+    } catch (const hexloader::EConvertError&) {
+    }
+  }
 }
 
 // The expected image, or nullopt when the conversion must stop with EConvertError.
@@ -128,6 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
   std::fclose(f);
 
   std::string_view text(reinterpret_cast<const char*>(Data), Size);
+  DecideEachLineAlone(text);
   std::optional<std::vector<std::uint8_t>> expected = Model(text);
   try {
     if (hexloader::HexToBin("fuzz.hex") != "fuzz.BIN") std::abort();

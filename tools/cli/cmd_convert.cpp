@@ -1,7 +1,9 @@
 // hexloader-cli convert FILE.hex: the same conversion the Start command runs, from a shell.
+#include <cerrno>
 #include <cstdio>
 
 #include "core/exception.h"
+#include "image/file_errors.h"
 #include "image/hex_to_bin.h"
 #include "tools/cli/cli_command.h"
 
@@ -15,11 +17,9 @@ int Run(const std::vector<std::string>& Args) {
   }
   try {
     std::string imageName = HexToBin(Args[0]);
-    if (imageName.empty()) {
-      // The conversion itself stays silent here; the command line says why nothing was written.
-      std::fprintf(stderr, "hexloader-cli: no file \"%s\"\n", Args[0].c_str());
-      return 1;
-    }
+    // The converter returns no name when there is no file to read; the program then fails to open the
+    // image, and here the operator is told the same in the converter's own words.
+    if (imageName.empty()) throw EFOpenError::ForFile(Args[0], ENOENT);
     std::printf("%s\n", imageName.c_str());
     return 0;
   } catch (const Exception& e) {
