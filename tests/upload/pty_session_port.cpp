@@ -49,7 +49,10 @@ bool TPtySessionPort::PumpOnce(TUploadSession& Session, int Limit) {
   if (!WaitReadable(Fd_)) return false;
   int Waiting = 0;
   ::ioctl(Fd_, FIONREAD, &Waiting);
-  if (Waiting <= 0) return true;
+  if (Waiting <= 0) {
+    pollfd P{Fd_, POLLIN, 0};
+    return !(::poll(&P, 1, 0) > 0 && (P.revents & (POLLHUP | POLLERR)));  // the line hung up
+  }
   Session.OnRxChar(Limit > 0 ? std::min(Limit, Waiting) : Waiting);
   return true;
 }
