@@ -47,3 +47,16 @@ bench: deps
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz build-bench
+
+# The operator's window.
+.PHONY: run demo-gui screenshot
+run: build
+	./build/bin/hexloader
+
+# The window against the simulated device, with a sample firmware (under Xvfb when there is no display).
+demo-gui: build
+	bash scripts/gui-demo.sh
+
+# A picture of the main window during an upload, taken under Xvfb: build/screenshot.png.
+screenshot: build
+	bash scripts/gui-screenshot.sh

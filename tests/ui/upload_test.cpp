@@ -1,0 +1,216 @@
+// Whole uploads through the real window against the simulated device at the far end of a
+// pseudo-terminal, and switching ports over real pseudo-terminals.
+#include <pty.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QProcess>
+#include <QToolButton>
+#include <QtTest>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "core/ui_dispatcher.h"
+#include "tests/ui/window_fixture.h"
+#include "ui/app_texts.h"
+#include "ui/copy_animation.h"
+#include "ui/power_prompt.h"
+#include "ui/progress_bar.h"
+#include "ui/qt_ui_dispatcher.h"
+#include "ui/status_pane.h"
+#include "upload/upload_errors.h"
+
+namespace hexloader::test {
+namespace {
+
+// Generous: the machine may be loaded. Waiting ends as soon as the condition holds.
+constexpr int WaitMs = 60000;
+
+std::vector<std::uint8_t> ReadBytes(const std::string& Path) {
+  std::ifstream in(Path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The simulated device, started for one test and stopped with it.
+class TSimulatedDevice {
+ public:
+  TSimulatedDevice(const TWindowFixture& F, const QStringList& Faults)
+      : Link_(F.Path("ttySIM0")), Memory_(F.Path("memory.bin")) {
+    QStringList args{"--link", QString::fromStdString(Link_), "--memory", QString::fromStdString(Memory_),
+                     "--hello-delay", "0", "--log", "none"};
+    Process_.start(QStringLiteral(HEXLOADER_SIM_PATH), args + Faults);
+  }
+  ~TSimulatedDevice() {
+    Process_.terminate();
+    if (!Process_.waitForFinished(WaitMs)) Process_.kill();
+  }
+  bool Ready() const { return std::filesystem::exists(Link_); }
+  const std::string& Link() const { return Link_; }
+  const std::string& Memory() const { return Memory_; }
+
+ private:
+  std::string Link_, Memory_;
+  QProcess Process_;
+};
+
+// Records each change of an action's enabled state.
+struct TEnabledHistory {
+  explicit TEnabledHistory(QAction* Action) {
+    QObject::connect(Action, &QAction::changed, Action, [this, Action] {
+      if (States.empty() || States.back() != Action->isEnabled()) States.push_back(Action->isEnabled());
+    });
+  }
+  std::vector<bool> States;
+};
+
+}  // namespace
+
+class TUploadTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { SetUiDispatcher(&Dispatcher_); }
+  void cleanupTestCase() { SetUiDispatcher(nullptr); }
+
+  void FullUploadDisablesCommandsAndEnablesThemAgain();
+  void WrongReplyEndsTheSessionWithTheNotice();
+  void ExitDuringAnUploadClosesPortAndReleasesImage();
+  void PickingAPortWhileAnotherIsOpenClosesTheOldOne();
+  void PortThatFailsToOpenReachesTheDisplayAndThePaneNamesIt();
+
+ private:
+  TForm1& StartWithDevice(TWindowFixture& F, TSimulatedDevice& Device, int ImageSize);
+  TQtUiDispatcher Dispatcher_;
+};
+
+TForm1& TUploadTest::StartWithDevice(TWindowFixture& F, TSimulatedDevice& Device, int ImageSize) {
+  [&] { QTRY_VERIFY_WITH_TIMEOUT(Device.Ready(), WaitMs); }();
+  const std::string hex = F.WriteHex("firmware.hex", ImageSize);
+  F.WriteIni("[PortName]\nName=" + Device.Link() + "\n[FileName]\nName=" + hex + "\n");
+  TForm1& form = F.MakeForm({Device.Link()});
+  form.show();
+  return form;
+}
+
+void TUploadTest::FullUploadDisablesCommandsAndEnablesThemAgain() {
+  TWindowFixture f;
+  TSimulatedDevice device(f, {});
+  TForm1& form = StartWithDevice(f, device, 1000);
+  TEnabledHistory begin(form.ABegin()), selectFile(form.ASelectFile());
+
+  form.ABegin()->trigger();
+  QVERIFY(f.Dialogs.Errors.empty());
+  QVERIFY(form.SerialComm1().IsOpen());
+  QVERIFY(form.Form2()->isVisible());  // waiting for the device's first byte, commands still enabled
+  QVERIFY(form.ABegin()->isEnabled());
+  QCOMPARE(form.ProgressBar1()->TotalParts(), 1000u / 128);
+
+  QTRY_VERIFY_WITH_TIMEOUT(form.Session().Outcome() == TUploadOutcome::Finished, WaitMs);
+  QCOMPARE(begin.States, (std::vector<bool>{false, true}));
+  QCOMPARE(selectFile.States, (std::vector<bool>{false, true}));
+  QVERIFY(form.ToolButton2()->isEnabled());
+  QVERIFY(form.Form2()->isHidden());
+  QVERIFY(form.ProgressBar1()->isHidden());
+  QCOMPARE(int(form.ProgressBar1()->Percent()), 100);
+  QVERIFY(form.Animate1()->isHidden());
+  QVERIFY(!form.Animate1()->Active());
+  QVERIFY(form.SerialComm1().IsOpen());  // the port stays open after the session
+  QVERIFY(f.Dialogs.Messages.empty());
+
+  QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(device.Memory()), WaitMs);
+  const std::vector<std::uint8_t> image = ReadBytes(f.Path("firmware.BIN"));
+  QTRY_VERIFY_WITH_TIMEOUT(ReadBytes(device.Memory()).size() >= image.size(), WaitMs);
+  const std::vector<std::uint8_t> memory = ReadBytes(device.Memory());
+  QCOMPARE(image.size(), std::size_t(1000));
+  QVERIFY(std::equal(image.begin(), image.end(), memory.begin()));
+}
+
+void TUploadTest::WrongReplyEndsTheSessionWithTheNotice() {
+  TWindowFixture f;
+  TSimulatedDevice device(f, {"--wrong-reply-at", "4"});  // sync, address, data 1, then data 2 answered wrong
+  TForm1& form = StartWithDevice(f, device, 1000);
+  form.ABegin()->trigger();
+  QTRY_VERIFY_WITH_TIMEOUT(form.Session().Outcome() == TUploadOutcome::ReplyError, WaitMs);
+  QCOMPARE(f.Dialogs.Messages, std::vector<std::string>{ReplyErrorText});
+  QVERIFY(f.Dialogs.Errors.empty());
+  for (QAction* a : {form.ABegin(), form.ASelectFile(), form.AExit()}) QVERIFY(a->isEnabled());
+  QVERIFY(form.ToolButton2()->isEnabled());
+  QVERIFY(form.ProgressBar1()->isHidden());
+  QCOMPARE(form.ProgressBar1()->PartsComplete(), 0u);
+  QVERIFY(form.Animate1()->isHidden());
+  QVERIFY(!form.Animate1()->Active());
+  QCOMPARE(int(form.Session().Stage()), int(Idle));
+}
+
+void TUploadTest::ExitDuringAnUploadClosesPortAndReleasesImage() {
+  TWindowFixture f;
+  TSimulatedDevice device(f, {"--silent-from", "5"});  // stops answering in the middle
+  TForm1& form = StartWithDevice(f, device, 2000);
+  bool closed = false;
+  connect(&form, &TForm1::Closed, this, [&closed] { closed = true; });
+  form.ABegin()->trigger();
+  QTRY_VERIFY_WITH_TIMEOUT(form.Session().FrameCount() >= 2, WaitMs);
+  QVERIFY(!form.ABegin()->isEnabled());
+  QVERIFY(form.AExit()->isEnabled());  // Exit is never disabled
+  form.AExit()->trigger();
+  QVERIFY(closed);
+  QVERIFY(!form.isVisible());
+  QVERIFY(!form.SerialComm1().IsOpen());
+  QVERIFY(!form.Session().ImageOpen());
+  QVERIFY(!form.Animate1()->Active());
+  QVERIFY(f.Dialogs.Errors.empty());
+}
+
+void TUploadTest::PickingAPortWhileAnotherIsOpenClosesTheOldOne() {
+  TWindowFixture f;
+  int masters[2], slaves[2];
+  std::string names[2];
+  for (int i = 0; i < 2; ++i) {
+    char name[256];
+    QCOMPARE(::openpty(&masters[i], &slaves[i], name, nullptr, nullptr), 0);
+    ::close(slaves[i]);  // the window opens the port itself
+    names[i] = name;
+  }
+  f.WriteIni("[FileName]\nName=" + f.WriteHex("a.hex", 16) + "\n");
+  TForm1& form = f.MakeForm({names[0], names[1]});
+  QCoreApplication::processEvents();
+  f.Dialogs.Messages.clear();
+
+  form.PortMenuClick(names[0]);
+  QVERIFY(form.SerialComm1().IsOpen());
+  QCOMPARE(form.PortStatusPane()->Caption(), QString::fromStdString(names[0]));
+  form.PortMenuClick(names[1]);
+  QVERIFY(f.Dialogs.Errors.empty());
+  QVERIFY(form.SerialComm1().IsOpen());
+  QCOMPARE(form.SerialComm1().DeviceName(), names[1]);
+  QCOMPARE(form.PortStatusPane()->Caption(), QString::fromStdString(names[1]));
+  QVERIFY(f.ReadIni().find("[PortName]\nName=" + names[1] + "\n") != std::string::npos);
+  // The first port was released: another component may open it now.
+  TSerialComm other;
+  other.SetDeviceName(names[0]);
+  other.Open();
+  QVERIFY(other.IsOpen());
+  other.Close();
+  form.close();
+  for (int m : masters) ::close(m);
+}
+
+void TUploadTest::PortThatFailsToOpenReachesTheDisplayAndThePaneNamesIt() {
+  TWindowFixture f;
+  f.WriteIni("[FileName]\nName=" + f.WriteHex("a.hex", 16) + "\n");
+  const std::string missing = f.Path("ttyGONE");
+  TForm1& form = f.MakeForm({missing});
+  QCoreApplication::processEvents();
+  form.PortMenuClick(missing);
+  QCOMPARE(f.Dialogs.Errors.size(), std::size_t(1));
+  QVERIFY(!form.SerialComm1().IsOpen());
+  // The pane names the port that Start will try; the setting keeps what last opened (nothing).
+  QCOMPARE(form.PortStatusPane()->Caption(), QString::fromStdString(missing));
+  QVERIFY(f.ReadIni().find("PortName") == std::string::npos);
+}
+
+}  // namespace hexloader::test
+
+QTEST_MAIN(hexloader::test::TUploadTest)
+#include "upload_test.moc"
