@@ -44,7 +44,6 @@ peak_kib() {
   cat peak.txt
 }
 
-verdict() { awk -v ok="$1" 'BEGIN { print (ok ? "met" : "MISSED") }'; }
 
 # ---- 1. 8 MiB of random data as 16-byte records ----
 head -c $((8 << 20)) /dev/urandom > random.bin
