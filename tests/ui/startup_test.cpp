@@ -31,6 +31,7 @@ class TStartupTest : public QObject {
   void ChoosingAnotherFileUpdatesCaptionAndSettings();
   void SettingsWriteFailureReachesTheExceptionDisplay();
   void LayoutAsTheOperatorSeesIt();
+  void StartWithoutAFileReachesTheExceptionDisplay();
 };
 
 void TStartupTest::FirstRunAsksForFileBeforeTheWindowWithPortMessageOverIt() {
@@ -183,6 +184,19 @@ void TStartupTest::LayoutAsTheOperatorSeesIt() {
   QCOMPARE(form.Form2()->size(), QSize(195, 57));
   QCOMPARE(form.Form2()->Label1()->text(), QStringLiteral("Включи питание"));
   QVERIFY(form.font().family().contains(QStringLiteral("DejaVu")));
+}
+
+void TStartupTest::StartWithoutAFileReachesTheExceptionDisplay() {
+  TWindowFixture f;
+  f.WriteIni("[PortName]\nName=ttyS0\n");
+  TForm1& form = f.MakeForm({"ttyS0"});  // the file dialog is cancelled
+  form.show();
+  form.ABegin()->trigger();
+  QCOMPARE(f.Dialogs.Errors.size(), std::size_t(1));
+  QVERIFY(QString::fromStdString(f.Dialogs.Errors[0]).startsWith(QStringLiteral("Cannot open file")));
+  QVERIFY(!form.SerialComm1().IsOpen());  // the command ended before the port
+  QVERIFY(form.Form2()->isHidden());
+  QVERIFY(form.ABegin()->isEnabled());
 }
 
 }  // namespace hexloader::test
