@@ -43,6 +43,8 @@ TEST_P(DeviceMemory, EqualsTheImage) {
   Begin(Image, {});
   ASSERT_TRUE(RunToEnd());
   EXPECT_EQ(Session->Outcome(), TUploadOutcome::Finished);
+  Session.reset();
+  Port.reset();  // the loader closes the port; the simulator then ends
   ASSERT_EQ(Sim->Wait(), 0) << "the simulator ends once the end frame has arrived";
 
   const std::vector<std::uint8_t> Memory = ReadFile(Dir.File("memory.bin"));

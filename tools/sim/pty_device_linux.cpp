@@ -77,6 +77,7 @@ class TSimulator {
   bool HelloPending_ = false;
   TClock::time_point HelloDue_{};
   bool Ended_ = false;
+  TClock::time_point EndedAt_{};
 };
 
 int TSimulator::Run() {
@@ -124,7 +125,7 @@ int TSimulator::Run() {
 
     // Wake for the next byte due on the line, the hello, or (while closed) to look for an open.
     auto Wait = std::chrono::nanoseconds(std::chrono::seconds(1));
-    if (!Open_) Wait = std::chrono::milliseconds(5);
+    if (!Open_ || Ended_) Wait = std::chrono::milliseconds(5);
     if (Line_.Pending()) Wait = std::min<std::chrono::nanoseconds>(Wait, Line_.NextDue() - Now);
     if (HelloPending_) Wait = std::min<std::chrono::nanoseconds>(Wait, HelloDue_ - Now);
     if (Wait.count() < 0) Wait = std::chrono::nanoseconds(0);
@@ -161,7 +162,9 @@ int TSimulator::Run() {
       SwitchOn(Now);
     }
     if (Open_) WriteDue(TClock::now());
-    if (O_.Once && Ended_ && !Line_.Pending()) Running = false;
+    // --once: the loader closes the port after the end frame; closing the line first would discard
+    // the end frame's echo before the loader has read it.
+    if (O_.Once && Ended_ && !Line_.Pending() && (!Open_ || Now - EndedAt_ > std::chrono::seconds(5))) Running = false;
   }
   if (!O_.LinkPath.empty()) ::unlink(O_.LinkPath.c_str());
   return Status;
@@ -216,6 +219,7 @@ void TSimulator::OnFrame(const TDeviceAction& A) {
   if (A.Frame.Number == O_.Faults.NoiseAt) Log(O_, TLogLevel::Short, "fault: noise in " + DescribeFrame(A.Frame));
   if (!A.EndFrame) return;
   Ended_ = true;
+  EndedAt_ = TClock::now();
   const std::vector<std::uint8_t> Memory = Device_.Memory();
   std::string Text = "end frame after " + std::to_string(Device_.FramesSeen()) + " frames (" +
                      std::to_string(Device_.AddressFrames()) + " address, " + std::to_string(Device_.DataFrames()) +
