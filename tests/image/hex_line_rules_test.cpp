@@ -2,6 +2,10 @@
 // converted for real in a temporary directory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 

@@ -2,6 +2,8 @@
 // (0xFF fill from address 0), run here on the same file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
