@@ -1,0 +1,109 @@
+// The session on the real serial component and the plain event loop, as the command-line tool and the
+// window run it, against the simulated device: the component's threads deliver OnRxChar on the
+// user-interface thread and the session answers from inside it.
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/event_loop.h"
+#include "core/exception_display.h"
+#include "core/ui_dispatcher.h"
+#include "serial/serial_comm.h"
+#include "tests/upload/recording_view.h"
+#include "tests/upload/session_fixture.h"
+#include "tests/upload/sim_process.h"
+#include "upload/loader_line_settings.h"
+#include "upload/serial_comm_port.h"
+
+namespace hexloader::test {
+namespace {
+
+constexpr auto kGenerous = std::chrono::seconds(60);
+
+class SessionOnSerialComm : public ::testing::Test {
+ protected:
+  SessionOnSerialComm() {
+    SetUiDispatcher(&Loop);
+    SetExceptionDisplay([this](const std::string& Message) { Shown.push_back(Message); });
+  }
+  ~SessionOnSerialComm() override {
+    Session.reset();
+    Comm.reset();
+    SetExceptionDisplay(nullptr);
+  }
+
+  void Begin(const std::vector<std::uint8_t>& Image, std::vector<std::string> SimArgs) {
+    WriteFile(Dir.File("image.BIN"), Image);
+    SimArgs.insert(SimArgs.end(), {"--once", "--memory", Dir.File("memory.bin")});
+    Sim = std::make_unique<TSimProcess>(SimArgs);
+    Comm = std::make_unique<TSerialComm>();
+    ApplyLoaderLineSettings(*Comm);
+    Comm->SetDeviceName(Sim->PortPath());
+    Port = std::make_unique<TSerialCommPort>(*Comm);
+    Session = std::make_unique<TUploadSession>(*Port, View, [this](const std::string&) { return Dir.File("image.BIN"); });
+    Comm->SetOnRxChar([this](TSerialCustomComm&, int Count) { Session->OnRxChar(Count); });
+    Session->Start();
+  }
+
+  bool RunToEnd() {
+    return Loop.RunUntil([&] { return Session->Outcome() != TUploadOutcome::None || !Shown.empty(); },
+                         std::chrono::duration_cast<std::chrono::milliseconds>(kGenerous));
+  }
+
+  TEventLoop Loop;
+  TTempDir Dir;
+  TRecordingView View;
+  std::vector<std::string> Shown;
+  std::unique_ptr<TSimProcess> Sim;
+  std::unique_ptr<TSerialComm> Comm;
+  std::unique_ptr<TSerialCommPort> Port;
+  std::unique_ptr<TUploadSession> Session;
+};
+
+struct TSerialCase {
+  const char* Name;
+  std::size_t ImageSize;
+  std::vector<std::string> SimArgs;
+};
+
+class SerialUpload : public SessionOnSerialComm, public ::testing::WithParamInterface<TSerialCase> {};
+
+TEST_P(SerialUpload, DeviceMemoryEqualsTheImage) {
+  const std::vector<std::uint8_t> Image = PatternImage(GetParam().ImageSize);
+  Begin(Image, GetParam().SimArgs);
+  ASSERT_TRUE(RunToEnd()) << "the upload did not end";
+  EXPECT_TRUE(Shown.empty()) << Shown.front();
+  ASSERT_EQ(Session->Outcome(), TUploadOutcome::Finished);
+  // The end frame's echo shows it went out before the port closes.
+  ASSERT_TRUE(Loop.RunUntil([&] { return Session->RxSinceSend() >= frame::ShortLen; }, std::chrono::seconds(60)));
+  Comm->Close();
+  ASSERT_EQ(Sim->Wait(), 0);
+  const std::vector<std::uint8_t> Memory = ReadFile(Dir.File("memory.bin"));
+  ASSERT_GE(Memory.size(), Image.size());
+  EXPECT_TRUE(std::equal(Image.begin(), Image.end(), Memory.begin()));
+  EXPECT_FALSE(View.ProgressVisible);
+  EXPECT_TRUE(View.CommandsEnabled);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, SerialUpload,
+    ::testing::Values(TSerialCase{"Bytes600", 600, {"--hello-delay", "0"}},
+                      TSerialCase{"Bytes65535", 65535, {"--hello-delay", "0"}},
+                      TSerialCase{"PacedLine", 300, {"--hello-delay", "50", "--bit-rate", "115200"}}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST_F(SessionOnSerialComm, AWrongReplyEndsTheSessionInsideTheNotification) {
+  Begin(PatternImage(1000), {"--hello-delay", "0", "--wrong-reply-at", "5"});
+  ASSERT_TRUE(RunToEnd());
+  EXPECT_EQ(Session->Outcome(), TUploadOutcome::ReplyError);
+  ASSERT_EQ(View.Messages.size(), 1u);
+  EXPECT_EQ(View.Messages[0], "Ошибка ответа");
+  EXPECT_EQ(Session->Stage(), Idle);
+  EXPECT_TRUE(Comm->IsOpen()) << "the port stays open after the session";
+}
+
+}  // namespace
+}  // namespace hexloader::test
