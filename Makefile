@@ -60,3 +60,8 @@ demo-gui: build
 # A picture of the main window during an upload, taken under Xvfb: build/screenshot.png.
 screenshot: build
 	bash scripts/gui-screenshot.sh
+
+# The sample firmware uploaded to the simulated device from the command line, then checked.
+.PHONY: demo
+demo: build
+	bash scripts/demo.sh build

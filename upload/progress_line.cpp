@@ -31,8 +31,8 @@ std::string FormatProgressBar(const TProgressSnapshot& S, int Width) {
   char Text[96];
   std::snprintf(Text, sizeof Text, " %3u%%  frame %d/%d", S.Percent, S.FramesSent, S.FramesTotal);
   Bar += Text;
-  if (S.ElapsedSeconds > 0 && S.BytesSent > 0) {
-    const double PerSecond = static_cast<double>(S.BytesSent) / S.ElapsedSeconds;
+  if (S.ElapsedSeconds > 0 && S.BytesAcknowledged > 0) {
+    const double PerSecond = static_cast<double>(S.BytesAcknowledged) / S.ElapsedSeconds;
     const double Left = static_cast<double>(S.BytesTotal - std::min(S.BytesSent, S.BytesTotal)) / PerSecond;
     Bar += "  " + Rate(PerSecond) + "  " + Clock(Left) + " left";
   }

@@ -91,6 +91,8 @@ class TTerminalView : public TUploadView {
     S.FramesTotal = static_cast<int>(Session_->ImageSize() / frame::DataBytes) + 1;
     S.BytesTotal = Session_->ImageSize();
     S.BytesSent = std::min<std::uint64_t>(static_cast<std::uint64_t>(Session_->FrameCount()) * frame::DataBytes, S.BytesTotal);
+    S.BytesAcknowledged = std::min<std::uint64_t>(
+        static_cast<std::uint64_t>(std::max(Session_->FrameCount() - 1, 0)) * frame::DataBytes, S.BytesTotal);
     S.ElapsedSeconds = std::chrono::duration<double>(TClock::now() - Began_).count();
     return S;
   }
@@ -102,7 +104,7 @@ class TTerminalView : public TUploadView {
       if (!Final && Now - LastDraw_ < kRedrawInterval && S.Percent == LastPercent_) return;
       LastDraw_ = Now;
       LastPercent_ = S.Percent;
-      std::printf("\r%s", FormatProgressBar(S).c_str());
+      std::printf("\r%s\033[K", FormatProgressBar(S).c_str());
       BarDrawn_ = true;
       if (Final) EndBar();
       std::fflush(stdout);
