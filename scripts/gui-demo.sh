@@ -5,7 +5,7 @@
 # Without a display the same runs under Xvfb, presses Start by itself and ends after the upload.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-BUILD_DIR=${BUILD_DIR:-build}
+BUILD_DIR=$(cd "${BUILD_DIR:-build}" && pwd)
 source scripts/gui-demo-lib.sh
 
 make_sample_firmware
@@ -13,7 +13,7 @@ start_device --bit-rate 19200 --hello-delay 1500
 write_settings
 echo "Simulated device on $LINK; sample firmware $HEX"
 
-DEMO=("$PWD/$BUILD_DIR/bin/hexloader-gui-demo" --port "$LINK" --settings "$INI")
+DEMO=("$BUILD_DIR/bin/hexloader-gui-demo" --port "$LINK" --settings "$INI")
 cd "$WORK"  # the image file goes into the current folder
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   "${DEMO[@]}"
