@@ -1,5 +1,6 @@
 // hexloader-cli upload against the simulated device, as scripts run it: exit status, messages, the
 // device's memory, and the plain progress lines when standard output is not a terminal.
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ struct TCliCase {
   const char* ErrorText;  // must appear on standard error; "" = standard error stays empty
   bool MemoryWritten;
 };
+void PrintTo(const TCliCase& C, std::ostream* Out) { *Out << C.Name; }
+
 
 class CliUpload : public ::testing::TestWithParam<TCliCase> {};
 

@@ -1,4 +1,5 @@
 // The progress arithmetic: percentages with halves to even, clamping, and when a change is reported.
+#include <ostream>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -14,6 +15,8 @@ struct TPercentCase {
   std::vector<std::uint32_t> Parts;
   std::vector<std::uint16_t> Percents;
 };
+void PrintTo(const TPercentCase& C, std::ostream* Out) { *Out << C.Name; }
+
 
 class PercentSteps : public ::testing::TestWithParam<TPercentCase> {};
 
@@ -89,6 +92,8 @@ struct TFillCase {
   int Width;
   int Filled;
 };
+void PrintTo(const TFillCase& C, std::ostream* Out) { *Out << C.Name; }
+
 
 class FilledWidth : public ::testing::TestWithParam<TFillCase> {};
 

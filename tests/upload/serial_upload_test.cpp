@@ -3,6 +3,7 @@
 // user-interface thread and the session answers from inside it.
 #include <chrono>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,8 @@ struct TSerialCase {
   std::size_t ImageSize;
   std::vector<std::string> SimArgs;
 };
+void PrintTo(const TSerialCase& C, std::ostream* Out) { *Out << C.Name; }
+
 
 class SerialUpload : public SessionOnSerialComm, public ::testing::WithParamInterface<TSerialCase> {};
 

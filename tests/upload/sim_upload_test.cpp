@@ -1,5 +1,6 @@
 // The session against the simulated device: the device's memory must equal the image, and the faults
 // the simulator injects must end the session the way a real line's would.
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,8 @@ struct TFaultCase {
   const char* Name;
   std::vector<std::string> Args;
 };
+void PrintTo(const TFaultCase& C, std::ostream* Out) { *Out << C.Name; }
+
 
 class InjectedFault : public AgainstSimulator, public ::testing::WithParamInterface<TFaultCase> {};
 

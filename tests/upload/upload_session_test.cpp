@@ -1,5 +1,6 @@
 // The session over a real pseudo-terminal, the test playing the device: frame sequences, the echo rule
 // however the bytes are split, wrong replies at each stage, silence, and the refusals of Start.
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ struct TSequenceCase {
   std::size_t ImageSize;
   const char* Frames;
 };
+void PrintTo(const TSequenceCase& C, std::ostream* Out) { *Out << C.Name; }
+
 
 class FrameSequence : public SessionOverPty, public ::testing::WithParamInterface<TSequenceCase> {};
 
@@ -155,6 +158,8 @@ struct TWrongReplyCase {
   int WrongAt;  // frame number answered wrongly (1 = sync); 0 = the hello byte itself
   TUploadStage StageHit;
 };
+void PrintTo(const TWrongReplyCase& C, std::ostream* Out) { *Out << C.Name; }
+
 
 class WrongReply : public SessionOverPty, public ::testing::WithParamInterface<TWrongReplyCase> {};
 

@@ -81,6 +81,14 @@ class TSimulator {
 };
 
 int TSimulator::Run() {
+  // Blocked before the port is announced, so a stop that follows at once still ends cleanly.
+  sigset_t Signals;
+  sigemptyset(&Signals);
+  sigaddset(&Signals, SIGINT);
+  sigaddset(&Signals, SIGTERM);
+  sigprocmask(SIG_BLOCK, &Signals, nullptr);
+  TFd SignalFd(::signalfd(-1, &Signals, SFD_CLOEXEC));
+
   int MasterFd = -1, SlaveFd = -1;
   if (::openpty(&MasterFd, &SlaveFd, nullptr, nullptr, nullptr) != 0) {
     const int Error = errno;
@@ -109,13 +117,6 @@ int TSimulator::Run() {
   }
   std::printf("%s\n", Path.c_str());
   std::fflush(stdout);
-
-  sigset_t Signals;
-  sigemptyset(&Signals);
-  sigaddset(&Signals, SIGINT);
-  sigaddset(&Signals, SIGTERM);
-  sigprocmask(SIG_BLOCK, &Signals, nullptr);
-  TFd SignalFd(::signalfd(-1, &Signals, SFD_CLOEXEC));
 
   int Status = 0;
   bool Running = true;

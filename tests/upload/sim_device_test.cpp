@@ -1,0 +1,107 @@
+// The simulated device itself: where it puts what it receives, how it numbers frames for its faults,
+// and its clean exit.
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/upload/session_fixture.h"
+#include "tests/upload/sim_process.h"
+#include "tools/sim/device_model.h"
+
+namespace hexloader::test {
+namespace {
+
+using sim::TDeviceAction;
+using sim::TDeviceModel;
+using sim::TFaults;
+
+std::vector<std::uint8_t> DataFrame(std::uint16_t Address, std::uint8_t Fill) {
+  std::vector<std::uint8_t> F(131, Fill);
+  F[0] = 0x22;
+  F[1] = static_cast<std::uint8_t>(Address >> 8);
+  F[2] = static_cast<std::uint8_t>(Address);
+  return F;
+}
+
+// Feeds a frame; returns the replies (and noise) the device put on the line for it.
+std::vector<std::uint8_t> Feed(TDeviceModel& Device, const std::vector<std::uint8_t>& Frame) {
+  std::vector<std::uint8_t> Out;
+  for (std::uint8_t B : Frame) {
+    const TDeviceAction A = Device.Receive(B);
+    Out.insert(Out.end(), A.NoiseAfterEcho.begin(), A.NoiseAfterEcho.end());
+    if (A.HasReply) Out.push_back(A.Reply);
+  }
+  return Out;
+}
+
+TEST(SimDevice, MemoryHoldsEachFrameAtItsAddressAndFFWhereNothingWasWritten) {
+  TDeviceModel Device{TFaults{}};
+  Device.PowerOn();
+  EXPECT_EQ(Feed(Device, {0x55, 0x33, 0xCC}), std::vector<std::uint8_t>{0xAA});
+  EXPECT_EQ(Feed(Device, DataFrame(0x0000, 0x01)), std::vector<std::uint8_t>{0x80});
+  EXPECT_EQ(Feed(Device, DataFrame(0x0200, 0x02)), std::vector<std::uint8_t>{0x00});
+  const std::vector<std::uint8_t> Memory = Device.Memory();
+  ASSERT_EQ(Memory.size(), 0x280u);
+  EXPECT_EQ(Memory[0x7F], 0x01);
+  EXPECT_EQ(Memory[0x80], 0xFF);
+  EXPECT_EQ(Memory[0x1FF], 0xFF);
+  EXPECT_EQ(Memory[0x200], 0x02);
+}
+
+TEST(SimDevice, StrayBytesBetweenFramesAreIgnored) {
+  TDeviceModel Device{TFaults{}};
+  Device.PowerOn();
+  EXPECT_TRUE(Feed(Device, {0x00, 0xAA, 0x13}).empty());
+  EXPECT_EQ(Feed(Device, {0x11, 0x00, 0x80}), std::vector<std::uint8_t>{0xAA});
+  EXPECT_EQ(Device.StrayBytes(), 3);
+}
+
+struct TSimFaultCase {
+  const char* Name;
+  TFaults Faults;
+  std::vector<std::uint8_t> Out;  // what comes back for sync, address, address (frames 1..3)
+};
+
+void PrintTo(const TSimFaultCase& C, std::ostream* Out) { *Out << C.Name; }
+
+class SimFault : public ::testing::TestWithParam<TSimFaultCase> {};
+
+TEST_P(SimFault, StrikesAtItsFrameNumber) {
+  TDeviceModel Device(GetParam().Faults);
+  Device.PowerOn();
+  std::vector<std::uint8_t> Out = Feed(Device, {0x55, 0x33, 0xCC});
+  for (const auto& F : {std::vector<std::uint8_t>{0x11, 0, 0}, std::vector<std::uint8_t>{0x11, 0, 0x80}}) {
+    const auto More = Feed(Device, F);
+    Out.insert(Out.end(), More.begin(), More.end());
+  }
+  EXPECT_EQ(Out, GetParam().Out);
+}
+
+TFaults Wrong(int At) { TFaults F; F.WrongReplyAt = At; return F; }
+TFaults Silent(int From) { TFaults F; F.SilentFrom = From; return F; }
+TFaults Noise(int At, int Count) { TFaults F; F.NoiseAt = At; F.NoiseCount = Count; return F; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SimFault,
+    ::testing::Values(TSimFaultCase{"None", TFaults{}, {0xAA, 0xAA, 0xAA}},
+                      TSimFaultCase{"WrongReplyAtSecond", Wrong(2), {0xAA, 0xAA ^ 0x5A, 0xAA}},
+                      TSimFaultCase{"SilentFromSecond", Silent(2), {0xAA}},
+                      TSimFaultCase{"TwoNoiseBytesInThird", Noise(3, 2), {0xAA, 0xAA, 0xFF, 0xFF, 0xAA}}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST(SimProcess, TermEndsItCleanlyAndRemovesItsLink) {
+  TTempDir Dir;
+  TSimProcess Sim({"--link", Dir.File("tty")});
+  EXPECT_EQ(std::filesystem::read_symlink(Dir.File("tty")).string(), Sim.PortPath());
+  EXPECT_EQ(Sim.Stop(), 0);
+  EXPECT_FALSE(std::filesystem::is_symlink(Dir.File("tty")));
+}
+
+}  // namespace
+}  // namespace hexloader::test
