@@ -1,0 +1,288 @@
+// Moving bytes and delivering line events, with the test as the far end of a pseudo-terminal.
+#include <atomic>
+#include <thread>
+
+#include "pty_fixture.h"
+#include "serial/serial_error.h"
+
+namespace hexloader::testing_serial {
+namespace {
+
+// Records every OnRxChar: its Count, whether it ran on the user-interface thread and whether it was
+// nested in another.
+class SerialEvents : public SerialFixture {
+ protected:
+  void SetUp() override {
+    SerialFixture::SetUp();
+    UiThread = std::this_thread::get_id();
+  }
+  void Record(int Count) {
+    Counts.push_back(Count);
+    if (std::this_thread::get_id() != UiThread) ++OffUiThread;
+    if (Depth > 1) ++Nested;  // the caller has already entered
+  }
+  std::string ReadAll(int Count) {
+    std::string s(static_cast<std::size_t>(Count), '\0');
+    const int n = Comm.ReadBuf(s.data(), Count);
+    s.resize(static_cast<std::size_t>(std::max(n, 0)));
+    return s;
+  }
+
+  std::thread::id UiThread;
+  std::vector<int> Counts;
+  int Depth = 0;
+  int OffUiThread = 0;
+  int Nested = 0;
+};
+
+TEST_F(SerialEvents, OneOnRxCharPerBatchWithCountAndReadReturnsItAtOnce) {
+  std::string got;
+  Comm.SetOnRxChar([&](TSerialCustomComm&, int Count) {
+    ++Depth;
+    Record(Count);
+    got += ReadAll(Count);
+    --Depth;
+  });
+  Comm.Open();
+  Pty.Send("hello");
+  ASSERT_TRUE(RunUntil([&] { return got.size() == 5; }));
+  EXPECT_EQ(got, "hello");
+  EXPECT_EQ(Counts, std::vector<int>{5});
+  EXPECT_EQ(OffUiThread, 0);
+}
+
+TEST_F(SerialEvents, BytesArrivingDuringHandlerGiveExactlyOneMoreCall) {
+  std::string got;
+  Comm.SetOnRxChar([&](TSerialCustomComm&, int Count) {
+    ++Depth;
+    Record(Count);
+    if (Counts.size() == 1) {
+      // Arrives while this call runs; it must not be announced inside it, nor nested.
+      Pty.Send("BC");
+      for (int i = 0; i < 30000 && Pty.NearInQueue() < 3; ++i) std::this_thread::sleep_for(1ms);
+      Loop.RunUntil([] { return false; }, 50ms);  // a modal loop meanwhile serves other calls
+      got += ReadAll(1);
+    } else {
+      got += ReadAll(Count);
+    }
+    --Depth;
+  });
+  Comm.Open();
+  Pty.Send("A");
+  ASSERT_TRUE(RunUntil([&] { return got == "ABC"; })) << got << " calls " << Counts.size() << " inq " << Pty.NearInQueue();
+  EXPECT_EQ(Counts, (std::vector<int>{1, 2}));
+  EXPECT_EQ(Nested, 0);
+  EXPECT_EQ(OffUiThread, 0);
+}
+
+TEST_F(SerialEvents, UnreadBytesAreCountedAgainOnlyWhenMoreArrive) {
+  std::string got;
+  Comm.SetOnRxChar([&](TSerialCustomComm&, int Count) {
+    Record(Count);
+    if (Counts.size() > 1) got += ReadAll(Count);  // the first call leaves its bytes unread
+  });
+  Comm.Open();
+  Pty.Send("xyz");
+  ASSERT_TRUE(RunUntil([&] { return Counts.size() == 1; }));
+  // Unread bytes alone must not bring another call; give a wrongly level-triggered wait the chance.
+  Loop.RunUntil([] { return false; }, 300ms);
+  EXPECT_EQ(Counts.size(), 1u);
+  Pty.Send("!");
+  ASSERT_TRUE(RunUntil([&] { return got.size() == 4; }));
+  EXPECT_EQ(got, "xyz!");
+  EXPECT_EQ(Counts, (std::vector<int>{3, 4}));
+}
+
+TEST_F(SerialEvents, ManyBytesWaitingAtDispatchGiveOneCallWithTheirCount) {
+  std::string got;
+  Comm.SetOnRxChar([&](TSerialCustomComm&, int Count) {
+    Record(Count);
+    got += ReadAll(Count);
+  });
+  Comm.Open();
+  // The user-interface thread is busy (not running its loop) while 3000 bytes arrive.
+  const std::string block(3000, 'q');
+  Pty.Send(block);
+  for (int i = 0; i < 30000 && Pty.NearInQueue() < 3000; ++i) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(RunUntil([&] { return got.size() == 3000; }));
+  ASSERT_FALSE(Counts.empty());
+  EXPECT_EQ(Counts.front(), 3000);
+  EXPECT_EQ(Counts.size(), 1u);
+}
+
+TEST_F(SerialEvents, HandlerExceptionIsShownAndLaterBatchesStillArrive) {
+  std::string got;
+  Comm.SetOnRxChar([&](TSerialCustomComm&, int Count) {
+    Record(Count);
+    got += ReadAll(Count);
+    if (Counts.size() == 1) throw ESerialCommError("handler failed");
+  });
+  Comm.Open();
+  Pty.Send("1");
+  ASSERT_TRUE(RunUntil([&] { return Shown.size() == 1; }));
+  EXPECT_EQ(Shown[0], "handler failed");
+  Pty.Send("2");
+  ASSERT_TRUE(RunUntil([&] { return got == "12"; }));
+}
+
+TEST_F(SerialEvents, CloseInsideHandlerIsSafeAndNothingFollows) {
+  Comm.SetOnRxChar([&](TSerialCustomComm& Sender, int Count) {
+    Record(Count);
+    Sender.Close();
+  });
+  Comm.Open();
+  Pty.Send("a");
+  ASSERT_TRUE(RunUntil([&] { return !Comm.IsOpen(); }));
+  Pty.Send("b");
+  Loop.RunUntil([] { return false; }, 100ms);
+  EXPECT_EQ(Counts, std::vector<int>{1});
+}
+
+class SerialWrite : public SerialFixture {};
+
+TEST_F(SerialWrite, QueuedWriteReturnsCountAndOnTxEmptyFollowsOnUiThread) {
+  const auto ui = std::this_thread::get_id();
+  int empties = 0;
+  bool onUi = true;
+  Comm.SetOnTxEmpty([&](TSerialCustomComm&) {
+    ++empties;
+    onUi = onUi && std::this_thread::get_id() == ui;
+  });
+  Comm.Open();
+  const std::string frame(131, 'f');
+  EXPECT_EQ(Comm.WriteBuf(frame.data(), 131), 131);
+  EXPECT_EQ(Pty.Receive(131), frame);
+  ASSERT_TRUE(RunUntil([&] { return empties >= 1; }));
+  EXPECT_TRUE(onUi);
+}
+
+TEST_F(SerialWrite, ZeroCountReturnsZeroAndStillReportsTxEmpty) {
+  int empties = 0;
+  Comm.SetOnTxEmpty([&](TSerialCustomComm&) { ++empties; });
+  Comm.Open();
+  EXPECT_EQ(Comm.WriteBuf("", 0), 0);
+  ASSERT_TRUE(RunUntil([&] { return empties == 1; }));
+}
+
+TEST_F(SerialWrite, ExactFreeRoomIsAcceptedAndOneMoreTimesOut) {
+  Comm.Buffers().SetWriteSize(64);
+  Comm.Buffers().SetWriteTimeout(50);
+  Comm.Open();
+  const std::string block(65, 'w');
+  EXPECT_EQ(Comm.WriteBuf(block.data(), 64), 64);
+  try {
+    Comm.WriteBuf(block.data(), 65);
+    FAIL() << "a write larger than the queue must time out";
+  } catch (const ESerialCommError& e) {
+    EXPECT_STREQ(e.what(), "Output buffer is full. Please check comm status.");
+  }
+  // The queue carries on: the first block still goes out.
+  EXPECT_EQ(Pty.Receive(64), block.substr(0, 64));
+}
+
+TEST_F(SerialWrite, QueueFullWhileFarEndStallsTimesOutThenDrains) {
+  Comm.Buffers().SetWriteSize(1 << 20);
+  Comm.Buffers().SetWriteTimeout(50);
+  Comm.Open();
+  // Far end reads nothing: the driver fills, the queue keeps the rest.
+  std::vector<unsigned char> big(1 << 20, 0x5a);
+  EXPECT_EQ(Comm.WriteBuf(big.data(), static_cast<int>(big.size())), static_cast<int>(big.size()));
+  EXPECT_THROW(Comm.WriteBuf(big.data(), 1 << 19), ESerialCommError);
+  EXPECT_EQ(Pty.Receive(big.size()).size(), big.size());
+}
+
+TEST_F(SerialWrite, CloseDiscardsQueuedOutputWithoutTxEmpty) {
+  int empties = 0;
+  Comm.SetOnTxEmpty([&](TSerialCustomComm&) { ++empties; });
+  Comm.Buffers().SetWriteSize(1 << 20);
+  Comm.Open();
+  std::vector<unsigned char> big(1 << 20, 0x33);
+  EXPECT_EQ(Comm.WriteBuf(big.data(), static_cast<int>(big.size())), static_cast<int>(big.size()));
+  Comm.Close();
+  Loop.RunUntil([] { return false; }, 100ms);
+  EXPECT_EQ(empties, 0);
+  const std::size_t arrived = Pty.Receive(big.size(), 200).size();
+  EXPECT_LT(arrived, big.size());
+}
+
+TEST_F(SerialWrite, DirectWriteSendsAndReturnsCount) {
+  Comm.SetDirectWrite(true);
+  Comm.Open();
+  EXPECT_EQ(Comm.WriteBuf("direct", 6), 6);
+  EXPECT_EQ(Pty.Receive(6), "direct");
+}
+
+TEST_F(SerialWrite, DirectWriteIntoStalledFarEndReturnsWhatWasTakenAfterReadTimeout) {
+  Comm.SetDirectWrite(true);
+  Comm.Buffers().SetReadTimeout(50);
+  Comm.Buffers().SetWriteTimeout(1);  // not used in direct mode
+  Comm.Open();
+  std::vector<unsigned char> big(1 << 20, 0x11);
+  const int written = Comm.WriteBuf(big.data(), static_cast<int>(big.size()));
+  EXPECT_GT(written, 0);
+  EXPECT_LT(written, static_cast<int>(big.size()));
+  EXPECT_EQ(Pty.Receive(static_cast<std::size_t>(written)).size(), static_cast<std::size_t>(written));
+}
+
+TEST_F(SerialWrite, ClosedComponentReadsAndWritesNothing) {
+  char buf[4];
+  EXPECT_EQ(Comm.WriteBuf("abc", 3), 0);
+  EXPECT_EQ(Comm.ReadBuf(buf, 4), 0);
+  EXPECT_EQ(Comm.InQueueCount(), 0);
+  TSerialCommStatus status;
+  status.cbInQue = 7;
+  Comm.GetCommStatus(status);
+  EXPECT_EQ(status.cbInQue, 0u);
+}
+
+class SerialRead : public SerialFixture {};
+
+TEST_F(SerialRead, NothingWaitingReturnsZeroAfterReadTimeout) {
+  Comm.Buffers().SetReadTimeout(50);
+  Comm.Open();
+  char buf[8];
+  EXPECT_EQ(Comm.ReadBuf(buf, 8), 0);
+}
+
+TEST_F(SerialRead, MoreRequestedThanWaitingReturnsWhatCameBeforeTheGap) {
+  Comm.Open();
+  Pty.Send("12345");
+  while (Pty.NearInQueue() < 5) std::this_thread::sleep_for(1ms);
+  char buf[10] = {};
+  EXPECT_EQ(Comm.ReadBuf(buf, 10), 5);
+  EXPECT_EQ(std::string(buf, 5), "12345");
+}
+
+TEST_F(SerialRead, BytesTrickleingInAreCollectedUntilCount) {
+  Comm.Open();
+  std::thread far([&] {
+    for (char c : std::string("abcd")) {
+      Pty.Send(std::string(1, c));
+      std::this_thread::sleep_for(1ms);
+    }
+  });
+  // The first byte is awaited for up to ReadTimeout; what follows within short gaps joins it.
+  std::string got;
+  char buf[4];
+  while (got.size() < 4) {
+    const int n = Comm.ReadBuf(buf, static_cast<int>(4 - got.size()));
+    ASSERT_GT(n, 0);
+    got.append(buf, static_cast<std::size_t>(n));
+  }
+  far.join();
+  EXPECT_EQ(got, "abcd");
+}
+
+TEST_F(SerialRead, InQueueCountSeesWaitingBytes) {
+  Comm.Open();
+  Pty.Send("abc");
+  while (Pty.NearInQueue() < 3) std::this_thread::sleep_for(1ms);
+  EXPECT_EQ(Comm.InQueueCount(), 3);
+  TSerialCommStatus status;
+  Comm.GetCommStatus(status);
+  EXPECT_EQ(status.cbInQue, 3u);
+  EXPECT_EQ(status.Errors, 0u);  // pseudo-terminals keep no error counters
+}
+
+}  // namespace
+}  // namespace hexloader::testing_serial
