@@ -1,4 +1,6 @@
 // Exceptions that escape an event handler go to the central exception display, not into Qt's loop.
+// This is the last net: Qt's own frames are not unwound cleanly (an escaping mouse event leaks its
+// points), which is why every handler of the windows catches for itself (Guarded).
 #include <QtTest>
 
 #include "core/exception.h"
@@ -10,7 +12,6 @@ namespace {
 
 class TThrowingWidget : public QWidget {
  protected:
-  void mousePressEvent(QMouseEvent*) override { throw Exception("Port is not open"); }
   void keyPressEvent(QKeyEvent*) override { throw EAbort("silent"); }
 };
 
@@ -26,14 +27,13 @@ class TGuardedApplicationTest : public QObject {
     TThrowingWidget widget;
     widget.resize(50, 50);
     widget.show();
-    QTest::mouseClick(&widget, Qt::LeftButton);
     QTest::keyClick(&widget, Qt::Key_A);  // EAbort: nothing shown
     bool posted = false;
     QMetaObject::invokeMethod(
         &widget, [&posted] { posted = true; throw Exception("Ошибка ответа"); }, Qt::QueuedConnection);
     QTRY_VERIFY_WITH_TIMEOUT(posted, 30000);
     SetExceptionDisplay({});
-    QCOMPARE(shown, (std::vector<std::string>{"Port is not open.", "Ошибка ответа."}));
+    QCOMPARE(shown, (std::vector<std::string>{"Ошибка ответа."}));
   }
 };
 
