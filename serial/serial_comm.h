@@ -3,7 +3,8 @@
 // closes it, moves bytes and brings line events to the user-interface thread.
 //
 // Threads: every operation and every handler runs on the user-interface thread (UiDispatcher()),
-// except ReadBuf, WriteBuf, GetCommStatus and InQueueCount, which may also be called elsewhere. While
+// except ReadBuf, WriteBuf, GetCommStatus and InQueueCount, which may also be called on another thread
+// as long as that call cannot overlap Close. While
 // the port is open an event thread (waits for line events) and a write thread (sends queued output) run;
 // both hand their work to the user-interface thread and never call a handler themselves. Close stops
 // and joins them, so nothing touches the component after Close or its destructor has returned.

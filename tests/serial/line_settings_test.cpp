@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "core/event_loop.h"
@@ -118,6 +119,7 @@ TKernelTermios Translated(const TSerialLineSettings& S, int* Error = nullptr) {
 
 struct RateCase {
   const char* name;
+  friend void PrintTo(const RateCase& c, std::ostream* os) { *os << c.name; }
   int rate;
   unsigned code;
 };
@@ -157,6 +159,7 @@ TEST(LineTermios, RawModeEightNoneOne) {
 
 struct FramingCase {
   const char* name;
+  friend void PrintTo(const FramingCase& c, std::ostream* os) { *os << c.name; }
   std::function<void(TSerialLineSettings&)> set;
   unsigned mask;
   unsigned expected;
@@ -204,6 +207,7 @@ TEST(LineTermios, XonXoffAndTheirCharacters) {
 
 struct RefusedCase {
   const char* name;
+  friend void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
   std::function<void(TSerialLineSettings&)> set;
 };
 

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
+#include <ostream>
 
 #include "pty_fixture.h"
 #include "serial/serial_error.h"
@@ -65,6 +66,7 @@ TEST_F(SerialLifecycle, OpenOnOpenPortIsRefusedAndPortKeepsWorking) {
 
 struct RefusalCase {
   const char* name;
+  friend void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
   std::function<void(TSerialComm&)> set;
 };
 
@@ -222,6 +224,7 @@ TEST_F(SerialLifecycle, NoDispatcherMeansOpenFailsClosed) {
 
 struct DevicePathCase {
   const char* name;
+  friend void PrintTo(const DevicePathCase& c, std::ostream* os) { *os << c.name; }
   std::string deviceName;
   int portNum;
   std::string path;

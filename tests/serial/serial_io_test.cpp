@@ -253,7 +253,7 @@ TEST_F(SerialRead, MoreRequestedThanWaitingReturnsWhatCameBeforeTheGap) {
   EXPECT_EQ(std::string(buf, 5), "12345");
 }
 
-TEST_F(SerialRead, BytesTrickleingInAreCollectedUntilCount) {
+TEST_F(SerialRead, BytesTricklingInAreCollectedUntilCount) {
   Comm.Open();
   std::thread far([&] {
     for (char c : std::string("abcd")) {
