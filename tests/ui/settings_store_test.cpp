@@ -103,6 +103,15 @@ TEST_F(SettingsStore, WriteKeepsCommentsAndOtherSections) {
   EXPECT_EQ(ReadAll(ini_), "; operator notes\n[Other]\nKey=1\n\n[PortName]\nName=ttyUSB1\n[FileName]\nName=/a.hex\n");
 }
 
+TEST_F(SettingsStore, SymbolicLinkToTheFileStaysALink) {
+  const fs::path real = dir_ / "real.ini";
+  std::ofstream(real) << "[PortName]\nName=ttyS0\n";
+  fs::create_symlink(real, ini_);
+  Store()->WriteValue("PortName", "Name", "ttyUSB0");
+  EXPECT_TRUE(fs::is_symlink(ini_));
+  EXPECT_EQ(ReadAll(real), "[PortName]\nName=ttyUSB0\n");
+}
+
 TEST_F(SettingsStore, LongValueReadsBackCutTo2047Characters) {
   const std::string value(3000, 'x');
   Store()->WriteValue("FileName", "Name", value);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -102,8 +103,13 @@ std::vector<std::string> ReadProfileSectionKeys(const std::string& FileName, con
   return keys;
 }
 
-bool WriteProfileString(const std::string& FileName, const std::string& Section, const std::string& Key,
+bool WriteProfileString(const std::string& LinkOrFile, const std::string& Section, const std::string& Key,
                         const std::string& Value) {
+  // The new file replaces the old one by rename: through a symbolic link that would replace the link,
+  // so write where it points.
+  std::error_code error;
+  const std::filesystem::path target = std::filesystem::canonical(LinkOrFile, error);
+  const std::string FileName = error ? LinkOrFile : target.string();
   // A line break in the value would end the line early and could forge further keys or sections.
   if (Value.find_first_of("\r\n") != std::string::npos) {
     errno = EINVAL;
