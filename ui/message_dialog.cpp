@@ -26,7 +26,7 @@ TMessageDialog::TMessageDialog(const QString& Text, QWidget* Parent) : QDialog(P
   Label_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   // Short texts keep their natural width; long ones wrap at half the screen.
   const int natural = Label_->fontMetrics().horizontalAdvance(Text);
-  Label_->setFixedWidth(std::min(natural + 2, halfScreen));
+  Label_->setFixedWidth(std::min(natural + 8, halfScreen));
 
   Ok_ = new QPushButton(QString::fromUtf8(texts::OkButton), this);
   Ok_->setDefault(true);  // Enter
