@@ -182,6 +182,9 @@ TEST_F(SerialLifecycle, DestroyingOpenComponentClosesWithoutOnClose) {
 }
 
 TEST_F(SerialLifecycle, ThreadsRunOnlyAsConfigured) {
+  // One round first: a sanitizer runtime starts a helper thread with the first thread created.
+  Comm.Open();
+  Comm.Close();
   const int before = ThreadCount();
   Comm.Open();
   EXPECT_EQ(Comm.EventMask(), EV_RXCHAR | EV_ERR);
