@@ -6,6 +6,7 @@
 #      (10 bits a byte, full duplex: each frame's bytes, its last echo byte and the reply); goal: within 1%.
 # Times run from the device's hello byte to the end frame's echo. Usage: run.sh BUILD_DIR
 set -euo pipefail
+shopt -s inherit_errexit
 build=$(realpath "${1:?usage: run.sh BUILD_DIR}")
 sim="$build/bin/hexloader-sim"
 bench="$build/bin/upload_bench"
@@ -27,12 +28,18 @@ srec_cat "$work/image.bin" -binary -o "$work/fw.hex" -intel
 run_one() {
   local mode=$1 file=$2
   shift 2
+  rm -f "$work/sim.out"
   "$sim" --once --hello-delay 0 --log none "$@" > "$work/sim.out" &
   sim_pid=$!
   for _ in $(seq 200); do [ -s "$work/sim.out" ] && break; sleep 0.05; done
   local port
   port=$(head -n1 "$work/sim.out")
-  (cd "$work" && "$bench" "$mode" "$port" "$file")
+  if ! (cd "$work" && "$bench" "$mode" "$port" "$file"); then
+    kill "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+    echo "upload benchmark: the $mode upload failed" >&2
+    return 1
+  fi
   wait "$sim_pid"
   sim_pid=""
 }
