@@ -156,6 +156,19 @@ TEST_F(SerialWrite, QueuedWriteReturnsCountAndOnTxEmptyFollowsOnUiThread) {
   EXPECT_TRUE(onUi);
 }
 
+TEST_F(SerialWrite, CloseInsideOnTxEmptyIsSafe) {
+  int empties = 0;
+  Comm.SetOnTxEmpty([&](TSerialCustomComm& Sender) {
+    ++empties;
+    Sender.Close();  // joins the write thread that is waiting for this very call
+  });
+  Comm.Open();
+  EXPECT_EQ(Comm.WriteBuf("bye", 3), 3);
+  ASSERT_TRUE(RunUntil([&] { return !Comm.IsOpen(); }));
+  EXPECT_EQ(empties, 1);
+  EXPECT_EQ(Pty.Receive(3), "bye");
+}
+
 TEST_F(SerialWrite, ZeroCountReturnsZeroAndStillReportsTxEmpty) {
   int empties = 0;
   Comm.SetOnTxEmpty([&](TSerialCustomComm&) { ++empties; });
