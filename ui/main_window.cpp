@@ -182,9 +182,8 @@ void TForm1::ASelectFileExecute() {
                              texts::OpenDialogDefaultExt};
   const std::optional<std::string> path = Dialogs_.AskOpenFile(isVisible() ? this : nullptr, spec);
   if (!path) return;
+  // The caption keeps the name it got at start-up.
   Session_.SetHexFileName(*path);
-  // The caption names the file that Start will upload, so it follows every choice.
-  SetCaptionFromFile();
   RegIniFile1_.WriteValue(texts::FileSection, texts::NameKey, *path);
   ABegin_->setEnabled(true);
 }
@@ -204,9 +203,9 @@ void TForm1::PortMenuClick(const std::string& Name) {
   Guarded([&] {
     if (SerialComm1_.IsOpen()) SerialComm1_.Close();
     SerialComm1_.SetDeviceName(Name);
-    // The pane names the port that Start will use, also when this one fails to open.
-    PortStatusPane_->SetCaption(FromLocal(Name));
+    // Only a port that opened reaches the pane and the settings.
     SerialComm1_.Open();
+    PortStatusPane_->SetCaption(FromLocal(Name));
     RegIniFile1_.WriteValue(texts::PortSection, texts::NameKey, SerialComm1_.DeviceName());
   });
 }
