@@ -100,10 +100,16 @@ void TSerialCustomComm::Open() {
   }
 }
 
+void TSerialCustomComm::SetOnTxEmpty(TNotifyEvent Handler) {
+  OnTxEmpty_ = std::move(Handler);
+  if (Gate_) Gate_->TxEmptyBound = static_cast<bool>(OnTxEmpty_);
+}
+
 void TSerialCustomComm::StartThreads() {
   TUiDispatcher& dispatcher = UiDispatcher();
   Gate_ = std::make_shared<TSerialDispatchGate>();
   Gate_->Comm = this;
+  Gate_->TxEmptyBound = static_cast<bool>(OnTxEmpty_);
   // Owned here and stopped and joined by StopThreads; each is woken by its own event (WaitEvent,
   // CloseEvent) and waits for the user-interface thread only while handing over a dispatch.
   if (EventMask_ != 0) {

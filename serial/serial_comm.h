@@ -133,7 +133,7 @@ class TSerialCustomComm : public TSerialComponent {
   void SetOnRxChar(TSerialCommRxCharEvent Handler) { OnRxChar_ = std::move(Handler); }
   void SetOnRxBuf(TSerialCommRxBufEvent Handler) { OnRxBuf_ = std::move(Handler); }
   void SetOnRxFlag(TNotifyEvent Handler) { OnRxFlag_ = std::move(Handler); }
-  void SetOnTxEmpty(TNotifyEvent Handler) { OnTxEmpty_ = std::move(Handler); }
+  void SetOnTxEmpty(TNotifyEvent Handler);
   void SetOnPErr(TNotifyEvent Handler) { OnPErr_ = std::move(Handler); }
   void SetOnRx80Full(TNotifyEvent Handler) { OnRx80Full_ = std::move(Handler); }
   void SetOnEvent1(TNotifyEvent Handler) { OnEvent1_ = std::move(Handler); }

@@ -187,7 +187,7 @@ void TSerialCommWriteThread::WriteCompleted(std::int32_t Count) {
       WriteEvent_.Signal();
   }
   Room_.notify_all();
-  if (empty)
+  if (empty && Gate().TxEmptyBound.load())
     HandOver([](const std::shared_ptr<TSerialDispatchGate>& Gate) { Gate->Comm->DispatchEvents(EV_TXEMPTY); },
              CloseEvent_);
 }

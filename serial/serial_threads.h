@@ -25,6 +25,9 @@ class TSerialPort;
 // Close clears Comm, so a dispatch that runs after Close does nothing.
 struct TSerialDispatchGate {
   TSerialCustomComm* Comm = nullptr;
+  // Whether OnTxEmpty is bound, read by the write thread: with no handler, the transmit-empty
+  // hand-over would cost a trip through the user-interface thread per frame for nothing.
+  std::atomic<bool> TxEmptyBound{false};
 };
 
 // Byte queue of fixed capacity; the caller guarantees room (Append) and count (Remove).
@@ -65,6 +68,9 @@ class TSerialThread {
   // Runs Step on the user-interface thread and waits until it has run there or Cancel is signaled.
   // Exceptions escaping Step go to the central exception display, so they never end this thread.
   void HandOver(std::function<void(const std::shared_ptr<TSerialDispatchGate>&)> Step, const TSerialHandleObject& Cancel);
+
+  // Read without the user-interface thread: only the gate's atomic members.
+  const TSerialDispatchGate& Gate() const { return *Gate_; }
 
   std::atomic<bool> StopRequested_{false};
   TSerialPort& Port_;
