@@ -41,7 +41,7 @@ fuzz: deps
 
 # Speed and memory, as ratios against references measured in the same run.
 bench: deps
-	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DHEXLOADER_TESTS=OFF -DHEXLOADER_GUI=OFF
 	cmake --build build-bench -j$(JOBS)
 	bash bench/run-all.sh build-bench
 

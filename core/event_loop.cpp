@@ -6,38 +6,10 @@
 #include <mutex>
 #include <thread>
 
-#include "core/exception.h"
+#include "core/blocking_call.h"
 #include "core/exception_display.h"
 
 namespace hexloader {
-namespace {
-
-// Completion of one RunInUiThread call, shared by the waiting thread and the queued call.
-struct TCallWait {
-  std::mutex Lock;
-  std::condition_variable Finished;
-  bool Done = false;
-  std::exception_ptr Error;
-
-  void Finish(std::exception_ptr E) {
-    std::lock_guard<std::mutex> guard(Lock);
-    Done = true;
-    Error = std::move(E);
-    Finished.notify_all();
-  }
-};
-
-// Releases the waiter even when the queued call is dropped unrun (the loop was destroyed first).
-struct TCallTicket {
-  std::shared_ptr<TCallWait> Wait;
-  bool Ran = false;
-  ~TCallTicket() {
-    if (!Ran) Wait->Finish(std::make_exception_ptr(EAbort("The user-interface loop has ended")));
-  }
-};
-
-}  // namespace
-
 struct TEventLoop::State {
   std::mutex Lock;
   std::condition_variable Wake;
@@ -74,28 +46,13 @@ void TEventLoop::RunInUiThread(std::function<void()> Call) {
     Call();
     return;
   }
-  auto wait = std::make_shared<TCallWait>();
-  auto ticket = std::make_shared<TCallTicket>();
-  ticket->Wait = wait;
+  TBlockingCall call(std::move(Call));
   {
     std::lock_guard<std::mutex> guard(state_->Lock);
-    // The ticket travels with the call; an escaping exception goes back to the waiting thread.
-    state_->Calls.push_back([ticket, Call = std::move(Call)]() mutable {
-      ticket->Ran = true;
-      std::exception_ptr error;
-      try {
-        Call();
-      } catch (...) {
-        error = std::current_exception();
-      }
-      ticket->Wait->Finish(error);
-    });
+    state_->Calls.push_back(call.TakeQueuedPart());
     state_->Wake.notify_all();
   }
-  ticket.reset();
-  std::unique_lock<std::mutex> lock(wait->Lock);
-  wait->Finished.wait(lock, [&] { return wait->Done; });
-  if (wait->Error) std::rethrow_exception(wait->Error);
+  call.Wait();
 }
 
 std::size_t TEventLoop::Pending() const {

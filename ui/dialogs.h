@@ -7,7 +7,7 @@ class QWidget;
 
 namespace hexloader {
 
-struct TOpenDialogSpec {
+struct TOpenDialogRequest {
   std::string Title;
   std::string FilterName;     // the filter's description
   std::string FilterPattern;  // its pattern
@@ -18,7 +18,7 @@ class TDialogs {
  public:
   virtual ~TDialogs() = default;
   // The file-open dialog: the chosen file's full path, or nothing when the operator cancels.
-  virtual std::optional<std::string> AskOpenFile(QWidget* Parent, const TOpenDialogSpec& Spec) = 0;
+  virtual std::optional<std::string> AskOpenFile(QWidget* Parent, const TOpenDialogRequest& Request) = 0;
   // The plain message dialog: application title, wrapped text, no icon, one OK button.
   virtual void ShowMessage(const std::string& Text) = 0;
   // The central exception display's box: application title, Text as given, stop icon, OK.

@@ -178,9 +178,9 @@ void TForm1::RestoreFile() {
 }
 
 void TForm1::ASelectFileExecute() {
-  const TOpenDialogSpec spec{texts::OpenDialogTitle, texts::OpenDialogFilterName, texts::OpenDialogFilterPattern,
+  const TOpenDialogRequest request{texts::OpenDialogTitle, texts::OpenDialogFilterName, texts::OpenDialogFilterPattern,
                              texts::OpenDialogDefaultExt};
-  const std::optional<std::string> path = Dialogs_.AskOpenFile(isVisible() ? this : nullptr, spec);
+  const std::optional<std::string> path = Dialogs_.AskOpenFile(isVisible() ? this : nullptr, request);
   if (!path) return;
   // The caption keeps the name it got at start-up.
   Session_.SetHexFileName(*path);

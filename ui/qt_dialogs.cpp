@@ -13,12 +13,12 @@
 
 namespace hexloader {
 
-std::optional<std::string> TQtDialogs::AskOpenFile(QWidget* Parent, const TOpenDialogSpec& Spec) {
-  QFileDialog dialog(Parent, QString::fromStdString(Spec.Title));
+std::optional<std::string> TQtDialogs::AskOpenFile(QWidget* Parent, const TOpenDialogRequest& Request) {
+  QFileDialog dialog(Parent, QString::fromStdString(Request.Title));
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setNameFilter(QString::fromStdString(Spec.FilterName + " (" + Spec.FilterPattern + ")"));
-  dialog.setDefaultSuffix(QString::fromStdString(Spec.DefaultExt));
+  dialog.setNameFilter(QString::fromStdString(Request.FilterName + " (" + Request.FilterPattern + ")"));
+  dialog.setDefaultSuffix(QString::fromStdString(Request.DefaultExt));
   // The same dialog on every desktop (and under a bare X server).
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;

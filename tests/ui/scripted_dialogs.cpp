@@ -4,8 +4,8 @@
 
 namespace hexloader::test {
 
-std::optional<std::string> TScriptedDialogs::AskOpenFile(QWidget* Parent, const TOpenDialogSpec& Spec) {
-  FileAsks.push_back(Spec);
+std::optional<std::string> TScriptedDialogs::AskOpenFile(QWidget* Parent, const TOpenDialogRequest& Request) {
+  FileAsks.push_back(Request);
   ParentVisibleAtAsk.push_back(Parent && Parent->isVisible());
   InFileDialog_ = true;
   QCoreApplication::processEvents();

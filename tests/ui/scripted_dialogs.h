@@ -14,13 +14,13 @@ namespace hexloader::test {
 class TScriptedDialogs final : public TDialogs {
  public:
   std::deque<std::optional<std::string>> FileAnswers;  // empty: the operator cancels
-  std::vector<TOpenDialogSpec> FileAsks;
+  std::vector<TOpenDialogRequest> FileAsks;
   std::vector<bool> ParentVisibleAtAsk;
   std::vector<std::string> Messages;
   std::vector<std::string> MessagesDuringFileDialog;
   std::vector<std::string> Errors;
 
-  std::optional<std::string> AskOpenFile(QWidget* Parent, const TOpenDialogSpec& Spec) override;
+  std::optional<std::string> AskOpenFile(QWidget* Parent, const TOpenDialogRequest& Request) override;
   void ShowMessage(const std::string& Text) override;
   void ShowError(const std::string& Text) override { Errors.push_back(Text); }
 
