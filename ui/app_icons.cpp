@@ -44,6 +44,21 @@ void Connector(QPainter& p, QRectF box) {
     p.drawEllipse(QPointF(box.left() + box.width() * (0.27 + 0.15 * i), box.top() + box.height() * 0.68), r, r);
 }
 
+// An arrow pointing right: shaft from TailX to HeadX, tip at TipX, centred on MidY; the shaft is
+// 2 x ShaftHalf high, the head 2 x HeadHalf.
+QPainterPath RightArrow(double TailX, double HeadX, double TipX, double MidY, double ShaftHalf, double HeadHalf) {
+  QPainterPath arrow;
+  arrow.moveTo(TailX, MidY - ShaftHalf);
+  arrow.lineTo(HeadX, MidY - ShaftHalf);
+  arrow.lineTo(HeadX, MidY - HeadHalf);
+  arrow.lineTo(TipX, MidY);
+  arrow.lineTo(HeadX, MidY + HeadHalf);
+  arrow.lineTo(HeadX, MidY + ShaftHalf);
+  arrow.lineTo(TailX, MidY + ShaftHalf);
+  arrow.closeSubpath();
+  return arrow;
+}
+
 }  // namespace
 
 QIcon SelectFile() {
@@ -85,15 +100,7 @@ QIcon Begin() {
     }
     p.setBrush(QColor(0x2b, 0x2b, 0x2b));
     p.drawRect(QRectF(9, 6.5, 5, 8));
-    QPainterPath arrow;
-    arrow.moveTo(0.5, 2);
-    arrow.lineTo(6, 2);
-    arrow.lineTo(6, 0);
-    arrow.lineTo(10, 4);
-    arrow.lineTo(6, 8);
-    arrow.lineTo(6, 6);
-    arrow.lineTo(0.5, 6);
-    arrow.closeSubpath();
+    const QPainterPath arrow = RightArrow(0.5, 6, 10, 4, 2, 4);
     p.setPen(QPen(QColor(0x1b, 0x6e, 0x20), 0.8));
     p.setBrush(QColor(0x3c, 0xb0, 0x43));
     p.drawPath(arrow);
@@ -107,15 +114,7 @@ QIcon Exit() {
     p.drawRect(QRectF(2, 1, 8, 14));
     p.setBrush(QColor(0xf0, 0xd0, 0x40));
     p.drawEllipse(QPointF(8.2, 8.5), 0.9, 0.9);
-    QPainterPath arrow;
-    arrow.moveTo(8, 6.5);
-    arrow.lineTo(12, 6.5);
-    arrow.lineTo(12, 4.5);
-    arrow.lineTo(15.5, 8);
-    arrow.lineTo(12, 11.5);
-    arrow.lineTo(12, 9.5);
-    arrow.lineTo(8, 9.5);
-    arrow.closeSubpath();
+    const QPainterPath arrow = RightArrow(8, 12, 15.5, 8, 1.5, 3.5);
     p.setPen(QPen(QColor(0x9a, 0x1a, 0x1a), 0.8));
     p.setBrush(QColor(0xe0, 0x3a, 0x3a));
     p.drawPath(arrow);
