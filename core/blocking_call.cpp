@@ -41,7 +41,8 @@ TBlockingCall::TBlockingCall(std::function<void()> Call) : State_(std::make_shar
     } catch (...) {
       error = std::current_exception();
     }
-    ticket->Wait->Finish(error);
+    // Moved, so no reference to the exception stays on this thread once the waiter is released.
+    ticket->Wait->Finish(std::move(error));
   };
 }
 
@@ -50,9 +51,15 @@ std::function<void()> TBlockingCall::TakeQueuedPart() { return std::move(Queued_
 void TBlockingCall::Wait() {
   // A queued part never taken would otherwise keep the waiter blocked for ever.
   Queued_ = nullptr;
-  std::unique_lock<std::mutex> lock(State_->Lock);
-  State_->Finished.wait(lock, [&] { return State_->Done; });
-  if (State_->Error) std::rethrow_exception(State_->Error);
+  std::exception_ptr error;
+  {
+    std::unique_lock<std::mutex> lock(State_->Lock);
+    State_->Finished.wait(lock, [&] { return State_->Done; });
+    // Taken out, so the exception object lives and dies on this thread only, whichever thread drops
+    // the shared state last.
+    error = std::move(State_->Error);
+  }
+  if (error) std::rethrow_exception(error);
 }
 
 }  // namespace hexloader
