@@ -49,7 +49,7 @@ std::string ReadAll(int Fd) {
 std::string SimPath() { return HEXLOADER_SIM_PATH; }
 std::string CliPath() { return HEXLOADER_CLI_PATH; }
 
-TSimProcess::TSimProcess(const std::vector<std::string>& Args) {
+TSimProcess::TSimProcess(const std::vector<std::string>& Args, int Ports) {
   int Pipe[2];
   if (::pipe2(Pipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
   std::vector<std::string> All{SimPath(), "--log", "none"};
@@ -65,10 +65,19 @@ TSimProcess::TSimProcess(const std::vector<std::string>& Args) {
     ::close(Pipe[0]);
     throw std::runtime_error("cannot start " + All[0]);
   }
-  char C;
-  while (::read(Pipe[0], &C, 1) == 1 && C != '\n') PortPath_ += C;
+  for (int i = 0; i < Ports; ++i) {
+    std::string Path;
+    char C;
+    while (::read(Pipe[0], &C, 1) == 1 && C != '\n') Path += C;
+    if (Path.empty()) break;
+    PortPaths_.push_back(Path);
+  }
   ::close(Pipe[0]);
-  if (PortPath_.empty()) throw std::runtime_error("the simulator printed no port");
+  if (static_cast<int>(PortPaths_.size()) != Ports) {
+    Stop();
+    throw std::runtime_error("the simulator printed " + std::to_string(PortPaths_.size()) + " of " +
+                             std::to_string(Ports) + " ports");
+  }
 }
 
 TSimProcess::~TSimProcess() {

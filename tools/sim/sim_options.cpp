@@ -17,7 +17,14 @@ const char* const SimUsage =
     "                       0 = at once)\n"
     "  --hello-on-enter     switch on when Enter is pressed instead\n"
     "  --bit-rate N         pace the line at N bit/s, 10 bit times per byte, both directions\n"
-    "  --once               exit after the first end frame\n"
+    "  --once               exit after the first end frame (with --boards: the last board's, on\n"
+    "                       every device)\n"
+    "  --devices N          play N devices, each on a pseudo-terminal of its own; the paths are\n"
+    "                       printed one per line, and --link and --memory get the device's number:\n"
+    "                       PATH-1, PATH-2, ... (mem.bin -> mem-1.bin, mem-2.bin, ...)\n"
+    "  --boards K           play K boards in turn: after an end frame the device switches on again as\n"
+    "                       the next board, --hello-delay later, with fresh memory; memory files get\n"
+    "                       the board's number: mem-b1.bin, mem-b2.bin, ... (mem-2-b3.bin with --devices)\n"
     "  --log short|full|none  the frame log: a summary, every frame, or nothing (short)\n"
     "Faults (N counts frames from 1 after switching on; sync, address, data, end all count):\n"
     "  --wrong-reply-at N   answer frame N with a wrong byte\n"
@@ -43,6 +50,17 @@ long Number(const std::string& Option, const std::string& Text, long Min) {
 
 }  // namespace
 
+std::string NumberedPath(const std::string& Path, int Device, int Devices, int Board, int Boards) {
+  std::string Suffix;
+  if (Devices > 1) Suffix += "-" + std::to_string(Device);
+  if (Boards > 1) Suffix += "-b" + std::to_string(Board);
+  const std::size_t Slash = Path.find_last_of('/');
+  const std::size_t Dot = Path.find_last_of('.');
+  const bool HasExtension = Dot != std::string::npos && Dot > 0 && (Slash == std::string::npos || Dot > Slash + 1);
+  if (!HasExtension) return Path + Suffix;
+  return Path.substr(0, Dot) + Suffix + Path.substr(Dot);
+}
+
 TSimOptions ParseSimOptions(const std::vector<std::string>& Args, bool& Help) {
   TSimOptions O;
   Help = false;
@@ -59,6 +77,8 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args, bool& Help) {
     else if (A == "--hello-on-enter") O.HelloOnEnter = true;
     else if (A == "--bit-rate") O.BitRate = Number(A, Value(), 0);
     else if (A == "--once") O.Once = true;
+    else if (A == "--devices") O.Devices = static_cast<int>(Number(A, Value(), 1));
+    else if (A == "--boards") O.Boards = static_cast<int>(Number(A, Value(), 1));
     else if (A == "--log") {
       const std::string& L = Value();
       if (L == "short") O.Log = TLogLevel::Short;
