@@ -22,6 +22,7 @@ constexpr auto kSettleTime = std::chrono::milliseconds(500);
 std::string SilenceMessage(long Seconds) {
   return "no answer from the device for " + std::to_string(Seconds) + " s; upload abandoned";
 }
+constexpr const char* kPortClosedMessage = "the port was closed";
 constexpr const char* kAbandonedMessage = "upload abandoned: the program was asked to stop";
 
 }  // namespace
@@ -154,8 +155,28 @@ void TUploadJob::Drain(int Count) {
   }
 }
 
+bool TUploadJob::LineFailed() {
+  if (!Comm_->IsOpen()) {
+    LineGone_ = true;
+    EndUpload(TUploadResult::PortError, kPortClosedMessage);
+    return true;
+  }
+  try {
+    TSerialCommStatus Status;
+    Comm_->GetCommStatus(Status);
+  } catch (const std::exception& E) {
+    LineGone_ = true;
+    EndUpload(TUploadResult::PortError, ExceptionDisplayText(E.what()));
+    return true;
+  }
+  return false;
+}
+
 void TUploadJob::Tick(TClock::time_point Now) {
   const auto Silence = std::chrono::seconds(Settings_.SilenceSeconds);
+  // A device or adapter that has gone makes the line fail: that upload ends as a port error at once,
+  // whatever the time-out.
+  if ((State_ == TJobState::Transfer || State_ == TJobState::AwaitHello) && LineFailed()) return;
   switch (State_) {
     case TJobState::Transfer:
       if (Settings_.SilenceSeconds > 0 && Now - LastHeard_ >= Silence)
@@ -219,7 +240,7 @@ void TUploadJob::EndUpload(TUploadResult Result, const std::string& Message) {
 
   // Settled before anyone hears of it, so that what they ask of the job is already true.
   State_ = TJobState::Stopped;
-  const bool Again = Settings_.Repeat && !StopRequested_ && Comm_->IsOpen();
+  const bool Again = Settings_.Repeat && !StopRequested_ && !LineGone_ && Comm_->IsOpen();
   if (Result != TUploadResult::Ok && Again) State_ = TJobState::Settling;
 
   OnUploadEnd_(*this, Record);
@@ -241,7 +262,7 @@ void TUploadJob::EndUpload(TUploadResult Result, const std::string& Message) {
 }
 
 bool TUploadJob::FrameInFlightLeft() const {
-  if (!Comm_->IsOpen()) return true;
+  if (!Comm_->IsOpen() || LineGone_) return true;
   return static_cast<long>(Session_->RxSinceSend()) + DrainedSinceEnd_ >= Session_->FrameLen();
 }
 

@@ -89,6 +89,8 @@ class TUploadJob {
   void EndUpload(TUploadResult Result, const std::string& Message);
   void AfterUpload(TUploadResult Result);
   void Drain(int Count);
+  // The port is closed or its status query fails: ends the upload as a port error.
+  bool LineFailed();
 
   TJobSettings Settings_;
   TOnUploadEnd OnUploadEnd_;
@@ -105,7 +107,8 @@ class TUploadJob {
   TClock::time_point TransferBegan_{};
   std::chrono::system_clock::time_point UploadTime_{};
   int FramesSent_ = 0;
-  int DrainedSinceEnd_ = 0;  // bytes taken from the line by the job itself since the last upload ended
+  int DrainedSinceEnd_ = 0;
+  bool LineGone_ = false;  // the line failed: nothing sent on it will come back  // bytes taken from the line by the job itself since the last upload ended
   int LastQuarter_ = 0;
   int Good_ = 0;
   int Failed_ = 0;
