@@ -96,6 +96,37 @@ int TSimProcess::Stop() {
   return Wait();
 }
 
+TChildProcess::TChildProcess(const std::vector<std::string>& Args, const std::string& Dir, const std::string& OutFile,
+                             const std::string& ErrFile) {
+  posix_spawn_file_actions_t Actions;
+  posix_spawn_file_actions_init(&Actions);
+  posix_spawn_file_actions_addopen(&Actions, STDOUT_FILENO, OutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&Actions, STDERR_FILENO, ErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (!Dir.empty()) posix_spawn_file_actions_addchdir_np(&Actions, Dir.c_str());
+  std::vector<std::string> All = Args;
+  auto V = Argv(All);
+  const int R = ::posix_spawn(&Pid_, V[0], &Actions, nullptr, V.data(), environ);
+  posix_spawn_file_actions_destroy(&Actions);
+  if (R != 0) throw std::runtime_error("cannot start " + All[0]);
+}
+
+TChildProcess::~TChildProcess() {
+  if (Pid_ <= 0) return;
+  ::kill(Pid_, SIGKILL);
+  Wait();
+}
+
+void TChildProcess::Signal(int Number) {
+  if (Pid_ > 0) ::kill(Pid_, Number);
+}
+
+int TChildProcess::Wait() {
+  if (Pid_ <= 0) return -1;
+  const int Status = WaitStatus(Pid_);
+  Pid_ = -1;
+  return Status;
+}
+
 int RunProgram(const std::vector<std::string>& Args, std::string* Out, std::string* Err, const std::string& Dir) {
   int OutPipe[2], ErrPipe[2];
   if (::pipe2(OutPipe, O_CLOEXEC) != 0 || ::pipe2(ErrPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");

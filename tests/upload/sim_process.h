@@ -28,6 +28,24 @@ class TSimProcess {
   std::vector<std::string> PortPaths_;
 };
 
+// A program running in the background with its standard output and error going to files, for tests
+// that signal it while it runs.
+class TChildProcess {
+ public:
+  TChildProcess(const std::vector<std::string>& Args, const std::string& Dir, const std::string& OutFile,
+                const std::string& ErrFile);
+  ~TChildProcess();  // SIGKILL when still running
+  TChildProcess(const TChildProcess&) = delete;
+  TChildProcess& operator=(const TChildProcess&) = delete;
+
+  void Signal(int Number);
+  // Waits for the end; returns the exit status (128 + the signal when killed by one).
+  int Wait();
+
+ private:
+  pid_t Pid_ = -1;
+};
+
 // The path of the built simulator and command-line tool.
 std::string SimPath();
 std::string CliPath();
