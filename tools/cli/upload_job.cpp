@@ -216,6 +216,7 @@ void TUploadJob::Abandon() {
 void TUploadJob::EndUpload(TUploadResult Result, const std::string& Message) {
   if (State_ != TJobState::AwaitHello && State_ != TJobState::Transfer) return;
   const auto Now = TClock::now();
+  TransferEnded_ = Now;
   const auto Began = TransferBegan_ != TClock::time_point{} ? TransferBegan_ : ArmedAt_;
 
   TUploadRecord Record;
@@ -276,8 +277,11 @@ TProgressSnapshot TUploadJob::Progress() const {
   S.BytesSent = std::min<std::uint64_t>(static_cast<std::uint64_t>(FramesSent_) * frame::DataBytes, Size);
   S.BytesAcknowledged =
       std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max(FramesSent_ - 1, 0)) * frame::DataBytes, Size);
+  // After an upload the figures stand as they were at its end.
+  const bool Ended = State_ != TJobState::Transfer;
+  if (Ended && HasResult_ && LastResult_ == TUploadResult::Ok) S.BytesAcknowledged = Size;
   if (TransferBegan_ != TClock::time_point{})
-    S.ElapsedSeconds = std::chrono::duration<double>(TClock::now() - TransferBegan_).count();
+    S.ElapsedSeconds = std::chrono::duration<double>((Ended ? TransferEnded_ : TClock::now()) - TransferBegan_).count();
   return S;
 }
 

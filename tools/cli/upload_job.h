@@ -105,6 +105,7 @@ class TUploadJob {
   TClock::time_point LastHeard_{};
   TClock::time_point ArmedAt_{};
   TClock::time_point TransferBegan_{};
+  TClock::time_point TransferEnded_{};
   std::chrono::system_clock::time_point UploadTime_{};
   int FramesSent_ = 0;
   int DrainedSinceEnd_ = 0;
