@@ -25,6 +25,14 @@ class TSerialPort;
 // Close clears Comm, so a dispatch that runs after Close does nothing.
 struct TSerialDispatchGate {
   TSerialCustomComm* Comm = nullptr;
+  // The event thread's line events go to the user-interface thread one dispatch at a time: while one
+  // is queued or running, the events that occur are gathered in PendingEvents and go out in one more
+  // dispatch as soon as it has run. So OnRxChar is never nested and bytes arriving during it bring
+  // exactly one more call, while the event thread goes straight back to its wait instead of being
+  // woken a second time, per received byte, to hear that the dispatch is over.
+  std::mutex DeliveryLock;
+  bool DispatchQueued = false;         // guarded by DeliveryLock
+  std::uint32_t PendingEvents = 0;     // EV_* bits; guarded by DeliveryLock
   // Whether OnTxEmpty is bound, read by the write thread: with no handler, the transmit-empty
   // hand-over would cost a trip through the user-interface thread per frame for nothing.
   std::atomic<bool> TxEmptyBound{false};
@@ -69,8 +77,10 @@ class TSerialThread {
   // Exceptions escaping Step go to the central exception display, so they never end this thread.
   void HandOver(std::function<void(const std::shared_ptr<TSerialDispatchGate>&)> Step, const TSerialHandleObject& Cancel);
 
-  // Read without the user-interface thread: only the gate's atomic members.
-  const TSerialDispatchGate& Gate() const { return *Gate_; }
+  // Read without the user-interface thread: only the gate's atomic members and what DeliveryLock guards.
+  TSerialDispatchGate& Gate() const { return *Gate_; }
+  const std::shared_ptr<TSerialDispatchGate>& SharedGate() const { return Gate_; }
+  TUiDispatcher& Dispatcher() const { return Dispatcher_; }
 
   std::atomic<bool> StopRequested_{false};
   TSerialPort& Port_;
@@ -97,6 +107,11 @@ class TSerialCommEventThread : public TSerialThread {
   void Execute() override;
 
  private:
+  // Hands Occurred to the user-interface thread, or adds it to the dispatch already on its way.
+  void Deliver(std::uint32_t Occurred);
+  static void PostDispatch(TUiDispatcher& Dispatcher, const std::shared_ptr<TSerialDispatchGate>& Gate,
+                           std::uint32_t Events);
+
   std::uint32_t EventMask_;
   TSerialWaitEvent WaitEvent_;
 };
