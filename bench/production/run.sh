@@ -33,10 +33,10 @@ srec_cat "$work/image.bin" -binary -o "$work/fw.hex" -intel
 
 # Starts the simulator with N paced devices; their paths land in $work/ports.
 start_sim() {
-  rm -f "$work/ports"
+  : > "$work/ports"
   "$sim" --devices "$1" --once --hello-delay 0 --bit-rate "$rate" --log none > "$work/ports" &
   sim_pid=$!
-  for _ in $(seq 200); do [ "$(wc -l < "$work/ports" 2>/dev/null || echo 0)" -ge "$1" ] && break; sleep 0.05; done
+  for _ in $(seq 200); do [ "$(wc -l < "$work/ports")" -ge "$1" ] && break; sleep 0.05; done
   [ "$(wc -l < "$work/ports")" -ge "$1" ] || { echo "production benchmark: the simulator did not start" >&2; return 1; }
 }
 stop_sim() {
