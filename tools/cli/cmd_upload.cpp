@@ -211,6 +211,9 @@ int Run(const std::vector<std::string>& RawArgs) {
     Board.Say(ExceptionDisplayText(E.what()));
   }
   Board.Finish();
+  if (!Args.Repeat)
+    for (const auto& Job : Jobs)
+      if (!Job->HasResult()) Board.Say(Job->Port() + ": stopped before the device answered");
 
   int Status = RunStatus(Jobs, Args.Repeat);
   if (Status == kExitOk && RecordLost) Status = kExitFailure;
