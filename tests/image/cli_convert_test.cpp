@@ -1,10 +1,15 @@
 // hexloader-cli convert, run as a program: the image's name on standard output and status 0, or the
 // exception's message on standard error and status 1.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "tests/image/image_test_support.h"
 
@@ -17,17 +22,38 @@ struct TRun {
   std::string Err;
 };
 
-TRun Convert(const std::string& Argument) {
-  std::string command =
-      std::string("'") + HEXLOADER_CLI + "' convert '" + Argument + "' > out.txt 2> err.txt";
-  int raw = std::system(command.c_str());
+// Runs hexloader-cli with Args in the current directory, standard output and error in files. A
+// FileSizeLimit above 0 is set as the child's RLIMIT_FSIZE, with SIGXFSZ at its default action as a
+// shell would leave it, so that only the program itself can keep the signal from ending it.
+TRun RunCli(std::vector<std::string> Args, rlim_t FileSizeLimit = 0) {
+  Args.insert(Args.begin(), HEXLOADER_CLI);
+  std::vector<char*> argv;
+  for (std::string& a : Args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    int out = open("out.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open("err.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0 || err < 0 || dup2(out, STDOUT_FILENO) < 0 || dup2(err, STDERR_FILENO) < 0) _exit(127);
+    signal(SIGXFSZ, SIG_DFL);
+    if (FileSizeLimit > 0) {
+      rlimit limit{FileSizeLimit, FileSizeLimit};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+    }
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
   TRun run;
-  run.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  int raw = 0;
+  if (pid < 0 || waitpid(pid, &raw, 0) != pid) return run;
+  run.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
   TBytes out = ReadBytes("out.txt"), err = ReadBytes("err.txt");
   run.Out.assign(out.begin(), out.end());
   run.Err.assign(err.begin(), err.end());
   return run;
 }
+
+TRun Convert(const std::string& Argument) { return RunCli({"convert", Argument}); }
 
 class TCliConvertTest : public TWorkDirTest {};
 
@@ -54,6 +80,15 @@ TEST_F(TCliConvertTest, MissingFileIsReportedAndNothingIsCreated) {
   EXPECT_EQ(run.Status, 1);
   EXPECT_EQ(run.Err, "Cannot open file \"" + (Dir() / "missing.hex").string() + "\". No such file or directory\n");
   EXPECT_FALSE(std::filesystem::exists("missing.BIN"));
+}
+
+TEST_F(TCliConvertTest, FileSizeLimitIsAWriteErrorNotASignal) {
+  // Extended linear address 0x0020: a 2 MiB image, twice the limit.
+  WriteFile("fw.hex", ":020000040020DA\n" + DataRecord(0x0000, {0xAB}) + "\n:00000001FF\n");
+  TRun run = RunCli({"convert", "fw.hex"}, 1 << 20);
+  EXPECT_EQ(run.Status, 1) << "128 + 25 is the end by SIGXFSZ";
+  EXPECT_EQ(run.Out, "");
+  EXPECT_EQ(run.Err, "Cannot write file \"" + (Dir() / "fw.BIN").string() + "\". File too large\n");
 }
 
 }  // namespace

@@ -4,9 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "core/file_size_signal.h"
 #include "tools/sim/sim_runner.h"
 
 int main(int argc, char** argv) {
+  hexloader::IgnoreFileSizeSignal();
   using namespace hexloader::sim;
   bool Help = false;
   TSimOptions Options;
