@@ -69,6 +69,7 @@ void DecideEachLineAlone(std::string_view Text) {
 // The expected image, or nullopt when the conversion must stop with EConvertError.
 std::optional<std::vector<std::uint8_t>> Model(std::string_view Text) {
   Text = Text.substr(0, Text.find('\0'));
+  if (Text.substr(0, 3) == "\xEF\xBB\xBF") Text.remove_prefix(3);
   std::vector<std::string_view> lines;
   std::size_t start = 0;
   for (std::size_t i = 0; i < Text.size(); ++i) {
@@ -83,6 +84,8 @@ std::optional<std::vector<std::uint8_t>> Model(std::string_view Text) {
   std::uint64_t length = 0;
   std::map<std::uint64_t, std::uint8_t> bytes;
   for (std::string_view s : lines) {
+    std::size_t blanks = s.find_first_not_of(" \t");
+    if (blanks != std::string_view::npos && s[blanks] == ':') s.remove_prefix(blanks);
     if (s.empty() || s[0] != ':') continue;
     if (s.size() < 9) return std::nullopt;
     if (s[1] == '0' && s[2] == '2' && (s[8] == '2' || s[8] == '4')) {
