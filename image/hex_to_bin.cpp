@@ -64,9 +64,13 @@ std::string HexToBin(const std::string& HexPath) {
   const image_fs::TFileContent content = image_fs::ReadWholeFile(HexPath);
 
   const std::string imageName = ImageFileName(HexPath);
-  if (image_fs::FileExists(imageName)) image_fs::RenameNoReplace(imageName, BackupFileName(imageName));
+  // A symbolic link at the image's name is moved or removed like a file, never written through: in a
+  // folder others can write to, a planted link would have the image overwrite a file elsewhere.
+  if (image_fs::EntryExists(imageName)) image_fs::RenameNoReplace(imageName, BackupFileName(imageName));
 
-  image_fs::TOutputFile file = image_fs::TOutputFile::CreateOrTruncate(imageName);
+  // Created new, never opened over what is there: an entry planted between the two calls fails the create.
+  image_fs::RemoveEntry(imageName);
+  image_fs::TOutputFile file = image_fs::TOutputFile::CreateExclusive(imageName);
   TConversion conversion(file);
   THexLineReader lines(content.Text());
   THexLine line;

@@ -12,7 +12,9 @@ namespace hexloader {
 // hold 0xFF. Data records (type 00) are placed at their own addresses, shifted by the last extended segment
 // (02) or extended linear (04) address record; every other line is ignored and checksums are not checked.
 // An existing image of that name is first renamed to the ".BAK" name, unless a file of that name exists
-// (then the old image is overwritten). The image is streamed to disk, never held in memory.
+// (then the old image is removed). A symbolic link at the image's name is treated as such a file itself,
+// never followed: the image is always a new regular file. The image is streamed to disk, never held in
+// memory.
 //
 // Returns "" when no file exists at HexPath (nothing is read, renamed or created).
 // Raises EFOpenError when the HEX file cannot be read, EFCreateError when the image cannot be created,
