@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -81,6 +83,60 @@ TEST_F(TCliConvertTest, MissingFileIsReportedAndNothingIsCreated) {
   EXPECT_EQ(run.Err, "Cannot open file \"" + (Dir() / "missing.hex").string() + "\". No such file or directory\n");
   EXPECT_FALSE(std::filesystem::exists("missing.BIN"));
 }
+
+// Records with wrong checksums: converted as they are with one warning, or refused with --strict before
+// anything is written (an existing image stays where it is, not even moved to the backup name).
+struct TChecksumRun {
+  const char* Name;
+  int BadRecords;
+  bool Strict;
+  int Status;
+  const char* Err;  // standard error, exactly
+};
+void PrintTo(const TChecksumRun& Case, std::ostream* Out) { *Out << Case.Name; }
+
+class TCliChecksumTest : public TWorkDirTest, public ::testing::WithParamInterface<TChecksumRun> {};
+
+TEST_P(TCliChecksumTest, WarnsOrRefuses) {
+  const TChecksumRun& c = GetParam();
+  std::string hex = DataRecord(0x0000, Counting(16)) + "\n";
+  TBytes image = Counting(16);
+  for (int i = 0; i < c.BadRecords; ++i) {
+    std::string bad = DataRecord(static_cast<std::uint16_t>(16 * (i + 1)), Counting(16, 0x80));
+    bad.back() = bad.back() == '0' ? '1' : '0';
+    hex += bad + "\n";
+    TBytes data = Counting(16, 0x80);
+    image.insert(image.end(), data.begin(), data.end());
+  }
+  WriteFile("fw.hex", hex + ":00000001FF\n");
+  WriteFile("fw.BIN", "old image");
+  std::vector<std::string> args = {"convert", "fw.hex"};
+  if (c.Strict) args.insert(args.begin() + 1, "--strict");
+
+  TRun run = RunCli(args);
+  EXPECT_EQ(run.Status, c.Status);
+  EXPECT_EQ(run.Err, c.Err);
+  if (c.Status == 0) {
+    EXPECT_EQ(run.Out, "fw.BIN\n");
+    EXPECT_EQ(ReadBytes("fw.BIN"), image) << "the records are converted as they are";
+  } else {
+    EXPECT_EQ(run.Out, "");
+    EXPECT_EQ(ReadBytes("fw.BIN"), (TBytes{'o', 'l', 'd', ' ', 'i', 'm', 'a', 'g', 'e'}));
+    EXPECT_FALSE(std::filesystem::exists("fw.BAK"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, TCliChecksumTest,
+    ::testing::Values(
+        TChecksumRun{"AllRightSaysNothing", 0, false, 0, ""},
+        TChecksumRun{"AllRightStrict", 0, true, 0, ""},
+        TChecksumRun{"OneWrongWarns", 1, false, 0,
+                     "warning: 1 record has a wrong checksum (line 2); converted as they are\n"},
+        TChecksumRun{"ManyWrongWarnOnceWithTheFirstLines", 7, false, 0,
+                     "warning: 7 records have wrong checksums (lines 2, 3, 4, 5, 6, ...); converted as they are\n"},
+        TChecksumRun{"StrictRefuses", 2, true, 1, "2 records have wrong checksums (lines 2, 3); refused (--strict)\n"}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(TCliConvertTest, FileSizeLimitIsAWriteErrorNotASignal) {
   // Extended linear address 0x0020: a 2 MiB image, twice the limit.
