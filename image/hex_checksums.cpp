@@ -42,16 +42,19 @@ bool ChecksumIsRight(std::string_view Record) {
 
 }  // namespace
 
+void TChecksumCounter::Check(const THexLine& Line) {
+  if (ChecksumIsRight(Line.Text)) return;
+  ++Report_.BadRecords;
+  if (Report_.FirstLines.size() < TChecksumReport::MaxLinesKept) Report_.FirstLines.push_back(Line.Number);
+}
+
 TChecksumReport CheckRecordChecksums(std::string_view Text) {
-  TChecksumReport report;
+  TChecksumCounter counter;
   THexLineReader lines(Text);
   THexLine line;
-  while (lines.Next(line)) {
-    if (line.Text.empty() || line.Text[0] != ':' || ChecksumIsRight(line.Text)) continue;
-    ++report.BadRecords;
-    if (report.FirstLines.size() < TChecksumReport::MaxLinesKept) report.FirstLines.push_back(line.Number);
-  }
-  return report;
+  while (lines.Next(line))
+    if (!line.Text.empty() && line.Text[0] == ':') counter.Check(line);
+  return counter.Report();
 }
 
 }  // namespace hexloader

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "image/hex_lines.h"
+
 namespace hexloader {
 
 struct TChecksumReport {
@@ -12,6 +14,17 @@ struct TChecksumReport {
 
   std::uint64_t BadRecords = 0;           // records whose checksum is wrong or cannot be read
   std::vector<std::uint64_t> FirstLines;  // line numbers (from 1) of the first MaxLinesKept of them
+};
+
+// Checks records one at a time, as a pass over the lines hands them over (the converter's own, see
+// HexToBinText): Line must start with ":".
+class TChecksumCounter {
+ public:
+  void Check(const THexLine& Line);
+  const TChecksumReport& Report() const { return Report_; }
+
+ private:
+  TChecksumReport Report_;
 };
 
 // Checks every record of a HEX file's text, with the converter's line rules: lines that do not start

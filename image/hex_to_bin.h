@@ -1,6 +1,10 @@
 #pragma once
 // The converter: turns an Intel HEX file into the flat binary image that the upload sends.
+#include <functional>
 #include <string>
+#include <string_view>
+
+#include "image/hex_lines.h"
 
 namespace hexloader {
 
@@ -22,5 +26,14 @@ namespace hexloader {
 // line too short for its record or data that overlaps data written before. After a failure the image
 // holds what was written before it; the image file is always closed when this returns or raises.
 std::string HexToBin(const std::string& HexPath);
+
+// Called with every line that starts with ":" (a record, as far as the line rules go), in file order,
+// before the line is applied; up to the line that stops a failing conversion.
+using TRecordObserver = std::function<void(const THexLine& Line)>;
+
+// The same conversion for a caller that has read the HEX file at HexPath already (its Text, with
+// image_fs::ReadWholeFile): the file is not read again. HexPath names the image. OnRecord, when given,
+// sees the records on the conversion's own pass, so that looking at them costs no pass of its own.
+std::string HexToBinText(const std::string& HexPath, std::string_view Text, const TRecordObserver& OnRecord = {});
 
 }  // namespace hexloader

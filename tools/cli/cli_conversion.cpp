@@ -12,13 +12,18 @@ namespace hexloader::cli {
 
 std::string ConvertHexFile(const std::string& HexPath, bool Strict, std::FILE* Warnings) {
   if (!image_fs::FileExists(HexPath)) throw EFOpenError::ForFile(HexPath, ENOENT);
-  // A pass of its own: --strict must refuse before the converter writes anything.
-  const TChecksumReport report = CheckRecordChecksums(image_fs::ReadWholeFile(HexPath).Text());
-  if (report.BadRecords > 0 && Strict) throw EChecksumError::ForReport(report);
-  std::string imageName = HexToBin(HexPath);
-  if (imageName.empty()) throw EFOpenError::ForFile(HexPath, ENOENT);  // gone since the check
+  const image_fs::TFileContent content = image_fs::ReadWholeFile(HexPath);
+  if (Strict) {
+    // A pass of its own: the file is refused before anything is written.
+    const TChecksumReport report = CheckRecordChecksums(content.Text());
+    if (report.BadRecords > 0) throw EChecksumError::ForReport(report);
+    return HexToBinText(HexPath, content.Text());
+  }
+  // On the converter's pass, which keeps the check from slowing the conversion much.
+  TChecksumCounter counter;
+  std::string imageName = HexToBinText(HexPath, content.Text(), [&counter](const THexLine& Line) { counter.Check(Line); });
   // Only beside an image: a file the converter refuses gets its error alone.
-  if (report.BadRecords > 0) std::fprintf(Warnings, "%s\n", ChecksumWarning(report).c_str());
+  if (counter.Report().BadRecords > 0) std::fprintf(Warnings, "%s\n", ChecksumWarning(counter.Report()).c_str());
   return imageName;
 }
 
