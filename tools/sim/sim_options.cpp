@@ -11,6 +11,7 @@ const char* const SimUsage =
     "the memory it was sent to a file when the end frame arrives. A log of the frames goes to\n"
     "standard error. SIGINT or SIGTERM end it cleanly.\n"
     "\n"
+    "Options:\n"
     "  --link PATH          also make a symbolic link PATH to the port (removed at exit)\n"
     "  --memory FILE        write the received memory to FILE at the end frame\n"
     "  --hello-delay MS     switch on (send 0x55) MS milliseconds after the port is opened (100;\n"
