@@ -52,6 +52,8 @@ clean:
 # The Debian package build/hexloader_<version>_<arch>.deb, from a Release build with Debian's
 # hardening flags in build-package/ (only the three programs and the package's files are built).
 package: export DEB_BUILD_MAINT_OPTIONS = hardening=+all
+# The package ships stripped programs and no debug symbols: no need to make them.
+package: export DEB_CXXFLAGS_MAINT_STRIP = -g
 package: deps
 	cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DHEXLOADER_PACKAGE=ON \
 	  -DHEXLOADER_TESTS=OFF -DHEXLOADER_BENCH=OFF $(CMAKE_FLAGS) \
