@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/file_size_signal.h"
+#include "hexloader_version.h"
 #include "tools/sim/sim_runner.h"
 
 int main(int argc, char** argv) {
@@ -20,6 +21,10 @@ int main(int argc, char** argv) {
   }
   if (Help) {
     std::printf("%s", SimUsage);
+    return 0;
+  }
+  if (Options.Version) {
+    std::printf("hexloader-sim %s\n", HEXLOADER_VERSION);
     return 0;
   }
   return RunSimulator(Options);
