@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/sim/s51_simulator.h"
 #include "tools/sim/sim_runner.h"
 
 int main(int argc, char** argv) {
@@ -20,5 +21,5 @@ int main(int argc, char** argv) {
     std::printf("%s", SimUsage);
     return 0;
   }
-  return RunSimulator(Options);
+  return Options.S51Firmware.empty() ? RunSimulator(Options) : RunS51Simulator(Options);
 }

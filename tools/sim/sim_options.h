@@ -18,6 +18,7 @@ struct TSimOptions {
   bool Once = false;        // exit after the first end frame
   TLogLevel Log = TLogLevel::Short;
   TFaults Faults;
+  std::string S51Firmware;  // play the device with s51 running this device program (Intel HEX)
 };
 
 extern const char* const SimUsage;
