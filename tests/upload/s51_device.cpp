@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -101,6 +102,18 @@ int TS51Device::Stop() {
 std::string TS51Device::Errors() const {
   std::ifstream In(ErrorsPath_, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(In), {});
+}
+
+std::string DeviceMemoryDifference(const std::vector<std::uint8_t>& Memory, const std::vector<std::uint8_t>& Image) {
+  constexpr std::size_t Size = 65536;
+  if (Memory.size() != Size) return "memory of " + std::to_string(Memory.size()) + " bytes, not " + std::to_string(Size);
+  const std::size_t FrameEnd = std::min(Size, (Image.size() / 128 + 1) * 128);
+  for (std::size_t At = 0; At < Size; ++At) {
+    const std::uint8_t Expected = At < Image.size() ? Image[At] : At < FrameEnd ? 0x00 : 0xFF;
+    if (Memory[At] != Expected)
+      return "byte " + std::to_string(At) + " is " + std::to_string(Memory[At]) + ", not " + std::to_string(Expected);
+  }
+  return "";
 }
 
 bool ProcessRunningWith(const std::string& Text) {

@@ -4,6 +4,7 @@
 // a file, and is stopped however the test ends: the tests must never leave s51 running.
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,11 @@ class TS51Device {
   std::string Firmware_;
   std::string ErrorsPath_;
 };
+
+// The device's whole memory (64 KiB) after an upload of Image holds the image from address 0, the zero
+// fill of the last frame, and the erased state 0xFF where no frame wrote. Returns "" when it does, else
+// where it does not.
+std::string DeviceMemoryDifference(const std::vector<std::uint8_t>& Memory, const std::vector<std::uint8_t>& Image);
 
 // Whether a running process has Text among its command-line arguments (an s51 on a firmware copy).
 bool ProcessRunningWith(const std::string& Text);
