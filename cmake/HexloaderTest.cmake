@@ -15,12 +15,12 @@ function(hexloader_add_test name)
     list(APPEND labels tsan)
     set_property(GLOBAL APPEND PROPERTY HEXLOADER_TSAN_TESTS ${name})
   endif()
-  set(serial FALSE)
+  set(serial)
   if(T_SERIAL)
-    set(serial TRUE)
+    set(serial RUN_SERIAL TRUE)
   endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES LABELS "${labels}" RUN_SERIAL ${serial}
+    PROPERTIES LABELS "${labels}" ${serial}
     DISCOVERY_TIMEOUT 60)
 endfunction()
