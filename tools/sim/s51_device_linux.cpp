@@ -14,8 +14,8 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -32,8 +32,10 @@ namespace {
 using TClock = std::chrono::steady_clock;
 
 // After the loader closes the port the device may still be working through the last bytes it was sent
-// (the end frame among them); it is switched off once it has said nothing for this long.
+// (the end frame among them); it is switched off once it has said nothing for SwitchOffQuiet, and at
+// the latest SwitchOffLatest after the close.
 constexpr auto SwitchOffQuiet = std::chrono::seconds(1);
+constexpr auto SwitchOffLatest = std::chrono::seconds(10);
 // --once: the loader normally closes the port after the end frame; this long after it, the tool ends anyway.
 constexpr auto OnceLinger = std::chrono::seconds(5);
 
@@ -66,11 +68,17 @@ std::string OptionNotForS51(const TSimOptions& O) {
 
 // The device program as an absolute path (s51 runs in a folder of its own); raises with the message.
 std::string CheckFirmware(const std::string& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  if (!In) throw std::runtime_error(s51::FirmwareUnreadable(Path, errno ? errno : ENOENT));
-  char First = 0;
-  In >> First;  // skips leading white space
-  if (First != ':') throw std::runtime_error(s51::FirmwareNotIntelHex(Path));
+  const int Fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (Fd < 0) throw std::runtime_error(s51::FirmwareUnreadable(Path, errno));
+  char Head[64];
+  const ssize_t N = ::read(Fd, Head, sizeof Head);
+  const int ReadError = errno;
+  ::close(Fd);
+  if (N < 0) throw std::runtime_error(s51::FirmwareUnreadable(Path, ReadError));
+  // Intel HEX: the first record's colon, perhaps after white space.
+  const std::string Text(Head, static_cast<std::size_t>(N));
+  const std::size_t First = Text.find_first_not_of(" \t\r\n");
+  if (First == std::string::npos || Text[First] != ':') throw std::runtime_error(s51::FirmwareNotIntelHex(Path));
   char* Absolute = ::realpath(Path.c_str(), nullptr);
   if (!Absolute) throw std::runtime_error(s51::FirmwareUnreadable(Path, errno));
   const std::string Result = Absolute;
@@ -144,6 +152,7 @@ class TS51Simulator {
   bool HelloPending_ = false;
   TClock::time_point HelloDue_{};
   bool ClosedWhileOn_ = false;  // the port was closed; the device gets a moment to finish
+  TClock::time_point ClosedAt_{};
   TClock::time_point LastDeviceOutput_{};
   bool Finished_ = false;
   TClock::time_point FinishedAt_{};
@@ -305,7 +314,7 @@ int TS51Simulator::Run() {
       ToLoader_.clear();
       Log(TLogLevel::Full, "port closed");
       if (Device_) ClosedWhileOn_ = true;
-      LastDeviceOutput_ = Now;
+      ClosedAt_ = LastDeviceOutput_ = Now;
     }
     if (Device_) {
       const std::size_t Before = ToLoader_.size();
@@ -326,7 +335,7 @@ int TS51Simulator::Run() {
       ClosedWhileOn_ = false;
       if (Status >= 0) break;
     }
-    if (Device_ && ClosedWhileOn_ && Now - LastDeviceOutput_ > SwitchOffQuiet) {
+    if (Device_ && ClosedWhileOn_ && (Now - LastDeviceOutput_ > SwitchOffQuiet || Now - ClosedAt_ > SwitchOffLatest)) {
       ClosedWhileOn_ = false;
       if (SwitchOff("the port was closed before the end frame") != 0) {
         Status = 1;
