@@ -42,6 +42,12 @@ TS51Device::TS51Device(const std::string& Dir, const std::string& Firmware, cons
   std::vector<char*> Argv;
   for (std::string& A : All) Argv.push_back(A.data());
   Argv.push_back(nullptr);
+  // s51's working folders go into the test's folder, so even a killed simulator leaves nothing behind.
+  std::string TmpDir = "TMPDIR=" + Dir;
+  std::vector<char*> Env{TmpDir.data()};
+  for (char** E = environ; *E; ++E)
+    if (std::string(*E).rfind("TMPDIR=", 0) != 0) Env.push_back(*E);
+  Env.push_back(nullptr);
 
   int Pipe[2];
   if (::pipe2(Pipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
@@ -49,7 +55,7 @@ TS51Device::TS51Device(const std::string& Dir, const std::string& Firmware, cons
   posix_spawn_file_actions_init(&Actions);
   posix_spawn_file_actions_adddup2(&Actions, Pipe[1], STDOUT_FILENO);
   posix_spawn_file_actions_addopen(&Actions, STDERR_FILENO, ErrorsPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  const int R = ::posix_spawn(&Pid_, Argv[0], &Actions, nullptr, Argv.data(), environ);
+  const int R = ::posix_spawn(&Pid_, Argv[0], &Actions, nullptr, Argv.data(), Env.data());
   posix_spawn_file_actions_destroy(&Actions);
   ::close(Pipe[1]);
   if (R != 0) {
