@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "hexloader_version.h"
 #include "tools/sim/s51_simulator.h"
 #include "tools/sim/sim_runner.h"
 
@@ -19,6 +20,10 @@ int main(int argc, char** argv) {
   }
   if (Help) {
     std::printf("%s", SimUsage);
+    return 0;
+  }
+  if (Options.Version) {
+    std::printf("hexloader-sim %s\n", HEXLOADER_VERSION);
     return 0;
   }
   return Options.S51Firmware.empty() ? RunSimulator(Options) : RunS51Simulator(Options);
