@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -51,16 +51,22 @@ TS51Device::TS51Device(const std::string& Dir, const std::string& Firmware, cons
 
   int Pipe[2];
   if (::pipe2(Pipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-  posix_spawn_file_actions_t Actions;
-  posix_spawn_file_actions_init(&Actions);
-  posix_spawn_file_actions_adddup2(&Actions, Pipe[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addopen(&Actions, STDERR_FILENO, ErrorsPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  const int R = ::posix_spawn(&Pid_, Argv[0], &Actions, nullptr, Argv.data(), Env.data());
-  posix_spawn_file_actions_destroy(&Actions);
+  // Forked rather than spawned so that the simulator is told to stop (and takes s51 with it) even when
+  // the test process dies without running its destructors.
+  const pid_t Parent = ::getpid();
+  Pid_ = ::fork();
+  if (Pid_ == 0) {
+    // Only async-signal-safe calls here: the test process may have other threads.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != Parent) ::_exit(127);
+    const int Errors = ::open(ErrorsPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (Errors < 0 || ::dup2(Pipe[1], STDOUT_FILENO) < 0 || ::dup2(Errors, STDERR_FILENO) < 0) ::_exit(127);
+    ::execve(Argv[0], Argv.data(), Env.data());
+    ::_exit(127);
+  }
   ::close(Pipe[1]);
-  if (R != 0) {
+  if (Pid_ < 0) {
     ::close(Pipe[0]);
-    Pid_ = -1;
     throw std::runtime_error("cannot start " + All[0]);
   }
   char C;
