@@ -14,6 +14,7 @@
 #include "core/event_loop.h"
 #include "core/exception_display.h"
 #include "core/ui_dispatcher.h"
+#include "image/hex_to_bin.h"
 #include "serial/serial_comm.h"
 #include "tests/upload/intel_hex_writer.h"
 #include "tests/upload/session_fixture.h"
@@ -46,7 +47,7 @@ class MultiPortUpload : public ::testing::Test {
   }
 
   void Run(const std::vector<std::string>& Ports) {
-    Snapshot = std::make_unique<cli::TImageSnapshot>(Dir.File("fw.hex"));
+    Snapshot = std::make_unique<cli::TImageSnapshot>(HexToBin(Dir.File("fw.hex")));
     for (const std::string& Port : Ports)
       Jobs.push_back(std::make_unique<TUploadJob>(
           cli::TJobSettings{Port, "fw.hex", Snapshot.get(), 0, false},

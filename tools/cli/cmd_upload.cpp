@@ -19,6 +19,7 @@
 #include "core/ui_dispatcher.h"
 #include "serial/serial_comm.h"
 #include "tools/cli/cli_command.h"
+#include "tools/cli/cli_conversion.h"
 #include "tools/cli/image_snapshot.h"
 #include "tools/cli/progress_board.h"
 #include "tools/cli/stop_request.h"
@@ -37,8 +38,8 @@ constexpr auto kTickInterval = std::chrono::milliseconds(100);
 constexpr auto kFrameLeaveWait = std::chrono::seconds(2);
 
 const char* const kUsage =
-    "hexloader-cli upload --port DEVICE [--port DEVICE ...] [--timeout SECONDS] [--repeat] [--log FILE]\n"
-    "                     FILE.hex\n"
+    "hexloader-cli upload --port DEVICE [--port DEVICE ...] [--timeout SECONDS] [--strict] [--repeat]\n"
+    "                     [--log FILE] FILE.hex\n"
     "  Converts FILE.hex once into the binary image (written to the current directory, as the window's\n"
     "  Start command does) and sends it through every DEVICE at the same time, each opened at 19200\n"
     "  bit/s 8N1 without flow control: it prints the prompt to switch the devices on and uploads to each\n"
@@ -49,6 +50,8 @@ const char* const kUsage =
     "                     device on the line\n"
     "  --timeout SECONDS  give up an upload when its device has sent nothing for that long (default:\n"
     "                     wait for ever, like the window); with --repeat only once the upload has begun\n"
+    "  --strict           refuse a file with wrong record checksums (otherwise one warning on\n"
+    "                     standard error): status 1, nothing written or sent\n"
     "  --repeat           board after board: after each upload, well or not, the port waits for the\n"
     "                     next device's hello and uploads again, until SIGINT or SIGTERM (Ctrl-C). The\n"
     "                     first stop request lets uploads in progress finish, a second abandons them.\n"
@@ -71,6 +74,7 @@ struct TArgs {
   std::string HexFile;
   long TimeoutSeconds = 0;  // 0: none
   bool Repeat = false;
+  bool Strict = false;
   std::string LogFile;
 };
 
@@ -101,6 +105,8 @@ bool Parse(const std::vector<std::string>& Args, TArgs& Out, std::string& Error)
       }
     } else if (A == "--repeat") {
       Out.Repeat = true;
+    } else if (A == "--strict") {
+      Out.Strict = true;
     } else if (!A.empty() && A[0] == '-') {
       Error = "unknown option '" + A + "'";
       return false;
@@ -140,7 +146,8 @@ int Run(const std::vector<std::string>& RawArgs) {
   try {
     // Opened first: no board is programmed without its record.
     if (!Args.LogFile.empty()) Log = std::make_unique<TUploadLogFile>(Args.LogFile);
-    Image = std::make_unique<TImageSnapshot>(std::filesystem::absolute(Args.HexFile).string());
+    const std::string ImageName = ConvertHexFile(std::filesystem::absolute(Args.HexFile).string(), Args.Strict, stderr);
+    Image = std::make_unique<TImageSnapshot>(ImageName);
   } catch (const std::exception& E) {
     std::fprintf(stderr, "hexloader-cli: %s\n", ExceptionDisplayText(E.what()).c_str());
     return kExitFailure;

@@ -7,7 +7,6 @@
 #include <system_error>
 
 #include "image/file_errors.h"
-#include "image/hex_to_bin.h"
 #include "tools/cli/image_digest.h"
 #include "upload/upload_errors.h"
 
@@ -44,11 +43,7 @@ std::FILE* CreatePrivateFile(std::string& Path) {
 
 }  // namespace
 
-TImageSnapshot::TImageSnapshot(const std::string& HexPath) {
-  const std::string Name = HexToBin(HexPath);
-  // The converter names no image when the HEX file is missing; opening the image then fails, and the
-  // operator is told so in the converter's words.
-  if (Name.empty()) throw EFOpenError::ForFile(HexPath, ENOENT);
+TImageSnapshot::TImageSnapshot(const std::string& Name) {
   const std::vector<std::uint8_t> Bytes = ReadImage(Name);
   if (Bytes.size() >= MaxImageSize) {
     std::error_code Error;

@@ -1,7 +1,7 @@
 #pragma once
-// The image of one command-line upload run, fixed for the whole run: converted once from the HEX file
-// (as Start does, so the image also lands in the current directory), fingerprinted, and copied to a
-// private file that every session of the run reads. Another conversion rewriting the image in the
+// The image of one command-line upload run, fixed for the whole run: the image converted once from the
+// HEX file (as Start does, so it lands in the current directory), fingerprinted and copied to a private
+// file that every session of the run reads. Another conversion rewriting the image in the
 // current directory while boards are being programmed (a second run, a 'convert') cannot change what
 // is sent, and the fingerprint stays the fingerprint of what is sent.
 #include <cstdint>
@@ -12,9 +12,9 @@ namespace hexloader::cli {
 
 class TImageSnapshot {
  public:
-  // Converts HexPath with HexToBin, refuses an image of 65,536 bytes or more (EImageTooLarge) and
-  // writes the private copy. Raises the converter's exceptions, EFOpenError, EFCreateError, EFWriteError.
-  explicit TImageSnapshot(const std::string& HexPath);
+  // Reads the converted image ImageName, refuses one of 65,536 bytes or more (EImageTooLarge) and
+  // writes the private copy. Raises EFOpenError, EFCreateError, EFWriteError.
+  explicit TImageSnapshot(const std::string& ImageName);
   ~TImageSnapshot();  // removes the private copy
   TImageSnapshot(const TImageSnapshot&) = delete;
   TImageSnapshot& operator=(const TImageSnapshot&) = delete;

@@ -279,7 +279,12 @@ TProgressSnapshot TUploadJob::Progress() const {
       std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max(FramesSent_ - 1, 0)) * frame::DataBytes, Size);
   // After an upload the figures stand as they were at its end.
   const bool Ended = State_ != TJobState::Transfer;
-  if (Ended && HasResult_ && LastResult_ == TUploadResult::Ok) S.BytesAcknowledged = Size;
+  // The end frame went out: the display ends at 100 %, also for an image below one frame, for which
+  // the window's bar has no parts and stays at 0 %.
+  if (State_ == TJobState::Stopped && HasResult_ && LastResult_ == TUploadResult::Ok) {
+    S.Percent = 100;
+    S.BytesAcknowledged = Size;
+  }
   if (TransferBegan_ != TClock::time_point{})
     S.ElapsedSeconds = std::chrono::duration<double>((Ended ? TransferEnded_ : TClock::now()) - TransferBegan_).count();
   return S;

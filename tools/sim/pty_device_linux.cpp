@@ -12,11 +12,13 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "tools/sim/device_model.h"
 #include "tools/sim/line_schedule.h"
+#include "tools/sim/port_link.h"
 #include "tools/sim/sim_runner.h"
 
 namespace hexloader::sim {
@@ -97,7 +99,7 @@ class TSimDevice {
   TLineSchedule Line_;
   TFd Master_;
   std::string Path_;
-  std::string LinkPath_;
+  std::unique_ptr<TPortLink> Link_;  // removed with the device, if still ours
   int Board_ = 0;  // the board switched on last; 0 before the first
   bool Open_ = false;
   bool HungUp_ = false;
@@ -131,22 +133,17 @@ bool TSimDevice::Create() {
   ::fcntl(Master_.Get(), F_SETFL, ::fcntl(Master_.Get(), F_GETFL) | O_NONBLOCK);
 
   if (!O_.LinkPath.empty()) {
-    LinkPath_ = NumberedPath(O_.LinkPath, Number_, O_.Devices, 1, 1);
-    ::unlink(LinkPath_.c_str());
-    if (::symlink(Path_.c_str(), LinkPath_.c_str()) != 0) {
-      const int Error = errno;
-      std::fprintf(stderr, "hexloader-sim: cannot make the link %s: %s\n", LinkPath_.c_str(), std::strerror(Error));
-      LinkPath_.clear();
+    try {
+      Link_ = std::make_unique<TPortLink>(NumberedPath(O_.LinkPath, Number_, O_.Devices, 1, 1), Path_);
+    } catch (const std::runtime_error& E) {
+      std::fprintf(stderr, "hexloader-sim: %s\n", E.what());
       return false;
     }
   }
   return true;
 }
 
-void TSimDevice::RemoveLink() {
-  if (!LinkPath_.empty()) ::unlink(LinkPath_.c_str());
-  LinkPath_.clear();
-}
+void TSimDevice::RemoveLink() { Link_.reset(); }
 
 std::chrono::nanoseconds TSimDevice::WaitBudget(TClock::time_point Now) const {
   if (HungUp_) return std::chrono::seconds(1);

@@ -19,7 +19,9 @@ struct TSimOptions {
   int Devices = 1;          // devices, each on a pseudo-terminal of its own
   int Boards = 1;           // boards each device plays in turn: after an end frame the next switches on
   TLogLevel Log = TLogLevel::Short;
+  bool Version = false;     // print the version and exit
   TFaults Faults;
+  std::string S51Firmware;  // play the device with s51 running this device program (Intel HEX)
 };
 
 extern const char* const SimUsage;
