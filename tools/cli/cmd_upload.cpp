@@ -38,8 +38,7 @@ constexpr auto kTickInterval = std::chrono::milliseconds(100);
 constexpr auto kFrameLeaveWait = std::chrono::seconds(2);
 
 const char* const kUsage =
-    "hexloader-cli upload --port DEVICE [--port DEVICE ...] [--timeout SECONDS] [--strict] [--repeat]\n"
-    "                     [--log FILE] FILE.hex\n"
+    "hexloader-cli upload --port DEVICE [--port DEVICE ...] [--timeout SECONDS] [--strict] [--repeat] [--log FILE] FILE.hex\n"
     "  Converts FILE.hex once into the binary image (written to the current directory, as the window's\n"
     "  Start command does) and sends it through every DEVICE at the same time, each opened at 19200\n"
     "  bit/s 8N1 without flow control: it prints the prompt to switch the devices on and uploads to each\n"
