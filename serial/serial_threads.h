@@ -2,7 +2,8 @@
 // The serial component's two background threads, their base and the write thread's queue.
 // Each thread object is owned by the component (TSerialCustomComm), which starts it at Open and at
 // Close asks it to stop and joins it. Neither thread calls a handler: both hand their work to the
-// user-interface thread and wait until it has run there, or until they are asked to stop.
+// user-interface thread. The write thread waits until it has run there (or until it is asked to
+// stop); the event thread keeps one dispatch on its way at a time and goes back to its wait at once.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
