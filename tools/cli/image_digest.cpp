@@ -7,7 +7,7 @@ namespace hexloader::cli {
 std::string Sha256Hex(const std::vector<std::uint8_t>& Bytes) {
   sha256_ctx Context;
   sha256_init(&Context);
-  sha256_update(&Context, Bytes.size(), Bytes.data());
+  if (!Bytes.empty()) sha256_update(&Context, Bytes.size(), Bytes.data());
   std::uint8_t Digest[SHA256_DIGEST_SIZE];
   sha256_digest(&Context, sizeof Digest, Digest);
   static const char Hex[] = "0123456789abcdef";

@@ -54,7 +54,8 @@ TImageSnapshot::TImageSnapshot(const std::string& Name) {
   Sha256_ = Sha256Hex(Bytes);
 
   std::FILE* File = CreatePrivateFile(Path_);
-  const bool Written = std::fwrite(Bytes.data(), 1, Bytes.size(), File) == Bytes.size();
+  // An empty image has no data to hand to fwrite (its buffer may be null).
+  const bool Written = Bytes.empty() || std::fwrite(Bytes.data(), 1, Bytes.size(), File) == Bytes.size();
   const int Error = errno;
   if (std::fclose(File) != 0 || !Written) {
     std::remove(Path_.c_str());
