@@ -93,8 +93,16 @@ void TProgressBoard::Redraw(bool Force) {
   LastDraw_ = Now;
   std::string Text;
   // Back to the first line of the board, then every line anew.
-  if (LinesDrawn_ > 0) Text += "\033[" + std::to_string(LinesDrawn_) + "A";
-  for (const auto& Job : Jobs_) Text += "\r" + FormatBoardLine(*Job, PortWidth(), Repeat_) + "\033[K\n";
+  if (LinesDrawn_ > 0) {
+    Text += "\033[";
+    Text += std::to_string(LinesDrawn_);
+    Text += 'A';
+  }
+  for (const auto& Job : Jobs_) {
+    Text += '\r';
+    Text += FormatBoardLine(*Job, PortWidth(), Repeat_);
+    Text += "\033[K\n";
+  }
   LinesDrawn_ = static_cast<int>(Jobs_.size());
   std::fputs(Text.c_str(), stdout);
   std::fflush(stdout);

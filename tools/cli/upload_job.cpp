@@ -20,7 +20,10 @@ namespace {
 constexpr auto kSettleTime = std::chrono::milliseconds(500);
 
 std::string SilenceMessage(long Seconds) {
-  return "no answer from the device for " + std::to_string(Seconds) + " s; upload abandoned";
+  std::string Text = "no answer from the device for ";
+  Text += std::to_string(Seconds);
+  Text += " s; upload abandoned";
+  return Text;
 }
 constexpr const char* kPortClosedMessage = "the port was closed";
 constexpr const char* kAbandonedMessage = "upload abandoned: the program was asked to stop";
@@ -247,8 +250,9 @@ void TUploadJob::EndUpload(TUploadResult Result, const std::string& Message) {
   OnUploadEnd_(*this, Record);
   if (Result == TUploadResult::Ok) {
     OnNotice_(*this, "upload: " + FormatProgressLine(Progress()), false);
-    OnNotice_(*this, "Upload complete: " + std::to_string(Record.ImageBytes) + " bytes in " +
-                         std::to_string(Record.Frames) + " data frames.", false);
+    std::string Text = "Upload complete: ";
+    Text += std::to_string(Record.ImageBytes) + " bytes in " + std::to_string(Record.Frames) + " data frames.";
+    OnNotice_(*this, Text, false);
   } else {
     OnNotice_(*this, Message, true);
   }

@@ -61,8 +61,15 @@ long Number(const std::string& Option, const std::string& Text, long Min) {
 
 std::string NumberedPath(const std::string& Path, int Device, int Devices, int Board, int Boards) {
   std::string Suffix;
-  if (Devices > 1) Suffix += "-" + std::to_string(Device);
-  if (Boards > 1) Suffix += "-b" + std::to_string(Board);
+  // Appended piece by piece: "-" + std::to_string(...) trips a false -Wrestrict warning of GCC 12.
+  if (Devices > 1) {
+    Suffix += '-';
+    Suffix += std::to_string(Device);
+  }
+  if (Boards > 1) {
+    Suffix += "-b";
+    Suffix += std::to_string(Board);
+  }
   const std::size_t Slash = Path.find_last_of('/');
   const std::size_t Dot = Path.find_last_of('.');
   const bool HasExtension = Dot != std::string::npos && Dot > 0 && (Slash == std::string::npos || Dot > Slash + 1);
