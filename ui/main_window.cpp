@@ -136,6 +136,8 @@ void TForm1::FillPortMenu() {
   if (!PortMenu_) {
     PortMenu_ = new QMenu(this);
     ToolButton2_->setMenu(PortMenu_);
+    // Filled anew each time it opens, so that an adapter plugged in after start-up can be chosen.
+    connect(PortMenu_, &QMenu::aboutToShow, this, [this] { Guarded([this] { FillPortMenu(); }); });
   }
   PortMenu_->clear();
   std::vector<std::string> names = Options_.EnumPorts();
