@@ -12,7 +12,8 @@ constexpr const char* JoinGroupAdvice =
 constexpr const char* LogInAgainAdvice =
     "Нет доступа к порту: пользователь добавлен в группу %G после входа в систему; войдите в систему заново";
 // When no group would let the user in: who owns the device and how, for whoever administers the machine.
-constexpr const char* OwnerOnlyAdvice = "Нет доступа к порту: устройство принадлежит %O:%G (права %M); обратитесь к администратору";
+constexpr const char* OwnerOnlyAdvice =
+    "Нет доступа к порту: устройство принадлежит %O:%G (права %M); обратитесь к администратору";
 
 constexpr std::uint32_t ReadWrite = 06;
 constexpr int OwnerShift = 6, GroupShift = 3, OtherShift = 0;

@@ -62,7 +62,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "Нет доступа к порту: устройство принадлежит root:root (права 0600); обратитесь к администратору"},
         // The owner's bits apply to the owner even where the group's would let a member in.
         TAdviceCase{"OwnerShutOutByOwnBits", Node(1000, 20, 0060, "ivan", "dialout"), {1000, {1000}, {1000}},
-                    "Нет доступа к порту: устройство принадлежит ivan:dialout (права 0060); обратитесь к администратору"},
+                    "Нет доступа к порту: устройство принадлежит ivan:dialout (права 0060); обратитесь к "
+                    "администратору"},
         // Kept out by something other than the permission bits: advice about groups would mislead.
         TAdviceCase{"MemberOfTheGroup", Node(0, 20, 0660, "root", "dialout"), {1000, {1000, 20}, {1000, 20}}, ""},
         TAdviceCase{"OpenToEveryone", Node(0, 0, 0666, "root", "root"), {1000, {1000}, {1000}}, ""},
