@@ -15,6 +15,8 @@ PACKAGES=(
   qt6-translations-l10n             # Qt's own dialogs and buttons in Russian
   fonts-dejavu-core                 # a sans-serif font with Cyrillic glyphs
   xvfb xauth x11-apps imagemagick   # screenshots of the real window
+  # the Debian package and its checks
+  dpkg-dev help2man lintian desktop-file-utils file man-db bash-completion
 )
 
 missing=()
