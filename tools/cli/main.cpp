@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/file_size_signal.h"
 #include "hexloader_version.h"
 #include "tools/cli/cli_command.h"
 
@@ -64,6 +65,7 @@ const TCliCommand* Find(const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  hexloader::IgnoreFileSizeSignal();
   if (argc < 2) {
     PrintHelp(stderr);
     return 1;

@@ -12,7 +12,8 @@ const char* const SimUsage =
     "standard error. SIGINT or SIGTERM end it cleanly.\n"
     "\n"
     "Options:\n"
-    "  --link PATH          also make a symbolic link PATH to the port (removed at exit)\n"
+    "  --link PATH          also make a symbolic link PATH to the port (removed at exit if still\n"
+    "                       ours); refused when PATH exists and is not a symbolic link\n"
     "  --memory FILE        write the received memory to FILE at the end frame\n"
     "  --hello-delay MS     switch on (send 0x55) MS milliseconds after the port is opened (100;\n"
     "                       0 = at once)\n"
@@ -20,6 +21,10 @@ const char* const SimUsage =
     "  --bit-rate N         pace the line at N bit/s, 10 bit times per byte, both directions\n"
     "  --once               exit after the first end frame\n"
     "  --log short|full|none  the frame log: a summary, every frame, or nothing (short)\n"
+    "  --s51 FIRMWARE.ihx   play the device with s51 (an 8051 simulator) running the device program\n"
+    "                       FIRMWARE.ihx (make device: build/device/loader51.ihx) from the moment the\n"
+    "                       port is opened; --memory gets all 64 KiB of its external data memory when\n"
+    "                       the program finishes; with --once the status is 0 only if it finished\n"
     "Faults (N counts frames from 1 after switching on; sync, address, data, end all count):\n"
     "  --wrong-reply-at N   answer frame N with a wrong byte\n"
     "  --silent-from N      answer nothing from frame N on\n"
@@ -64,6 +69,7 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args, bool& Help) {
     else if (A == "--hello-on-enter") O.HelloOnEnter = true;
     else if (A == "--bit-rate") O.BitRate = Number(A, Value(), 0);
     else if (A == "--once") O.Once = true;
+    else if (A == "--s51") O.S51Firmware = Value();
     else if (A == "--log") {
       const std::string& L = Value();
       if (L == "short") O.Log = TLogLevel::Short;
