@@ -1,6 +1,9 @@
 // hexloader-cli upload on a production line, against simulated devices: several ports at once, one
 // port failing while the others finish, board after board until SIGINT, and the record of every upload.
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -205,6 +208,41 @@ TEST_F(CliProduction, AStopRequestDuringAnUploadLetsItFinish) {
   ExpectGoodRecord(Lines[0], Sim.PortPath());
   ASSERT_EQ(Sim.Wait(), 0);
   ExpectMemoryIsImage("mem.bin");
+}
+
+// On a terminal: one line per port, redrawn in place (the cursor goes back up as many lines as there
+// are ports), each ending at 100 % and "done", then the summary.
+TEST_F(CliProduction, OnATerminalEachPortHasALineRedrawnInPlace) {
+  TSimProcess Sim({"--devices", "2", "--once", "--hello-delay", "0", "--bit-rate", "115200"}, 2);
+  int Master = -1, Slave = -1;
+  char Name[256] = {};
+  ASSERT_EQ(::openpty(&Master, &Slave, Name, nullptr, nullptr), 0);
+  TChildProcess Cli(Upload(Sim.PortPaths()), Dir.Path(), Name, Dir.File("err.txt"));
+  ::close(Slave);  // the child has its own
+  // Read while it runs, so that a full terminal never holds it up; the read fails once it has ended.
+  std::string Screen;
+  char Buf[4096];
+  for (;;) {
+    pollfd P{Master, POLLIN, 0};
+    if (::poll(&P, 1, 60000) <= 0) break;
+    const ssize_t N = ::read(Master, Buf, sizeof Buf);
+    if (N <= 0) break;
+    Screen.append(Buf, static_cast<std::size_t>(N));
+  }
+  const int Status = Cli.Wait();
+  ::close(Master);
+  ASSERT_EQ(Status, 0) << Screen;
+  EXPECT_NE(Screen.find("\033[2A"), std::string::npos) << "the board goes back over its two lines";
+  EXPECT_EQ(Screen.find("\033[3A"), std::string::npos) << "and never over more";
+  const std::string Last = Screen.substr(Screen.rfind("\033[2A"));
+  for (const std::string& Port : Sim.PortPaths()) {
+    const std::size_t At = Last.find("\r" + Port + "  [####################] 100%");
+    ASSERT_NE(At, std::string::npos) << Port << " has no line at 100 %:\n" << Last;
+    const std::string Line = Last.substr(At, Last.find('\n', At) - At);
+    EXPECT_NE(Line.find("frame " + std::to_string(kFrames) + "/" + std::to_string(kFrames)), std::string::npos) << Line;
+    EXPECT_NE(Line.find("done"), std::string::npos) << Line;
+  }
+  EXPECT_NE(Last.find("Summary:"), std::string::npos) << Last;
 }
 
 TEST_F(CliProduction, TwoProcessesAppendToOneRecord) {
