@@ -171,7 +171,7 @@ void TSerialCustomComm::DoClose() {
 
 void TSerialCustomComm::WriteDCB() {
   if (!IsOpen() || !UpdateDCB_) return;
-  if (const int e = Handle_->ApplyLineSettings(BuildLineSettings(*this))) RaiseCommError(serial_msg::WriteDcb, e);
+  if (const int e = Handle_->ApplyLineSettings(BuildLineSettings(*this))) PortCallFailed(serial_msg::WriteDcb, e);
 }
 
 void TSerialCustomComm::SetupBuffers() {

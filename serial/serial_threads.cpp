@@ -105,6 +105,10 @@ void TSerialThread::HandOver(std::function<void(const std::shared_ptr<TSerialDis
   WaitForAny({&Cancel, HandOverDone_.get()}, TSerialHandleObject::Infinite);
 }
 
+void TSerialThread::ReportLost(const char* Pattern, int Code) {
+  TSerialCustomComm::ReportDeviceLost(Dispatcher_, Gate_, Pattern, Code);
+}
+
 // --- TSerialCommEventThread ---
 
 TSerialCommEventThread::TSerialCommEventThread(TSerialPort& Port, std::uint32_t EventMask, TUiDispatcher& Dispatcher,
@@ -134,6 +138,12 @@ void TSerialCommEventThread::Execute() {
     const int r = watch->Wait(occurred);
     if (StopRequested_.load()) break;
     if (r > 1) {
+      if (Port_.IsDeviceGone(r)) {
+        // Reported once; the component then closes itself and stops this thread.
+        ReportLost(serial_msg::Statistics, r);
+        WaitEvent_.WaitFor(TSerialHandleObject::Infinite);
+        break;
+      }
       // A failing wait would otherwise be retried at full speed until Close.
       WaitEvent_.WaitFor(TSerialCommWriteThread::RefusedRetryMs);
       continue;
@@ -212,6 +222,11 @@ void TSerialCommWriteThread::Execute() {
     } else if (e == 0 || e == EAGAIN) {
       // The driver's queue is full: wait for room, or for Close.
       if (!Port_.WaitWritable(CloseEvent_)) break;
+    } else if (Port_.IsDeviceGone(e)) {
+      // No retry: the device will not come back on this descriptor. The component closes itself.
+      ReportLost(serial_msg::WriteError, e);
+      CloseEvent_.WaitFor(TSerialHandleObject::Infinite);
+      break;
     } else {
       HandOver([](const std::shared_ptr<TSerialDispatchGate>& Gate) { Gate->Comm->DispatchEvents(EV_ERR); },
                CloseEvent_);

@@ -28,6 +28,9 @@ struct TSerialDispatchGate {
   // Whether OnTxEmpty is bound, read by the write thread: with no handler, the transmit-empty
   // hand-over would cost a trip through the user-interface thread per frame for nothing.
   std::atomic<bool> TxEmptyBound{false};
+  // Set once by whichever thread first sees the device gone; from then on nothing on this port is
+  // reported again, until the next Open makes a new gate.
+  std::atomic<bool> Lost{false};
 };
 
 // Byte queue of fixed capacity; the caller guarantees room (Append) and count (Remove).
@@ -68,6 +71,9 @@ class TSerialThread {
   // Runs Step on the user-interface thread and waits until it has run there or Cancel is signaled.
   // Exceptions escaping Step go to the central exception display, so they never end this thread.
   void HandOver(std::function<void(const std::shared_ptr<TSerialDispatchGate>&)> Step, const TSerialHandleObject& Cancel);
+
+  // The device is gone, as a platform call failing with Code showed (see TSerialCustomComm).
+  void ReportLost(const char* Pattern, int Code);
 
   // Read without the user-interface thread: only the gate's atomic members.
   const TSerialDispatchGate& Gate() const { return *Gate_; }
