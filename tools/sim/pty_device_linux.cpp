@@ -205,7 +205,7 @@ bool TSimulator::ReadLine(TClock::time_point Now) {
     Line_.Send(Buf[i], Arrived);  // the line's echo
     const TDeviceAction A = Device_.Receive(Buf[i]);
     for (std::uint8_t Noise : A.NoiseAfterEcho) Line_.Send(Noise, Arrived);
-    if (A.HasReply) Line_.Send(A.Reply, Arrived);
+    if (A.HasReply) Line_.Send(A.Reply, Arrived + std::chrono::milliseconds(O_.ReplyDelayMs));
     if (A.FrameDone) OnFrame(A);
     if (A.Hangup) return false;
   }

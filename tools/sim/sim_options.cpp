@@ -17,6 +17,7 @@ const char* const SimUsage =
     "                       0 = at once)\n"
     "  --hello-on-enter     switch on when Enter is pressed instead\n"
     "  --bit-rate N         pace the line at N bit/s, 10 bit times per byte, both directions\n"
+    "  --reply-delay MS     a slow device: answer each frame MS milliseconds after it arrived\n"
     "  --once               exit after the first end frame\n"
     "  --log short|full|none  the frame log: a summary, every frame, or nothing (short)\n"
     "Faults (N counts frames from 1 after switching on; sync, address, data, end all count):\n"
@@ -58,6 +59,7 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args, bool& Help) {
     else if (A == "--hello-delay") O.HelloDelayMs = static_cast<int>(Number(A, Value(), 0));
     else if (A == "--hello-on-enter") O.HelloOnEnter = true;
     else if (A == "--bit-rate") O.BitRate = Number(A, Value(), 0);
+    else if (A == "--reply-delay") O.ReplyDelayMs = static_cast<int>(Number(A, Value(), 0));
     else if (A == "--once") O.Once = true;
     else if (A == "--log") {
       const std::string& L = Value();
