@@ -147,6 +147,8 @@ int TSimulator::Run() {
       if (N <= 0) {
         P[2].fd = -1;
       } else if (std::memchr(Buf, '\n', static_cast<std::size_t>(N))) {
+        // The port may have been opened since the check at the top of this round.
+        if (!Open_ && PortOpened(Master_.Get())) OnOpened(Now);
         if (Open_) SwitchOn(Now);
         else Log(O_, TLogLevel::Short, "the port is not open yet; not switched on");
       }
