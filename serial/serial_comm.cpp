@@ -227,16 +227,18 @@ void TSerialCustomComm::SetBuffers(const TSerialBuffers& Value) {
   Buffers_->Assign(Value);
 }
 
+// The running thread first: the property changes only with it, so it never names a priority the
+// thread does not have. A change the process may not make leaves both as they were, silently.
 void TSerialCustomComm::SetEventPriority(TThreadPriority Value) {
   if (EventPriority_ == Value) return;
+  if (EventThread_ && !EventThread_->SetPriority(Value)) return;
   EventPriority_ = Value;
-  if (EventThread_) EventThread_->SetPriority(Value);
 }
 
 void TSerialCustomComm::SetWritePriority(TThreadPriority Value) {
   if (WritePriority_ == Value) return;
+  if (WriteThread_ && !WriteThread_->SetPriority(Value)) return;
   WritePriority_ = Value;
-  if (WriteThread_) WriteThread_->SetPriority(Value);
 }
 
 void TSerialCustomComm::SetDirectWrite(bool Value) {

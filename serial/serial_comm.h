@@ -99,6 +99,8 @@ class TSerialCustomComm : public TSerialComponent {
   TSerialBuffers& Buffers() { return *Buffers_; }
   const TSerialBuffers& Buffers() const { return *Buffers_; }
   void SetBuffers(const TSerialBuffers& Value);
+  // Thread priorities: a change while open goes to the running thread at once; one the process may not
+  // make (an ordinary user raising it) leaves the thread and the property as they were.
   TThreadPriority EventPriority() const { return EventPriority_; }
   void SetEventPriority(TThreadPriority Value);
   TThreadPriority WritePriority() const { return WritePriority_; }

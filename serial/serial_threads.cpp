@@ -66,7 +66,8 @@ void TSerialThread::Start(TThreadPriority Priority) {
     RaiseCommError(serial_msg::ThreadCreation, e.code().value());
   }
   Ready_.WaitFor(TSerialHandleObject::Infinite);  // ThreadId_ is set before Ready_ is signaled
-  if (const int e = ApplyThreadPriority(ThreadId_, Priority)) {
+  // A raise an ordinary user may not make leaves the thread at the normal level: the port still works.
+  if (const int e = ApplyThreadPriority(ThreadId_, Priority); e != 0 && !PriorityChangeNotPermitted(e)) {
     StopRequested_ = true;
     Go_.Signal();
     Join();
@@ -75,12 +76,13 @@ void TSerialThread::Start(TThreadPriority Priority) {
   Go_.Signal();
 }
 
-void TSerialThread::SetPriority(TThreadPriority Priority) {
-  if (!Thread_.joinable()) return;
-  if (const int e = ApplyThreadPriority(ThreadId_, Priority)) {
-    // The pattern names the text before the code.
-    throw ESerialCommError("Thread Error: " + TrimmedSysErrorMessage(e) + " (" + std::to_string(e) + ")");
-  }
+bool TSerialThread::SetPriority(TThreadPriority Priority) {
+  if (!Thread_.joinable()) return true;
+  const int e = ApplyThreadPriority(ThreadId_, Priority);
+  if (e == 0) return true;
+  if (PriorityChangeNotPermitted(e)) return false;
+  // The pattern names the text before the code.
+  throw ESerialCommError("Thread Error: " + TrimmedSysErrorMessage(e) + " (" + std::to_string(e) + ")");
 }
 
 void TSerialThread::Join() {

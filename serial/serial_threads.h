@@ -57,8 +57,9 @@ class TSerialThread {
   // Creates the thread held before its body, gives it Priority, then lets it run. Raises
   // ESerialCommError ("Thread creation error: %s", "Thread Error: %s (%d)"); the thread has ended then.
   void Start(TThreadPriority Priority);
-  // A running thread's new priority; raises "Thread Error: %s (%d)".
-  void SetPriority(TThreadPriority Priority);
+  // A running thread's new priority. False, and nothing changed, when the process may not make that
+  // change; raises "Thread Error: %s (%d)" for any other failure (the thread keeps its priority).
+  bool SetPriority(TThreadPriority Priority);
   // Asks the thread to end and wakes it; returns at once.
   virtual void Stop() = 0;
   // Waits until the body has returned.

@@ -21,10 +21,9 @@ int ApplyThreadPriority(long ThreadId, TThreadPriority Priority) {
   if (base == -1 && errno != 0) return errno;
   const int nice = std::clamp(base - kRelative[i], -20, 19);
   if (::setpriority(PRIO_PROCESS, static_cast<id_t>(ThreadId), nice) == 0) return 0;
-  const int e = errno;
-  // Raising needs privileges; an ordinary user's port still works at the normal level.
-  if (e == EPERM || e == EACCES) return 0;
-  return e;
+  return errno;
 }
+
+bool PriorityChangeNotPermitted(int Code) { return Code == EPERM || Code == EACCES; }
 
 }  // namespace hexloader
