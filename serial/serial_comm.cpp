@@ -1,5 +1,6 @@
 #include "serial/serial_comm.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <thread>
@@ -28,6 +29,7 @@ TSerialCustomComm::~TSerialCustomComm() {
   } catch (...) {
     // Nothing may escape a destructor; OnClose is not fired here, so only platform trouble is left.
   }
+  SetDisplay(nullptr);
 }
 
 bool TSerialCustomComm::IsOpen() const { return Handle_ != nullptr; }
@@ -63,8 +65,18 @@ void TSerialCustomComm::Loaded() {
 }
 
 void TSerialCustomComm::Notification(const void* Component) {
-  if (Component != nullptr && Component == static_cast<const void*>(Display_)) Display_ = nullptr;
+  if (Component != nullptr && Component == static_cast<const void*>(Display_)) SetDisplay(nullptr);
   TSerialComponent::Notification(Component);
+}
+
+void TSerialCustomComm::SetDisplay(TSerialDisplay* Value) {
+  if (Display_ == Value) return;
+  if (Display_) {
+    auto& list = Display_->Components_;
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+  }
+  Display_ = Value;
+  if (Display_) Display_->Components_.push_back(this);
 }
 
 // --- open and close ---

@@ -128,7 +128,8 @@ class TSerialCustomComm : public TSerialComponent {
   std::int32_t UserBaudrate() const { return UserBaudrate_; }
   void SetUserBaudrate(std::int32_t Value);
   TSerialDisplay* Display() const { return Display_; }
-  void SetDisplay(TSerialDisplay* Value) { Display_ = Value; }
+  // Cleared by itself when that control is destroyed.
+  void SetDisplay(TSerialDisplay* Value);
 
   // --- events ---
   void SetOnOpen(TNotifyEvent Handler) { OnOpen_ = std::move(Handler); }
