@@ -42,8 +42,10 @@ void TSerialCommBuffer::Remove(std::int32_t Count) {
 
 // --- TSerialThread ---
 
-TSerialThread::TSerialThread(TSerialPort& Port, TUiDispatcher& Dispatcher, std::shared_ptr<TSerialDispatchGate> Gate)
+TSerialThread::TSerialThread(const char* Name, TSerialPort& Port, TUiDispatcher& Dispatcher,
+                             std::shared_ptr<TSerialDispatchGate> Gate)
     : Port_(Port),
+      Name_(Name),
       Dispatcher_(Dispatcher),
       Gate_(std::move(Gate)),
       HandOverDone_(std::make_shared<TSerialWaitEvent>()) {}
@@ -58,6 +60,7 @@ void TSerialThread::Start(TThreadPriority Priority) {
     // Held at Go_ until its priority is set, like a thread created suspended.
     Thread_ = std::thread([this] {
       ThreadId_ = CurrentThreadId();
+      NameCurrentThread(Name_);
       Ready_.Signal();
       Go_.WaitFor(TSerialHandleObject::Infinite);
       if (!StopRequested_.load()) Execute();
@@ -115,7 +118,7 @@ void TSerialThread::ReportLost(const char* Pattern, int Code) {
 
 TSerialCommEventThread::TSerialCommEventThread(TSerialPort& Port, std::uint32_t EventMask, TUiDispatcher& Dispatcher,
                                                std::shared_ptr<TSerialDispatchGate> Gate)
-    : TSerialThread(Port, Dispatcher, std::move(Gate)), EventMask_(EventMask) {}
+    : TSerialThread("serial-event", Port, Dispatcher, std::move(Gate)), EventMask_(EventMask) {}
 
 TSerialCommEventThread::~TSerialCommEventThread() {
   Stop();
@@ -164,7 +167,7 @@ void TSerialCommEventThread::Execute() {
 
 TSerialCommWriteThread::TSerialCommWriteThread(TSerialPort& Port, std::int32_t Capacity, std::mutex& WriteLock,
                                                TUiDispatcher& Dispatcher, std::shared_ptr<TSerialDispatchGate> Gate)
-    : TSerialThread(Port, Dispatcher, std::move(Gate)), WriteLock_(WriteLock), Buffer_(Capacity) {}
+    : TSerialThread("serial-write", Port, Dispatcher, std::move(Gate)), WriteLock_(WriteLock), Buffer_(Capacity) {}
 
 TSerialCommWriteThread::~TSerialCommWriteThread() {
   Stop();

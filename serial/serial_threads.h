@@ -67,7 +67,9 @@ class TSerialThread {
   bool StopRequested() const { return StopRequested_.load(); }
 
  protected:
-  TSerialThread(TSerialPort& Port, TUiDispatcher& Dispatcher, std::shared_ptr<TSerialDispatchGate> Gate);
+  // Name: what the platform shows for the thread (at most 15 characters), for tools and tests.
+  TSerialThread(const char* Name, TSerialPort& Port, TUiDispatcher& Dispatcher,
+                std::shared_ptr<TSerialDispatchGate> Gate);
   virtual void Execute() = 0;
   // Runs Step on the user-interface thread and waits until it has run there or Cancel is signaled.
   // Exceptions escaping Step go to the central exception display, so they never end this thread.
@@ -83,6 +85,7 @@ class TSerialThread {
   TSerialPort& Port_;
 
  private:
+  const char* Name_;
   TUiDispatcher& Dispatcher_;
   std::shared_ptr<TSerialDispatchGate> Gate_;
   std::shared_ptr<TSerialWaitEvent> HandOverDone_;

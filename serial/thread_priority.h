@@ -7,6 +7,9 @@ namespace hexloader {
 // The calling thread's platform id, for ApplyThreadPriority from another thread.
 long CurrentThreadId();
 
+// Gives the calling thread a name the platform's tools show (Linux: at most 15 characters).
+void NameCurrentThread(const char* Name);
+
 // Gives the thread ThreadId the priority (Linux: a nice value relative to the calling thread's,
 // tpHighest two steps above normal). Returns 0 or the platform error code; the thread keeps its
 // priority on any failure.

@@ -1,3 +1,4 @@
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -10,6 +11,8 @@
 namespace hexloader {
 
 long CurrentThreadId() { return static_cast<long>(::syscall(SYS_gettid)); }
+
+void NameCurrentThread(const char* Name) { ::pthread_setname_np(::pthread_self(), Name); }
 
 int ApplyThreadPriority(long ThreadId, TThreadPriority Priority) {
   // Windows' relative priorities (-15, -2, -1, 0, +1, +2, +15) as nice steps in the opposite sense.
