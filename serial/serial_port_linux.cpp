@@ -234,7 +234,9 @@ int TSerialPort::Read(void* Buffer, int Count, std::uint32_t TimeoutMs, int Inte
       if (Bytes == Count) return 0;
       continue;
     }
-    if (n == 0) return 0;  // end of file: the far side of a pseudo-terminal went away
+    // A non-blocking tty read gives 0 only once the line is hung up (adapter pulled, far side of a
+    // pseudo-terminal closed): the bytes read so far are returned, the next call reports it.
+    if (n == 0) return Bytes > 0 ? 0 : EIO;
     if (errno == EINTR) continue;
     if (errno != EAGAIN) return errno;
     int wait = MsLeft(deadline);

@@ -233,6 +233,7 @@ void TForm1::FormDestroy() {
   if (Destroyed_) return;
   Destroyed_ = true;
   Session_.ReleaseImage();
+  Session_.SetReplyTimer(nullptr);  // no "Устройство не отвечает" over a closed window
   if (Form2_) Form2_->hide();
   Animate1_->SetActive(false);
   Guarded([this] {
