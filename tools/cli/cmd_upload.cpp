@@ -14,9 +14,9 @@
 #include "core/exception.h"
 #include "core/exception_display.h"
 #include "core/ui_dispatcher.h"
-#include "image/hex_to_bin.h"
 #include "serial/serial_comm.h"
 #include "tools/cli/cli_command.h"
+#include "tools/cli/cli_conversion.h"
 #include "upload/loader_line_settings.h"
 #include "upload/progress_line.h"
 #include "upload/progress_parts.h"
@@ -38,7 +38,7 @@ constexpr auto kEndEchoWait = std::chrono::seconds(2);
 constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
 
 const char* const kUsage =
-    "hexloader-cli upload --port DEVICE [--timeout SECONDS] [--reply-timeout SECONDS] FILE.hex\n"
+    "hexloader-cli upload --port DEVICE [--timeout SECONDS] [--reply-timeout SECONDS] [--strict] FILE.hex\n"
     "  Converts FILE.hex into the binary image (written to the current directory, as the window's\n"
     "  Start command does), opens DEVICE at 19200 bit/s 8N1 without flow control, prints the prompt\n"
     "  to switch the device on and sends the image. Shows a progress bar on a terminal, a few plain\n"
@@ -48,6 +48,8 @@ const char* const kUsage =
     "  --reply-timeout SECONDS\n"
     "                     once the transfer has begun, give up when a frame is not answered within\n"
     "                     that time (default 5; fractions allowed)\n"
+    "  --strict           refuse a file with wrong record checksums (otherwise one warning on\n"
+    "                     standard error): status 1, nothing written or sent\n"
     "  Exit status: 0 the end frame went out; 1 conversion, image or port error (also a port that\n"
     "  went away); 2 \"Ошибка ответа\" (a wrong reply); 3 the device did not switch on within\n"
     "  --timeout, or \"Устройство не отвечает\" (no reply within the reply time-out).\n";
@@ -65,7 +67,6 @@ class TTerminalView : public TUploadView {
   }
   void SetProgressVisible(bool Visible) override {
     if (Visible && !Visible_) Began_ = TClock::now();
-    if (!Visible && Visible_) Show(true);
     Visible_ = Visible;
   }
   void SetAnimationVisible(bool) override {}
@@ -80,6 +81,10 @@ class TTerminalView : public TUploadView {
     EndBar();
     std::fprintf(stderr, "hexloader-cli: %s\n", Text.c_str());
   }
+
+  // The end frame went out: the display ends at 100 %. The window's arithmetic is for its bar, where an
+  // image below 128 bytes has no parts and shows 0 % throughout.
+  void ShowCompleted() { Show(true); }
 
   // Leaves the terminal's line for other output.
   void EndBar() {
@@ -103,7 +108,8 @@ class TTerminalView : public TUploadView {
   }
 
   void Show(bool Final) {
-    const TProgressSnapshot S = Snapshot();
+    TProgressSnapshot S = Snapshot();
+    if (Final) S.Percent = 100;
     if (Terminal_) {
       const auto Now = TClock::now();
       if (!Final && Now - LastDraw_ < kRedrawInterval && S.Percent == LastPercent_) return;
@@ -118,7 +124,6 @@ class TTerminalView : public TUploadView {
     // A few lines for logs: at each quarter and at the end.
     const int Quarter = std::min(S.Percent / 25, 3);  // the end has a line of its own
     if (!Final && Quarter <= LastQuarter_) return;
-    if (Final && S.FramesSent < S.FramesTotal) return;  // ended by an error: the message says why
     LastQuarter_ = Final ? 4 : Quarter;
     std::printf("upload: %s\n", FormatProgressLine(S).c_str());
     std::fflush(stdout);
@@ -140,6 +145,7 @@ struct TArgs {
   std::string HexFile;
   long TimeoutSeconds = 0;  // 0: none
   int ReplyTimeoutMs = frame::DefaultReplyTimeoutMs;
+  bool Strict = false;
 };
 
 bool Parse(const std::vector<std::string>& Args, TArgs& Out, std::string& Error) {
@@ -170,6 +176,8 @@ bool Parse(const std::vector<std::string>& Args, TArgs& Out, std::string& Error)
           return false;
         }
       }
+    } else if (A == "--strict") {
+      Out.Strict = true;
     } else if (!A.empty() && A[0] == '-') {
       Error = "unknown option '" + A + "'";
       return false;
@@ -206,7 +214,9 @@ int Run(const std::vector<std::string>& RawArgs) {
   ApplyLoaderLineSettings(Comm);
   TTerminalView View(::isatty(STDOUT_FILENO) == 1);
   TSerialCommPort Port(Comm);
-  TUploadSession Session(Port, View, &HexToBin);
+  TUploadSession Session(Port, View, [&Args](const std::string& HexPath) {
+    return ConvertHexFile(HexPath, Args.Strict, stderr);
+  });
   Session.SetReplyTimer(Loop.CreateTimer());
   Session.SetReplyTimeoutMs(Args.ReplyTimeoutMs);
   View.SetSession(Session);
@@ -241,6 +251,7 @@ int Run(const std::vector<std::string>& RawArgs) {
     } else if (Session.Outcome() == TUploadOutcome::Finished) {
       // The end frame is queued; its echo shows it has reached the line before the port is closed.
       Loop.RunUntil([&] { return Session.RxSinceSend() >= Session.FrameLen(); }, kEndEchoWait);
+      View.ShowCompleted();
       std::printf("Upload complete: %llu bytes in %d data frames.\n",
                   static_cast<unsigned long long>(Session.ImageSize()), Session.FrameCount());
       std::fflush(stdout);

@@ -4,9 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "core/file_size_signal.h"
+#include "hexloader_version.h"
+#include "tools/sim/s51_simulator.h"
 #include "tools/sim/sim_runner.h"
 
 int main(int argc, char** argv) {
+  hexloader::IgnoreFileSizeSignal();
   using namespace hexloader::sim;
   bool Help = false;
   TSimOptions Options;
@@ -20,5 +24,9 @@ int main(int argc, char** argv) {
     std::printf("%s", SimUsage);
     return 0;
   }
-  return RunSimulator(Options);
+  if (Options.Version) {
+    std::printf("hexloader-sim %s\n", HEXLOADER_VERSION);
+    return 0;
+  }
+  return Options.S51Firmware.empty() ? RunSimulator(Options) : RunS51Simulator(Options);
 }

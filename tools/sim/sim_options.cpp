@@ -11,7 +11,9 @@ const char* const SimUsage =
     "the memory it was sent to a file when the end frame arrives. A log of the frames goes to\n"
     "standard error. SIGINT or SIGTERM end it cleanly.\n"
     "\n"
-    "  --link PATH          also make a symbolic link PATH to the port (removed at exit)\n"
+    "Options:\n"
+    "  --link PATH          also make a symbolic link PATH to the port (removed at exit if still\n"
+    "                       ours); refused when PATH exists and is not a symbolic link\n"
     "  --memory FILE        write the received memory to FILE at the end frame\n"
     "  --hello-delay MS     switch on (send 0x55) MS milliseconds after the port is opened (100;\n"
     "                       0 = at once)\n"
@@ -20,12 +22,19 @@ const char* const SimUsage =
     "  --reply-delay MS     a slow device: answer each frame MS milliseconds after it arrived\n"
     "  --once               exit after the first end frame\n"
     "  --log short|full|none  the frame log: a summary, every frame, or nothing (short)\n"
+    "  --s51 FIRMWARE.ihx   play the device with s51 (an 8051 simulator) running the device program\n"
+    "                       FIRMWARE.ihx (make device: build/device/loader51.ihx) from the moment the\n"
+    "                       port is opened; --memory gets all 64 KiB of its external data memory when\n"
+    "                       the program finishes; with --once the status is 0 only if it finished\n"
     "Faults (N counts frames from 1 after switching on; sync, address, data, end all count):\n"
     "  --wrong-reply-at N   answer frame N with a wrong byte\n"
     "  --silent-from N      answer nothing from frame N on\n"
     "  --noise-at N         put noise bytes on the line inside frame N's echo\n"
     "  --noise-count C      how many noise bytes (1)\n"
-    "  --hangup-at N        hang the line up when frame N has arrived, then exit\n";
+    "  --hangup-at N        hang the line up when frame N has arrived, then exit\n"
+    "Other options:\n"
+    "  -h, --help           show this help and exit\n"
+    "  --version            show the program's version and exit\n";
 
 namespace {
 
@@ -54,6 +63,7 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args, bool& Help) {
       return Args[++i];
     };
     if (A == "--help" || A == "-h") Help = true;
+    else if (A == "--version") O.Version = true;
     else if (A == "--link") O.LinkPath = Value();
     else if (A == "--memory") O.MemoryPath = Value();
     else if (A == "--hello-delay") O.HelloDelayMs = static_cast<int>(Number(A, Value(), 0));
@@ -61,6 +71,7 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args, bool& Help) {
     else if (A == "--bit-rate") O.BitRate = Number(A, Value(), 0);
     else if (A == "--reply-delay") O.ReplyDelayMs = static_cast<int>(Number(A, Value(), 0));
     else if (A == "--once") O.Once = true;
+    else if (A == "--s51") O.S51Firmware = Value();
     else if (A == "--log") {
       const std::string& L = Value();
       if (L == "short") O.Log = TLogLevel::Short;

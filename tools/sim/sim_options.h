@@ -18,7 +18,9 @@ struct TSimOptions {
   int ReplyDelayMs = 0;     // a slow device: each reply leaves this long after its frame arrived
   bool Once = false;        // exit after the first end frame
   TLogLevel Log = TLogLevel::Short;
+  bool Version = false;     // print the version and exit
   TFaults Faults;
+  std::string S51Firmware;  // play the device with s51 running this device program (Intel HEX)
 };
 
 extern const char* const SimUsage;
