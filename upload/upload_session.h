@@ -3,8 +3,9 @@
 // one-byte reply after each. It runs entirely on the user-interface thread: Start prepares a session,
 // and from then on only OnRxChar drives it: each reply that arrives makes it build and send the next
 // frame from inside that call. Once the device has said hello, every frame sent must be answered within
-// the reply time-out (a timer on the user-interface thread); a device that falls silent ends the session
-// as failed with "Устройство не отвечает". The wait for the hello itself has no limit.
+// the reply time-out (a timer on the user-interface thread, given with SetReplyTimer); a device that
+// falls silent ends the session as failed with "Устройство не отвечает". The wait for the hello itself
+// has no limit.
 //
 // The line returns every byte sent (an echo) before the device's reply: after each frame the session
 // drops as many received bytes as the frame was long and takes the next byte as the reply.
