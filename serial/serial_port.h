@@ -28,6 +28,8 @@ class TSerialPort {
   // fails with EBUSY), only when it exists, without making it the controlling terminal. A path without
   // "/" names a device under /dev. Returns nullptr and sets Error on failure.
   static std::unique_ptr<TSerialPort> Open(const std::string& Path, int& Error);
+  // The device node that Open opens for Path.
+  static std::string DevicePath(const std::string& Path);
   ~TSerialPort();  // closes the device
   TSerialPort(const TSerialPort&) = delete;
   TSerialPort& operator=(const TSerialPort&) = delete;
