@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <ostream>
@@ -164,17 +165,17 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, CliOnePortFailing,
     ::testing::Values(
         TFailingPortCase{"WrongReply", {"--wrong-reply-at", "6"}, {}, 2, "reply-error", "Ошибка ответа"},
-        TFailingPortCase{"Silence", {"--silent-from", "6"}, {"--timeout", "1"}, 3, "silent", "no answer"},
-        TFailingPortCase{"HangUp", {"--hangup-at", "6"}, {}, 1, "port-error", ""},
+        TFailingPortCase{"Silence", {"--silent-from", "6"}, {"--reply-timeout", "1"}, 3, "silent", "Устройство не отвечает"},
+        TFailingPortCase{"HangUp", {"--hangup-at", "6"}, {}, 1, "port-error", "Input/output error"},
         TFailingPortCase{"PortThatDoesNotExist", {}, {}, 1, "port-error", "not found"}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST_F(CliProduction, TheStatusIsThatOfTheFirstFailingPortInCommandLineOrder) {
-  // The wrong reply comes long before the silence is noticed, but the silent port is listed first.
+  // The wrong reply comes long before the reply time-out ends the silent one, but that one is listed first.
   TSimProcess Silent({"--once", "--hello-delay", "0", "--silent-from", "3"});
   TSimProcess Wrong({"--once", "--hello-delay", "0", "--wrong-reply-at", "3"});
   std::string Out, Err;
-  EXPECT_EQ(RunProgram(Upload({Silent.PortPath(), Wrong.PortPath()}, {"--timeout", "1"}), &Out, &Err, Dir.Path()), 3)
+  EXPECT_EQ(RunProgram(Upload({Silent.PortPath(), Wrong.PortPath()}, {"--reply-timeout", "1"}), &Out, &Err, Dir.Path()), 3)
       << Err;
 }
 
@@ -247,8 +248,19 @@ TEST_F(CliProduction, OnATerminalEachPortHasALineRedrawnInPlace) {
 
 TEST_F(CliProduction, TwoProcessesAppendToOneRecord) {
   TSimProcess Sim({"--devices", "2", "--boards", "6", "--hello-delay", "0"}, 2);
-  TChildProcess First(Upload({Sim.PortPaths()[0]}, {"--repeat"}), Dir.Path(), Dir.File("out1.txt"), Dir.File("err1.txt"));
-  TChildProcess Second(Upload({Sim.PortPaths()[1]}, {"--repeat"}), Dir.Path(), Dir.File("out2.txt"), Dir.File("err2.txt"));
+  // Each station in a folder of its own (two conversions of one HEX file in one folder at the same
+  // moment make the slower one refuse to replace the image the other has just written).
+  std::vector<std::string> Stations;
+  for (const char* Name : {"station1", "station2"}) {
+    std::filesystem::create_directory(Dir.File(Name));
+    std::filesystem::copy_file(Dir.File("fw.hex"), Dir.File(std::string(Name) + "/fw.hex"));
+    Stations.push_back(Dir.File(Name));
+  }
+  const auto Station = [&](const std::string& Port) {
+    return std::vector<std::string>{CliPath(), "upload", "--port", Port, "--repeat", "--log", Dir.File("uploads.jsonl"), "fw.hex"};
+  };
+  TChildProcess First(Station(Sim.PortPaths()[0]), Stations[0], Dir.File("out1.txt"), Dir.File("err1.txt"));
+  TChildProcess Second(Station(Sim.PortPaths()[1]), Stations[1], Dir.File("out2.txt"), Dir.File("err2.txt"));
   ASSERT_TRUE(AwaitRecords(12));
   First.Signal(SIGINT);
   Second.Signal(SIGINT);

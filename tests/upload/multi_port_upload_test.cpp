@@ -50,7 +50,7 @@ class MultiPortUpload : public ::testing::Test {
     Snapshot = std::make_unique<cli::TImageSnapshot>(HexToBin(Dir.File("fw.hex")));
     for (const std::string& Port : Ports)
       Jobs.push_back(std::make_unique<TUploadJob>(
-          cli::TJobSettings{Port, "fw.hex", Snapshot.get(), 0, false},
+          cli::TJobSettings{Port, "fw.hex", Snapshot.get(), 0, frame::DefaultReplyTimeoutMs, false},
           [this](TUploadJob&, const TUploadRecord& R) { Records.push_back(R); },
           [](TUploadJob&, const std::string&, bool) {}));
     for (auto& Job : Jobs) Job->Begin();

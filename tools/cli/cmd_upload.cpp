@@ -25,6 +25,7 @@
 #include "tools/cli/stop_request.h"
 #include "tools/cli/upload_job.h"
 #include "tools/cli/upload_log_file.h"
+#include "upload/reply_timeout.h"
 #include "upload/upload_session.h"
 
 namespace hexloader::cli {
@@ -38,7 +39,7 @@ constexpr auto kTickInterval = std::chrono::milliseconds(100);
 constexpr auto kFrameLeaveWait = std::chrono::seconds(2);
 
 const char* const kUsage =
-    "hexloader-cli upload --port DEVICE [--port DEVICE ...] [--timeout SECONDS] [--strict] [--repeat] [--log FILE] FILE.hex\n"
+    "hexloader-cli upload --port DEVICE [--port DEVICE ...] [--timeout SECONDS] [--reply-timeout SECONDS] [--strict] [--repeat] [--log FILE] FILE.hex\n"
     "  Converts FILE.hex once into the binary image (written to the current directory, as the window's\n"
     "  Start command does) and sends it through every DEVICE at the same time, each opened at 19200\n"
     "  bit/s 8N1 without flow control: it prints the prompt to switch the devices on and uploads to each\n"
@@ -47,8 +48,12 @@ const char* const kUsage =
     "  With several ports, or with --repeat, a summary ends the run.\n"
     "  --port DEVICE      a port to upload through (a path, or a name under /dev); repeat it for each\n"
     "                     device on the line\n"
-    "  --timeout SECONDS  give up an upload when its device has sent nothing for that long (default:\n"
-    "                     wait for ever, like the window); with --repeat only once the upload has begun\n"
+    "  --timeout SECONDS  give up when a device has not switched on (sent its 0x55) within that time\n"
+    "                     (default: wait for ever, like the window); not with --repeat, where the\n"
+    "                     next board takes as long as it takes\n"
+    "  --reply-timeout SECONDS\n"
+    "                     once a transfer has begun, give it up when a frame is not answered within\n"
+    "                     that time (default 5; fractions allowed)\n"
     "  --strict           refuse a file with wrong record checksums (otherwise one warning on\n"
     "                     standard error): status 1, nothing written or sent\n"
     "  --repeat           board after board: after each upload, well or not, the port waits for the\n"
@@ -62,16 +67,18 @@ const char* const kUsage =
     "                     append to one file.\n"
     "  Exit status: 0 every device took the image (with --repeat: every upload succeeded); otherwise\n"
     "  that of the first port, in command-line order, with a failed upload: 1 conversion, image or port\n"
-    "  error (or an upload abandoned on request, or a port stopped before its device answered); 2\n"
-    "  \"Ошибка ответа\" (a wrong reply); 3 the device stayed silent for --timeout seconds.\n"
+    "  error, also a port that went away (or an upload abandoned on request, or a port stopped before\n"
+    "  its device answered); 2 \"Ошибка ответа\" (a wrong reply); 3 the device did not switch on within\n"
+    "  --timeout, or \"Устройство не отвечает\" (no reply within the reply time-out).\n"
     "  Example, a production line with three fixtures:\n"
-    "    hexloader-cli upload --port ttyUSB0 --port ttyUSB1 --port ttyUSB2 --timeout 5 --repeat \\\n"
+    "    hexloader-cli upload --port ttyUSB0 --port ttyUSB1 --port ttyUSB2 --repeat \\\n"
     "                         --log uploads.jsonl firmware.hex\n";
 
 struct TArgs {
   std::vector<std::string> Ports;
   std::string HexFile;
   long TimeoutSeconds = 0;  // 0: none
+  int ReplyTimeoutMs = frame::DefaultReplyTimeoutMs;
   bool Repeat = false;
   bool Strict = false;
   std::string LogFile;
@@ -80,7 +87,7 @@ struct TArgs {
 bool Parse(const std::vector<std::string>& Args, TArgs& Out, std::string& Error) {
   for (std::size_t i = 0; i < Args.size(); ++i) {
     const std::string& A = Args[i];
-    if (A == "--port" || A == "--timeout" || A == "--log") {
+    if (A == "--port" || A == "--timeout" || A == "--reply-timeout" || A == "--log") {
       if (i + 1 >= Args.size()) {
         Error = A + " needs a value";
         return false;
@@ -90,6 +97,11 @@ bool Parse(const std::vector<std::string>& Args, TArgs& Out, std::string& Error)
         Out.Ports.push_back(V);
       } else if (A == "--log") {
         Out.LogFile = V;
+      } else if (A == "--reply-timeout") {
+        if (!ParseReplyTimeoutSeconds(V, Out.ReplyTimeoutMs)) {
+          Error = "bad value '" + V + "' for --reply-timeout (seconds, more than 0)";
+          return false;
+        }
       } else {
         std::size_t Used = 0;
         try {
@@ -159,8 +171,14 @@ int Run(const std::vector<std::string>& RawArgs) {
 
   std::vector<std::unique_ptr<TUploadJob>> Jobs;
   TProgressBoard Board(::isatty(STDOUT_FILENO) == 1, Args.Repeat, Jobs);
-  // Failures that belong to no port (a port's own failures end its upload and are shown with it).
-  SetExceptionDisplay([&](const std::string& Message) { Board.Say(ExceptionDisplayText(Message)); });
+  // A port whose device went away closes itself and then shows why: that message belongs to its job.
+  // Anything else belongs to no port (a port's own failures end its upload and are shown with it).
+  SetExceptionDisplay([&](const std::string& Message) {
+    const std::string Text = ExceptionDisplayText(Message);
+    for (auto& Job : Jobs)
+      if (Job->TakeLossMessage(Text)) return;
+    Board.Say(Text);
+  });
 
   bool RecordLost = false;
   const auto OnUploadEnd = [&](TUploadJob&, const TUploadRecord& Record) {
@@ -174,7 +192,8 @@ int Run(const std::vector<std::string>& RawArgs) {
   };
   const auto OnNotice = [&](TUploadJob& Job, const std::string& Text, bool Failure) { Board.Notice(Job, Text, Failure); };
   for (const std::string& Port : Args.Ports)
-    Jobs.push_back(std::make_unique<TUploadJob>(TJobSettings{Port, Args.HexFile, Image.get(), Args.TimeoutSeconds, Args.Repeat},
+    Jobs.push_back(std::make_unique<TUploadJob>(TJobSettings{Port, Args.HexFile, Image.get(), Args.TimeoutSeconds,
+                                                                             Args.ReplyTimeoutMs, Args.Repeat},
                                                 OnUploadEnd, OnNotice));
   for (auto& Job : Jobs) Job->Begin();
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/exception_display.h"
+#include "core/ui_dispatcher.h"
 #include "serial/serial_comm.h"
 #include "tools/cli/image_snapshot.h"
 #include "upload/loader_line_settings.h"
@@ -26,6 +27,8 @@ std::string SilenceMessage(long Seconds) {
   return Text;
 }
 constexpr const char* kPortClosedMessage = "the port was closed";
+constexpr const char* kPortLostMessage = "the port's device went away";
+constexpr auto kLossMessageWait = std::chrono::seconds(1);
 constexpr const char* kAbandonedMessage = "upload abandoned: the program was asked to stop";
 
 }  // namespace
@@ -79,12 +82,16 @@ TUploadJob::TUploadJob(TJobSettings Settings, TOnUploadEnd OnUploadEnd, TOnNotic
   const std::string ImagePath = Settings_.Image->Path();
   Session_ = std::make_unique<TUploadSession>(*CommPort_, *View_, [ImagePath](const std::string&) { return ImagePath; });
   Session_->SetHexFileName(Settings_.HexFile);
+  Session_->SetReplyTimer(UiDispatcher().CreateTimer());
+  Session_->SetReplyTimeoutMs(Settings_.ReplyTimeoutMs);
   Comm_->SetOnRxChar([this](TSerialCustomComm&, int Count) { OnRxChar(Count); });
+  Comm_->SetOnDeviceLost([this](TSerialCustomComm&) { OnDeviceLost(); });
 }
 
 // The session goes first: it refers to the port adapter and the view.
 TUploadJob::~TUploadJob() {
   Comm_->SetOnRxChar(nullptr);
+  Comm_->SetOnDeviceLost(nullptr);
   Comm_.reset();
   Session_.reset();
 }
@@ -139,9 +146,39 @@ void TUploadJob::OnRxChar(int Count) {
     if (Running) EndUpload(TUploadResult::PortError, ExceptionDisplayText(E.what()));
     return;
   }
-  if (!Running) return;
-  if (Session_->Outcome() == TUploadOutcome::Finished) EndUpload(TUploadResult::Ok, "");
-  else if (Session_->Outcome() == TUploadOutcome::ReplyError) EndUpload(TUploadResult::ReplyError, View_->Message);
+  if (Running) CheckOutcome();
+}
+
+void TUploadJob::CheckOutcome() {
+  switch (Session_->Outcome()) {
+    case TUploadOutcome::None: break;
+    case TUploadOutcome::Finished: EndUpload(TUploadResult::Ok, ""); break;
+    case TUploadOutcome::ReplyError: EndUpload(TUploadResult::ReplyError, View_->Message); break;
+    case TUploadOutcome::Silent: EndUpload(TUploadResult::Silent, View_->Message); break;
+    // A lost device ends with the component's own message (TakeLossMessage).
+    case TUploadOutcome::PortError: break;
+  }
+}
+
+void TUploadJob::OnDeviceLost() {
+  // The component has closed itself; its message follows at once through the exception display.
+  LineGone_ = true;
+  LossPending_ = true;
+  LostAt_ = TClock::now();
+  Session_->PortLost();
+}
+
+bool TUploadJob::TakeLossMessage(const std::string& Message) {
+  if (!LossPending_) return false;
+  LossPending_ = false;
+  if (State_ == TJobState::AwaitHello || State_ == TJobState::Transfer) {
+    EndUpload(TUploadResult::PortError, Message);
+  } else {
+    // Between uploads: nothing to record, but the operator learns which port went away.
+    OnNotice_(*this, Message, true);
+    State_ = TJobState::Stopped;
+  }
+  return true;
 }
 
 void TUploadJob::Drain(int Count) {
@@ -176,32 +213,38 @@ bool TUploadJob::LineFailed() {
 }
 
 void TUploadJob::Tick(TClock::time_point Now) {
-  const auto Silence = std::chrono::seconds(Settings_.SilenceSeconds);
-  // A device or adapter that has gone makes the line fail: that upload ends as a port error at once,
-  // whatever the time-out.
-  if ((State_ == TJobState::Transfer || State_ == TJobState::AwaitHello) && LineFailed()) return;
-  switch (State_) {
-    case TJobState::Transfer:
-      if (Settings_.SilenceSeconds > 0 && Now - LastHeard_ >= Silence)
-        EndUpload(TUploadResult::Silent, SilenceMessage(Settings_.SilenceSeconds));
-      break;
-    case TJobState::AwaitHello:
-      // Between boards the operator takes as long as he needs; a single upload gives up as asked.
-      if (!Settings_.Repeat && Settings_.SilenceSeconds > 0 && Now - LastHeard_ >= Silence)
-        EndUpload(TUploadResult::Silent, SilenceMessage(Settings_.SilenceSeconds));
-      break;
-    case TJobState::Settling:
-      if (StopRequested_ || !Comm_->IsOpen()) State_ = TJobState::Stopped;
-      else if (Now - LastHeard_ >= kSettleTime) {
-        try {
-          Arm();
-        } catch (const std::exception& E) {
-          EndUpload(TUploadResult::PortError, ExceptionDisplayText(E.what()));
-        }
+  if (State_ == TJobState::Transfer || State_ == TJobState::AwaitHello) {
+    // The reply time-out ends a session on its timer, outside any OnRxChar.
+    CheckOutcome();
+    if (State_ != TJobState::Transfer && State_ != TJobState::AwaitHello) return;
+    // The component's message about a lost device comes right after OnDeviceLost; should it not, the
+    // upload still ends.
+    if (LossPending_) {
+      if (Now - LostAt_ > kLossMessageWait) {
+        LossPending_ = false;
+        EndUpload(TUploadResult::PortError, kPortLostMessage);
       }
-      break;
-    case TJobState::Stopped:
-      break;
+      return;
+    }
+    // A line that fails in a way the component does not take for a lost device ends the upload too.
+    if (LineFailed()) return;
+    // The transfer is bounded by the session's reply time-out. Between boards the operator takes as
+    // long as he needs; a single upload gives up on the hello as asked.
+    if (State_ == TJobState::AwaitHello && !Settings_.Repeat && Settings_.HelloTimeoutSeconds > 0 &&
+        Now - ArmedAt_ >= std::chrono::seconds(Settings_.HelloTimeoutSeconds))
+      EndUpload(TUploadResult::Silent, SilenceMessage(Settings_.HelloTimeoutSeconds));
+    return;
+  }
+  if (State_ == TJobState::Settling) {
+    if (StopRequested_ || !Comm_->IsOpen()) {
+      State_ = TJobState::Stopped;
+    } else if (Now - LastHeard_ >= kSettleTime) {
+      try {
+        Arm();
+      } catch (const std::exception& E) {
+        EndUpload(TUploadResult::PortError, ExceptionDisplayText(E.what()));
+      }
+    }
   }
 }
 

@@ -26,8 +26,9 @@ struct TJobSettings {
   std::string Port;     // as given: a path or a bare name
   std::string HexFile;  // as given, for the record
   const TImageSnapshot* Image = nullptr;
-  long SilenceSeconds = 0;  // give up an upload after this long without a byte; 0: never
-  bool Repeat = false;      // after an upload ends, wait for the next device's hello
+  long HelloTimeoutSeconds = 0;  // without Repeat: give up when no hello came within this; 0: never
+  int ReplyTimeoutMs = 0;        // each frame's wait for its reply once the transfer has begun
+  bool Repeat = false;           // after an upload ends, wait for the next device's hello
 };
 
 enum class TJobState {
@@ -52,8 +53,11 @@ class TUploadJob {
 
   // Opens the port and arms the first session. A port that cannot be opened ends as a port error.
   void Begin();
-  // Time passes: silence, the quiet line after a failure.
+  // Time passes: the wait for the hello, the reply time-out's end, the quiet line after a failure.
   void Tick(TClock::time_point Now);
+  // The message the serial component shows after it closed itself because its device went away:
+  // true when this job's port was that one (the upload then ends as a port error with it).
+  bool TakeLossMessage(const std::string& Message);
   // First stop request: no new upload starts; an upload in progress goes on to its end.
   void StopAfterUpload();
   // Later request: an upload in progress is abandoned (recorded as interrupted).
@@ -85,6 +89,9 @@ class TUploadJob {
 
  private:
   void OnRxChar(int Count);
+  void OnDeviceLost();
+  // Ends the upload as the session's outcome says, once the session has ended it.
+  void CheckOutcome();
   void Arm();
   void EndUpload(TUploadResult Result, const std::string& Message);
   void AfterUpload(TUploadResult Result);
@@ -109,7 +116,9 @@ class TUploadJob {
   std::chrono::system_clock::time_point UploadTime_{};
   int FramesSent_ = 0;
   int DrainedSinceEnd_ = 0;
-  bool LineGone_ = false;  // the line failed: nothing sent on it will come back  // bytes taken from the line by the job itself since the last upload ended
+  bool LineGone_ = false;     // the line failed: nothing sent on it will come back
+  bool LossPending_ = false;  // the port closed itself for a lost device; its message is on its way
+  TClock::time_point LostAt_{};  // bytes taken from the line by the job itself since the last upload ended
   int LastQuarter_ = 0;
   int Good_ = 0;
   int Failed_ = 0;

@@ -176,6 +176,8 @@ void TSimDevice::Service(short Revents, TClock::time_point Now) {
 
 void TSimDevice::OnEnter(TClock::time_point Now) {
   if (HungUp_) return;
+  // The port may have been opened since the check at the top of this round.
+  if (!Open_ && PortOpened(Master_.Get())) OnOpened(Now);
   if (!Open_) {
     Say(TLogLevel::Short, "the port is not open yet; not switched on");
     return;
@@ -233,7 +235,7 @@ bool TSimDevice::ReadLine(TClock::time_point Now) {
     Line_.Send(Buf[i], Arrived);  // the line's echo
     const TDeviceAction A = Device_.Receive(Buf[i]);
     for (std::uint8_t Noise : A.NoiseAfterEcho) Line_.Send(Noise, Arrived);
-    if (A.HasReply) Line_.Send(A.Reply, Arrived);
+    if (A.HasReply) Line_.Send(A.Reply, Arrived + std::chrono::milliseconds(O_.ReplyDelayMs));
     if (A.FrameDone) OnFrame(A, Arrived);
     if (A.Hangup) return false;
   }
