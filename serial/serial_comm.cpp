@@ -78,7 +78,7 @@ void TSerialCustomComm::OpenHandle() {
   int error = 0;
   Handle_ = TSerialPort::Open(path, error);
   if (Handle_) return;
-  if (error == ENOENT) throw ESerialCommError(DeviceNotFoundMessage(path));
+  if (TSerialPort::IsMissingDevice(error)) throw ESerialCommError(DeviceNotFoundMessage(path));
   throw ESerialCommError(CantOpenMessage(path, error));
 }
 

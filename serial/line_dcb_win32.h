@@ -1,0 +1,13 @@
+#pragma once
+// Pure translation of the component's line settings into the Windows device-control block; applying
+// it is serial_port_win32.cpp's job.
+#include "serial/line_settings.h"
+#include "serial/comm_api_win32.h"
+
+namespace hexloader {
+
+// Fills Dcb (which holds the device's current block on entry) from Settings, every member the
+// component sets; DCBlength and the reserved members are left as the system gave them.
+void TranslateLineSettings(const TSerialLineSettings& Settings, DCB& Dcb);
+
+}  // namespace hexloader
