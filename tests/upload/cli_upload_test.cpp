@@ -58,6 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, CliUpload,
     ::testing::Values(
         TCliCase{"Uploads", 65535, {}, {}, 0, "", true},
+        TCliCase{"LastFramePartlyFilled", 600, {}, {}, 0, "", true},
         TCliCase{"EmptyImage", 0, {}, {}, 0, "", true},
         TCliCase{"WrongReplyIsStatus2", 1000, {"--wrong-reply-at", "4"}, {}, 2, "Ошибка ответа", false},
         TCliCase{"SilenceWithTimeoutIsStatus3", 1000, {"--silent-from", "3"}, {"--timeout", "1"}, 3, "no answer", false},

@@ -1,5 +1,9 @@
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #include <shellapi.h>
+
+#include <cstdio>
 
 #include "core/wide_text_win32.h"
 #include "tools/cli/console.h"
@@ -18,6 +22,9 @@ void PrepareConsole() {
   // Text goes out as UTF-8 bytes: through a pipe or a file they pass unchanged; a console is told to
   // read them as UTF-8 rather than in its OEM code page.
   if (IsConsole(STD_OUTPUT_HANDLE) || IsConsole(STD_ERROR_HANDLE)) ::SetConsoleOutputCP(CP_UTF8);
+  // Lines end in "\n" as on Linux, so that scripts read the same output on both systems.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
 }
 
 std::vector<std::string> CommandLineArguments(int Argc, char** Argv) {
