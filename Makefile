@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps build test test-unit test-asan test-tsan fuzz bench clean
+.PHONY: deps build test test-unit test-asan test-tsan test-wine windows fuzz bench clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -16,6 +16,7 @@ build: deps
 # AddressSanitizer + UndefinedBehaviorSanitizer on everything.
 test: build
 	$(MAKE) test-unit
+	$(MAKE) test-wine
 	$(MAKE) fuzz
 	$(MAKE) test-tsan
 	$(MAKE) test-asan
@@ -33,6 +34,18 @@ test-tsan: deps
 	cmake --build build-tsan -j$(JOBS) --target tsan_tests
 	ctest --test-dir build-tsan --output-on-failure -j$(JOBS) -L tsan
 
+# The Windows programs, cross-built with mingw-w64 into build-win/: hexloader-cli.exe and the tests of the
+# areas without Qt.
+windows: deps
+	cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DHEXLOADER_GUI=OFF -DHEXLOADER_BENCH=OFF -DHEXLOADER_HOST_BUILD=$(CURDIR)/build
+	cmake --build build-win -j$(JOBS)
+
+# The Windows build's tests under wine (prefix in build-win/wine), against the Linux simulated device
+# and upload tests of build/.
+test-wine: build windows
+	ctest --test-dir build-win --output-on-failure -j$(JOBS)
+
 fuzz: deps
 	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	  -DHEXLOADER_FUZZ=ON -DHEXLOADER_TESTS=OFF -DHEXLOADER_GUI=OFF -DHEXLOADER_BENCH=OFF -DHEXLOADER_SANITIZE=address
@@ -46,7 +59,7 @@ bench: deps
 	bash bench/run-all.sh build-bench
 
 clean:
-	rm -rf build build-asan build-tsan build-fuzz build-bench
+	rm -rf build build-asan build-tsan build-fuzz build-bench build-win
 
 # The operator's window.
 .PHONY: run demo-gui screenshot

@@ -6,8 +6,7 @@
 
 namespace hexloader {
 
-// Fills Dcb (which holds the device's current block on entry) from Settings, every member the
-// component sets; DCBlength and the reserved members are left as the system gave them.
+// Fills every member of Dcb from Settings; DCBlength and the reserved members are left as they are.
 void TranslateLineSettings(const TSerialLineSettings& Settings, DCB& Dcb);
 
 }  // namespace hexloader

@@ -135,9 +135,10 @@ bool TSerialPort::IsMissingDevice(int Error) { return Error == ERROR_FILE_NOT_FO
 const std::string& TSerialPort::Path() const { return State_->Path; }
 
 int TSerialPort::ApplyLineSettings(const TSerialLineSettings& Settings) {
+  // Every member comes from the settings, none from the driver's current block: a value the driver
+  // reports back (wine, for one) need not be one it takes again.
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
-  if (!::GetCommState(State_->Handle, &dcb)) return LastError();
   TranslateLineSettings(Settings, dcb);
   if (!::SetCommState(State_->Handle, &dcb)) return LastError();
   return 0;
