@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps build test test-unit test-asan test-tsan test-wine windows fuzz bench clean
+.PHONY: deps build test test-unit test-asan test-tsan test-wine windows fuzz bench clean package test-package
 
 deps:
 	@bash scripts/install-deps.sh
@@ -12,11 +12,12 @@ build: deps
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 	cmake --build build -j$(JOBS)
 
-# Every test: the plain build, the fuzzer run, ThreadSanitizer on the threaded code and
-# AddressSanitizer + UndefinedBehaviorSanitizer on everything.
+# Every test: the plain build, the Debian package, the fuzzer run, ThreadSanitizer on the threaded
+# code and AddressSanitizer + UndefinedBehaviorSanitizer on everything.
 test: build
 	$(MAKE) test-unit
 	$(MAKE) test-wine
+	$(MAKE) test-package
 	$(MAKE) fuzz
 	$(MAKE) test-tsan
 	$(MAKE) test-asan
@@ -59,7 +60,25 @@ bench: deps
 	bash bench/run-all.sh build-bench
 
 clean:
-	rm -rf build build-asan build-tsan build-fuzz build-bench build-win
+	rm -rf build build-asan build-tsan build-fuzz build-bench build-package build-win
+
+# The Debian package build/hexloader_<version>_<arch>.deb, from a Release build with Debian's
+# hardening flags in build-package/ (only the three programs and the package's files are built).
+package: export DEB_BUILD_MAINT_OPTIONS = hardening=+all
+# The package ships stripped programs and no debug symbols: no need to make them.
+package: export DEB_CXXFLAGS_MAINT_STRIP = -g
+package: deps
+	cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DHEXLOADER_PACKAGE=ON \
+	  -DHEXLOADER_TESTS=OFF -DHEXLOADER_BENCH=OFF $(CMAKE_FLAGS) \
+	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
+	cmake --build build-package -j$(JOBS) --target hexloader hexloader-cli hexloader-sim hexloader_package_files
+	cd build-package && cpack -G DEB
+	mkdir -p build && rm -f build/hexloader_*.deb && cp build-package/hexloader_*.deb build/
+
+# The package's contents, lintian, the menu entry, and the extracted programs.
+test-package: package
+	bash tests/package/check-package.sh build
 
 # The operator's window.
 .PHONY: run demo-gui screenshot

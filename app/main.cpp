@@ -1,5 +1,6 @@
-// hexloader: the operator's window. It reads no arguments (Qt is not given them either) and no
-// environment of its own; its only configuration is the INI file beside the executable.
+// hexloader: the operator's window. It reads no arguments (Qt is not given them either); its only
+// configuration is the settings INI file, beside the executable, or in the user's configuration folder
+// when the program is installed under /usr (the environment only says where that folder is).
 #include "app/gui_session.h"
 #include "ui/guarded_application.h"
 

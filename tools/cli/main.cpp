@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "hexloader_version.h"
 #include "tools/cli/cli_command.h"
 #include "tools/cli/console.h"
 
@@ -17,14 +18,42 @@ const TCliCommand* const kCommands[] = {
     &hexloader::cli::PortsCommand,
 };
 
+// A command's help as the general help shows it: indented under a heading of its own, with a blank
+// line before each run of option lines so that they stand apart from the prose (the manual page is
+// made from this text).
+void PrintCommandHelp(FILE* out, const TCliCommand& c) {
+  std::fprintf(out, "The %s command:\n", c.Name);
+  bool inOptions = false;
+  for (const char* line = c.Usage; *line;) {
+    const char* end = std::strchr(line, '\n');
+    const std::size_t length = end ? static_cast<std::size_t>(end - line) : std::strlen(line);
+    const std::string text(line, length);
+    const std::size_t first = text.find_first_not_of(' ');
+    const bool optionLine = first != std::string::npos && first > 0 && text[first] == '-';
+    const bool continuation = first != std::string::npos && first > 4;
+    if (optionLine && !inOptions) std::fprintf(out, "\n");
+    inOptions = optionLine || (inOptions && continuation);
+    std::fprintf(out, "%s%s\n", text.empty() ? "" : "  ", text.c_str());
+    line = end ? end + 1 : line + length;
+  }
+  std::fprintf(out, "\n");
+}
+
 void PrintHelp(FILE* out) {
   std::fprintf(out,
                "Usage: hexloader-cli COMMAND [OPTIONS] [ARGS]\n"
-               "       hexloader-cli help COMMAND\n\n"
+               "  or:  hexloader-cli help COMMAND\n"
+               "  or:  hexloader-cli --version\n"
+               "Converts Intel HEX firmware into the loader's flat image and uploads it to the device over a\n"
+               "serial line, as the hexloader window does.\n\n"
                "Commands:\n");
   for (const TCliCommand* c : kCommands) std::fprintf(out, "  %-10s %s\n", c->Name, c->Summary);
   std::fprintf(out, "\n");
-  for (const TCliCommand* c : kCommands) std::fprintf(out, "%s\n", c->Usage);
+  for (const TCliCommand* c : kCommands) PrintCommandHelp(out, *c);
+  std::fprintf(out,
+               "Options:\n"
+               "  -h, --help     show this help, or with a command the command's help, and exit\n"
+               "  --version      show the program's version and exit\n");
 }
 
 const TCliCommand* Find(const char* name) {
@@ -51,6 +80,10 @@ int main(int argc, char** argv) {
       }
     }
     PrintHelp(stdout);
+    return 0;
+  }
+  if (!std::strcmp(first, "--version")) {
+    std::printf("hexloader-cli %s\n", HEXLOADER_VERSION);
     return 0;
   }
   const TCliCommand* command = Find(first);

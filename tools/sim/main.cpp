@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "hexloader_version.h"
 #include "tools/sim/sim_runner.h"
 
 int main(int argc, char** argv) {
@@ -18,6 +19,10 @@ int main(int argc, char** argv) {
   }
   if (Help) {
     std::printf("%s", SimUsage);
+    return 0;
+  }
+  if (Options.Version) {
+    std::printf("hexloader-sim %s\n", HEXLOADER_VERSION);
     return 0;
   }
   return RunSimulator(Options);

@@ -11,6 +11,7 @@ const char* const SimUsage =
     "the memory it was sent to a file when the end frame arrives. A log of the frames goes to\n"
     "standard error. SIGINT or SIGTERM end it cleanly.\n"
     "\n"
+    "Options:\n"
     "  --link PATH          also make a symbolic link PATH to the port (removed at exit)\n"
     "  --memory FILE        write the received memory to FILE at the end frame\n"
     "  --hello-delay MS     switch on (send 0x55) MS milliseconds after the port is opened (100;\n"
@@ -24,7 +25,10 @@ const char* const SimUsage =
     "  --silent-from N      answer nothing from frame N on\n"
     "  --noise-at N         put noise bytes on the line inside frame N's echo\n"
     "  --noise-count C      how many noise bytes (1)\n"
-    "  --hangup-at N        hang the line up when frame N has arrived, then exit\n";
+    "  --hangup-at N        hang the line up when frame N has arrived, then exit\n"
+    "Other options:\n"
+    "  -h, --help           show this help and exit\n"
+    "  --version            show the program's version and exit\n";
 
 namespace {
 
@@ -53,6 +57,7 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args, bool& Help) {
       return Args[++i];
     };
     if (A == "--help" || A == "-h") Help = true;
+    else if (A == "--version") O.Version = true;
     else if (A == "--link") O.LinkPath = Value();
     else if (A == "--memory") O.MemoryPath = Value();
     else if (A == "--hello-delay") O.HelloDelayMs = static_cast<int>(Number(A, Value(), 0));

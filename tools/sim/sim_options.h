@@ -17,6 +17,7 @@ struct TSimOptions {
   long BitRate = 0;         // pace the line at this many bit/s (10 bit times per byte); 0 = unpaced
   bool Once = false;        // exit after the first end frame
   TLogLevel Log = TLogLevel::Short;
+  bool Version = false;     // print the version and exit
   TFaults Faults;
 };
 

@@ -12,7 +12,9 @@ std::string TIniFile::ReadString(const std::string& Section, const std::string& 
 }
 
 void TIniFile::WriteString(const std::string& Section, const std::string& Key, const std::string& Value) {
-  if (!WriteProfileString(FileName_, Section, Key, Value)) throw EIniFileException(UnableToWriteMessage(FileName_));
+  const bool written = !FileName_.empty() && (!CreateFolder_ || CreateProfileFolder(FileName_)) &&
+                       WriteProfileString(FileName_, Section, Key, Value);
+  if (!written) throw EIniFileException(UnableToWriteMessage(FileName_));
 }
 
 std::vector<std::string> TIniFile::ReadSectionKeys(const std::string& Section) {

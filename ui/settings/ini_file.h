@@ -21,7 +21,10 @@ class TIniFile final : public TCustomIniFile {
   // Reads return at most this many characters of a value.
   static constexpr std::size_t MaxValueChars = 2047;
 
-  explicit TIniFile(std::string FileName) : FileName_(std::move(FileName)) {}
+  // CreateFolder: the file's folder is made (mode 0700, with any missing parents) on the first write.
+  // An empty FileName names no file: reads answer as for a missing file and writes fail.
+  explicit TIniFile(std::string FileName, bool CreateFolder = false)
+      : FileName_(std::move(FileName)), CreateFolder_(CreateFolder) {}
   ~TIniFile() override;  // flushes
 
   const std::string& FileName() const { return FileName_; }
@@ -33,6 +36,7 @@ class TIniFile final : public TCustomIniFile {
 
  private:
   std::string FileName_;
+  bool CreateFolder_ = false;
 };
 
 }  // namespace hexloader

@@ -138,6 +138,25 @@ bool WriteProfileString(const std::string& LinkOrFile, const std::string& Sectio
   return false;
 }
 
+bool CreateProfileFolder(const std::string& FileName) {
+  const std::size_t slash = FileName.rfind('/');
+  if (slash == std::string::npos || slash == 0) return true;
+  const std::string folder = FileName.substr(0, slash);
+  // Parents first; an existing folder (or a link to one) is fine as it is.
+  for (std::size_t end = folder.find('/', 1);; end = folder.find('/', end + 1)) {
+    const std::string part = folder.substr(0, end);
+    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    if (end == std::string::npos) break;
+  }
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0) return false;
+  if (!S_ISDIR(st.st_mode)) {
+    errno = ENOTDIR;
+    return false;
+  }
+  return true;
+}
+
 void FlushProfile(const std::string&) {}
 
 }  // namespace hexloader

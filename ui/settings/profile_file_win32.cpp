@@ -74,6 +74,27 @@ bool WriteProfileString(const std::string& FileName, const std::string& Section,
                                       WideFromUtf8(Value).c_str(), file.c_str()) != 0;
 }
 
+bool CreateProfileFolder(const std::string& FileName) {
+  const std::wstring file = WideFromUtf8(FileName);
+  const std::size_t slash = file.find_last_of(L"\\/");
+  if (slash == std::wstring::npos || slash == 0) return true;
+  const std::wstring folder = file.substr(0, slash);
+  // Parents first; an existing folder is fine as it is. The folder inherits its parent's access rights.
+  for (std::size_t end = folder.find_first_of(L"\\/", 1);; end = folder.find_first_of(L"\\/", end + 1)) {
+    const std::wstring part = folder.substr(0, end);
+    const bool drive = part.size() == 2 && part[1] == L':';
+    if (!drive && !::CreateDirectoryW(part.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    if (end == std::wstring::npos) break;
+  }
+  const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    ::SetLastError(ERROR_DIRECTORY);
+    return false;
+  }
+  return true;
+}
+
 void FlushProfile(const std::string& FileName) {
   ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, WideFromUtf8(FileName).c_str());
 }

@@ -3,6 +3,7 @@
 #include "core/path_separators.h"
 #include "ui/settings/executable_path.h"
 #include "ui/settings/settings_errors.h"
+#include "ui/settings/settings_location.h"
 
 namespace hexloader {
 
@@ -46,7 +47,12 @@ void TRegIniFile::EnsureOpen() {
   if (ReopenNeeded_) {
     Backing_.reset();
     if (PathType_ == TPathType::ptRegistry) throw ERegistryException(RegistryUnavailableMessage());
-    Backing_ = std::make_unique<TIniFile>(Path_.empty() ? IniFileNameFor(ExecutablePath()) : Path_);
+    if (Path_.empty()) {
+      const TSettingsFile file = SettingsFileFor(ExecutablePath(), CurrentSettingsEnvironment());
+      Backing_ = std::make_unique<TIniFile>(file.Path, file.CreateFolder);
+    } else {
+      Backing_ = std::make_unique<TIniFile>(Path_);
+    }
   }
   ReopenNeeded_ = false;
 }

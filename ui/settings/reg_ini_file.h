@@ -1,7 +1,8 @@
 #pragma once
 // TRegIniFile: the store of the operator's choices between runs. Each operation first runs EnsureOpen,
 // which (re)builds the backing object when a property changed; nothing is read or written before.
-// In INI mode (the default) the sections live in a text file named after the executable, beside it.
+// In INI mode (the default) the sections live in a text file named after the executable, beside it;
+// an installed program keeps it in the user's configuration folder instead (settings_location.h).
 // Registry mode exists only where the platform has a registry: elsewhere its first operation raises
 // ERegistryException.
 #include <memory>
@@ -66,7 +67,8 @@ class TRegIniFile {
   // "Unable to write to <INI path>" when the file cannot be written.
   void WriteValue(const std::string& Section, const std::string& Key, const std::string& Value);
 
-  // The INI file the store uses now (after EnsureOpen); empty before the first operation.
+  // The INI file the store uses now (after EnsureOpen); empty before the first operation, and when an
+  // installed program found no configuration folder.
   std::string IniFileName() const;
 
  private:

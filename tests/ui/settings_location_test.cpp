@@ -1,0 +1,186 @@
+// Where the settings file lives: the rules on made-up executables and environments, the per-user
+// folder made on the first write only, and the environment as the running process sees it.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "ui/settings/ini_file.h"
+#include "ui/settings/settings_errors.h"
+#include "ui/settings/settings_location.h"
+
+namespace hexloader {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TLocationCase {
+  const char* Label;
+  const char* Executable;
+  const char* XdgConfigHome;
+  const char* Home;
+  const char* Expected;  // empty: no place to keep the settings
+  bool CreateFolder;
+};
+void PrintTo(const TLocationCase& c, std::ostream* os) { *os << c.Label; }
+
+class SettingsLocation : public ::testing::TestWithParam<TLocationCase> {};
+
+TEST_P(SettingsLocation, NamesTheFile) {
+  const TLocationCase& c = GetParam();
+  const TSettingsFile file = SettingsFileFor(c.Executable, TSettingsEnvironment{c.XdgConfigHome, c.Home});
+  EXPECT_EQ(file.Path, c.Expected);
+  EXPECT_EQ(file.CreateFolder, c.CreateFolder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, SettingsLocation,
+    ::testing::Values(
+        // Build trees and copied folders keep the file beside the program, whatever the environment says.
+        TLocationCase{"BuildTreeBesideExecutable", "/work/hexloader/build/bin/hexloader", "/home/op/.cfg", "/home/op",
+                      "/work/hexloader/build/bin/hexloader.ini", false},
+        TLocationCase{"PortableCopyBesideExecutable", "/home/op/tools/hexloader/hexloader", "", "/home/op",
+                      "/home/op/tools/hexloader/hexloader.ini", false},
+        TLocationCase{"OptIsNotUsr", "/opt/hexloader/hexloader", "", "/home/op", "/opt/hexloader/hexloader.ini", false},
+        TLocationCase{"FolderNamedLikeUsrIsNotUsr", "/usrx/bin/hexloader", "", "/home/op", "/usrx/bin/hexloader.ini",
+                      false},
+        TLocationCase{"HomeBelowUsrNamedFolderIsBeside", "/home/op/usr/bin/hexloader", "", "/home/op",
+                      "/home/op/usr/bin/hexloader.ini", false},
+        // Installed programs keep it in the user's configuration folder.
+        TLocationCase{"InstalledUsesDotConfig", "/usr/bin/hexloader", "", "/home/op",
+                      "/home/op/.config/hexloader/hexloader.ini", true},
+        TLocationCase{"LocalInstallCounts", "/usr/local/bin/hexloader", "", "/home/op",
+                      "/home/op/.config/hexloader/hexloader.ini", true},
+        TLocationCase{"DoubledSlashStillUsr", "//usr//bin/hexloader", "", "/home/op",
+                      "/home/op/.config/hexloader/hexloader.ini", true},
+        TLocationCase{"XdgConfigHomeHonoured", "/usr/bin/hexloader", "/srv/op-config", "/home/op",
+                      "/srv/op-config/hexloader/hexloader.ini", true},
+        TLocationCase{"XdgTrailingSlashDropped", "/usr/bin/hexloader", "/srv/op-config/", "/home/op",
+                      "/srv/op-config/hexloader/hexloader.ini", true},
+        TLocationCase{"RelativeXdgIgnored", "/usr/bin/hexloader", "cfg", "/home/op",
+                      "/home/op/.config/hexloader/hexloader.ini", true},
+        TLocationCase{"XdgUnderUsrIgnored", "/usr/bin/hexloader", "/usr/share/cfg", "/root",
+                      "/root/.config/hexloader/hexloader.ini", true},
+        TLocationCase{"RootHomeIsSlash", "/usr/bin/hexloader", "", "/", "/.config/hexloader/hexloader.ini", true},
+        // Nowhere outside /usr to write: no file at all rather than one beside the program.
+        TLocationCase{"NoHomeNoXdg", "/usr/bin/hexloader", "", "", "", false},
+        TLocationCase{"RelativeHome", "/usr/bin/hexloader", "", "op", "", false},
+        TLocationCase{"HomeUnderUsr", "/usr/bin/hexloader", "", "/usr/lib/hexloader", "", false}),
+    [](const ::testing::TestParamInfo<TLocationCase>& info) { return std::string(info.param.Label); });
+
+class PerUserFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("hexloader-location-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    ini_ = SettingsFileFor("/usr/bin/hexloader", {(dir_ / "config").string(), "/nonexistent"});
+  }
+  void TearDown() override {
+    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
+    fs::remove_all(dir_);
+  }
+  fs::path dir_;
+  TSettingsFile ini_;
+};
+
+TEST_F(PerUserFile, ReadsCreateNothingFirstWriteMakesPrivateFolder) {
+  {
+    TIniFile file(ini_.Path, ini_.CreateFolder);
+    EXPECT_TRUE(file.ReadSectionKeys("PortName").empty());
+    EXPECT_EQ(file.ReadString("PortName", "Name", "COM1"), "COM1");
+    EXPECT_FALSE(fs::exists(dir_ / "config"));
+    file.WriteString("PortName", "Name", "ttyUSB0");
+  }
+  const fs::path folder = dir_ / "config" / "hexloader";
+  EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all);
+  EXPECT_EQ(fs::status(dir_ / "config").permissions() & fs::perms::all, fs::perms::owner_all);
+  EXPECT_EQ(TIniFile(ini_.Path).ReadString("PortName", "Name", "COM1"), "ttyUSB0");
+}
+
+TEST_F(PerUserFile, ExistingFolderKeepsItsMode) {
+  const fs::path folder = dir_ / "config" / "hexloader";
+  fs::create_directories(folder);
+  fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+  TIniFile(ini_.Path, true).WriteString("FileName", "Name", "/a.hex");
+  EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all,
+            fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+  EXPECT_EQ(TIniFile(ini_.Path).ReadString("FileName", "Name", ""), "/a.hex");
+}
+
+TEST_F(PerUserFile, FolderThatCannotBeMadeRaisesWithThePath) {
+  // A plain file where the configuration folder should be: nobody, root included, can make it.
+  std::ofstream(dir_ / "config") << "not a folder";
+  try {
+    TIniFile(ini_.Path, true).WriteString("PortName", "Name", "ttyUSB0");
+    FAIL() << "no exception";
+  } catch (const EIniFileException& e) {
+    EXPECT_EQ(e.Message(), "Unable to write to " + ini_.Path);
+  }
+}
+
+TEST_F(PerUserFile, ConfigFolderAsLinkToFolderIsUsed) {
+  fs::create_directories(dir_ / "elsewhere");
+  fs::create_directory_symlink(dir_ / "elsewhere", dir_ / "config");
+  TIniFile(ini_.Path, true).WriteString("PortName", "Name", "ttyS0");
+  EXPECT_TRUE(fs::exists(dir_ / "elsewhere" / "hexloader" / "hexloader.ini"));
+}
+
+TEST(NoSettingsFolder, ReadsDefaultsAndWriteNamesWhatIsMissing) {
+  TIniFile file("", true);
+  EXPECT_TRUE(file.ReadSectionKeys("PortName").empty());
+  EXPECT_EQ(file.ReadString("PortName", "Name", "COM1"), "COM1");
+  try {
+    file.WriteString("PortName", "Name", "ttyUSB0");
+    FAIL() << "no exception";
+  } catch (const EIniFileException& e) {
+    EXPECT_EQ(e.Message(), "Unable to write to $HOME/.config/hexloader/hexloader.ini");
+  }
+}
+
+// Sets or unsets one variable for the life of the object.
+class TScopedVariable {
+ public:
+  TScopedVariable(const char* Name, const char* Value) : Name_(Name) {
+    if (const char* old = std::getenv(Name)) Old_ = old;
+    if (Value)
+      ::setenv(Name, Value, 1);
+    else
+      ::unsetenv(Name);
+  }
+  ~TScopedVariable() {
+    if (Old_)
+      ::setenv(Name_, Old_->c_str(), 1);
+    else
+      ::unsetenv(Name_);
+  }
+
+ private:
+  const char* Name_;
+  std::optional<std::string> Old_;
+};
+
+TEST(CurrentEnvironment, ReadsXdgAndHome) {
+  TScopedVariable xdg("XDG_CONFIG_HOME", "/srv/cfg");
+  TScopedVariable home("HOME", "/home/someone");
+  const TSettingsEnvironment environment = CurrentSettingsEnvironment();
+  EXPECT_EQ(environment.XdgConfigHome, "/srv/cfg");
+  EXPECT_EQ(environment.Home, "/home/someone");
+}
+
+TEST(CurrentEnvironment, UnsetHomeFallsBackToTheAccount) {
+  TScopedVariable xdg("XDG_CONFIG_HOME", nullptr);
+  TScopedVariable home("HOME", nullptr);
+  const TSettingsEnvironment environment = CurrentSettingsEnvironment();
+  EXPECT_EQ(environment.XdgConfigHome, "");
+  EXPECT_TRUE(!environment.Home.empty() && environment.Home.front() == '/') << environment.Home;
+}
+
+}  // namespace
+}  // namespace hexloader
