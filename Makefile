@@ -97,3 +97,13 @@ screenshot: build
 .PHONY: demo
 demo: build
 	bash scripts/demo.sh build
+
+# The 8051 device program, simulation build: build/device/loader51.ihx (sdcc).
+.PHONY: device demo-8051
+device: deps
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake --build build -j$(JOBS) --target device
+
+# The sample firmware uploaded from the command line to the 8051 device program running in s51, then checked.
+demo-8051: build
+	bash scripts/demo-8051.sh build

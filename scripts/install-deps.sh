@@ -14,6 +14,8 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg-dev
   fonts-dejavu-core                 # a sans-serif font with Cyrillic glyphs
   xvfb xauth x11-apps imagemagick   # screenshots of the real window
+  # the 8051 device program and the instruction-level 8051 simulator its tests run it in
+  sdcc sdcc-ucsim
   # the Debian package and its checks
   dpkg-dev help2man lintian desktop-file-utils file man-db bash-completion
   # Windows: the cross compiler and wine for the Windows build's tests

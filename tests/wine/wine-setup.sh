@@ -18,6 +18,8 @@ if [ ! -f "$WINEPREFIX/.hexloader-ready" ]; then
   wineserver -w
   touch "$WINEPREFIX/.hexloader-ready"
 fi
-wineserver -p </dev/null >/dev/null 2>&1
+# Kept for 30 s after the last wine program ends: long enough to span the gaps between tests, and an
+# interrupted run (where wine-stop.sh never comes) still leaves nothing running for long.
+wineserver -p30 </dev/null >/dev/null 2>&1
 # Starts the system's services now, not inside the first test's time.
 wine cmd /c exit </dev/null >/dev/null 2>&1

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "hexloader_version.h"
+#include "tools/sim/s51_simulator.h"
 #include "tools/sim/sim_runner.h"
 
 int main(int argc, char** argv) {
@@ -25,5 +26,5 @@ int main(int argc, char** argv) {
     std::printf("hexloader-sim %s\n", HEXLOADER_VERSION);
     return 0;
   }
-  return RunSimulator(Options);
+  return Options.S51Firmware.empty() ? RunSimulator(Options) : RunS51Simulator(Options);
 }

@@ -20,6 +20,10 @@ const char* const SimUsage =
     "  --bit-rate N         pace the line at N bit/s, 10 bit times per byte, both directions\n"
     "  --once               exit after the first end frame\n"
     "  --log short|full|none  the frame log: a summary, every frame, or nothing (short)\n"
+    "  --s51 FIRMWARE.ihx   play the device with s51 (an 8051 simulator) running the device program\n"
+    "                       FIRMWARE.ihx (make device: build/device/loader51.ihx) from the moment the\n"
+    "                       port is opened; --memory gets all 64 KiB of its external data memory when\n"
+    "                       the program finishes; with --once the status is 0 only if it finished\n"
     "Faults (N counts frames from 1 after switching on; sync, address, data, end all count):\n"
     "  --wrong-reply-at N   answer frame N with a wrong byte\n"
     "  --silent-from N      answer nothing from frame N on\n"
@@ -64,6 +68,7 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args, bool& Help) {
     else if (A == "--hello-on-enter") O.HelloOnEnter = true;
     else if (A == "--bit-rate") O.BitRate = Number(A, Value(), 0);
     else if (A == "--once") O.Once = true;
+    else if (A == "--s51") O.S51Firmware = Value();
     else if (A == "--log") {
       const std::string& L = Value();
       if (L == "short") O.Log = TLogLevel::Short;

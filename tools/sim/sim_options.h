@@ -19,6 +19,7 @@ struct TSimOptions {
   TLogLevel Log = TLogLevel::Short;
   bool Version = false;     // print the version and exit
   TFaults Faults;
+  std::string S51Firmware;  // play the device with s51 running this device program (Intel HEX)
 };
 
 extern const char* const SimUsage;

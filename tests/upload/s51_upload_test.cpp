@@ -1,0 +1,212 @@
+// hexloader-cli against the 8051 device program running in s51 (hexloader-sim --s51): a real CPU, a
+// real UART model at 19,200 bit/s and the device program's own timing at the far end. Also how the tool
+// starts, refuses and ends, and that it never leaves s51 running. These tests run one at a time: s51
+// takes a whole core.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/upload/intel_hex_writer.h"
+#include "tests/upload/s51_device.h"
+#include "tests/upload/session_fixture.h"
+#include "tests/upload/sim_process.h"
+
+namespace hexloader::test {
+namespace {
+
+constexpr std::size_t DeviceMemorySize = 65536;
+
+struct TUploadCase {
+  const char* Name;
+  std::size_t ImageSize;
+  bool WrongReplyBuild;   // the device program built to answer frame 4 wrongly
+  int CliStatus;
+  const char* CliError;   // on the loader's standard error; "" = none
+  int SimStatus;
+  const char* SimError;   // on the simulator's standard error; "" = none
+};
+void PrintTo(const TUploadCase& C, std::ostream* Out) { *Out << C.Name; }
+
+class S51Upload : public ::testing::TestWithParam<TUploadCase> {};
+
+TEST_P(S51Upload, EndsWithItsStatusesAndTheDevicesMemory) {
+  const TUploadCase& C = GetParam();
+  TTempDir Dir;
+  const std::vector<std::uint8_t> Image = PatternImage(C.ImageSize);
+  WriteIntelHex(Dir.File("fw.hex"), Image);
+  TS51Device Device(Dir.Path(), C.WrongReplyBuild ? WrongReplyDeviceProgram() : DeviceProgram(),
+                    {"--once", "--memory", Dir.File("memory.bin")});
+
+  std::string Out, Err;
+  // The time-out only keeps a broken device from hanging the test.
+  EXPECT_EQ(RunProgram({CliPath(), "upload", "--port", Device.PortPath(), "--timeout", "120", "fw.hex"}, &Out, &Err, Dir.Path()),
+            C.CliStatus) << Err;
+  if (*C.CliError) EXPECT_NE(Err.find(C.CliError), std::string::npos) << Err;
+  else EXPECT_EQ(Err, "");
+
+  EXPECT_EQ(Device.Wait(), C.SimStatus) << Device.Errors();
+  if (*C.SimError) EXPECT_NE(Device.Errors().find(C.SimError), std::string::npos) << Device.Errors();
+  else EXPECT_EQ(Device.Errors(), "");
+  EXPECT_TRUE(NoProcessRunningWith(Device.Firmware())) << "s51 is still running";
+
+  if (C.SimStatus != 0) {
+    EXPECT_FALSE(std::filesystem::exists(Dir.File("memory.bin"))) << "memory written by a device that did not finish";
+    return;
+  }
+  EXPECT_EQ(DeviceMemoryDifference(ReadFile(Dir.File("memory.bin")), Image), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, S51Upload,
+    ::testing::Values(
+        TUploadCase{"EmptyImage", 0, false, 0, "", 0, ""},
+        TUploadCase{"Image1000Bytes", 1000, false, 0, "", 0, ""},
+        TUploadCase{"LargestImage", 65535, false, 0, "", 0, ""},
+        // Sync, address, data 1, then data 2 answered wrongly; the loader closes the port, which
+        // switches the device off before the end frame.
+        TUploadCase{"WrongReplyToTheSecondDataFrame", 1000, true, 2, "Ошибка ответа", 1, "the device did not finish"}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+// The memory file appears a moment after the loader has ended: once the device program has finished.
+bool WaitForMemoryFile(const std::string& Path) {
+  const auto Until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  std::error_code Error;
+  while (std::filesystem::file_size(Path, Error) != DeviceMemorySize || Error) {
+    if (std::chrono::steady_clock::now() > Until) return false;
+    ::usleep(10000);
+  }
+  return true;
+}
+
+TEST(S51Device, IsSwitchedOnAgainWhenThePortIsOpenedAgain) {
+  TTempDir Dir;
+  TS51Device Device(Dir.Path(), DeviceProgram(), {"--memory", Dir.File("memory.bin")});
+  for (std::size_t Size : {300u, 700u}) {
+    const std::vector<std::uint8_t> Image = PatternImage(Size);
+    WriteIntelHex(Dir.File("fw.hex"), Image);
+    std::filesystem::remove(Dir.File("memory.bin"));
+    std::string Out, Err;
+    ASSERT_EQ(RunProgram({CliPath(), "upload", "--port", Device.PortPath(), "--timeout", "120", "fw.hex"}, &Out, &Err, Dir.Path()), 0)
+        << Err << Device.Errors();
+    ASSERT_TRUE(WaitForMemoryFile(Dir.File("memory.bin"))) << Device.Errors();
+    EXPECT_EQ(DeviceMemoryDifference(ReadFile(Dir.File("memory.bin")), Image), "") << Size << " bytes";
+  }
+  EXPECT_EQ(Device.Stop(), 0) << Device.Errors();
+  EXPECT_TRUE(NoProcessRunningWith(Device.Firmware()));
+}
+
+// Holds the port open, raw, without sending: the device is switched on and waits for frames.
+struct THeldPort {
+  explicit THeldPort(const std::string& Path) : Fd(::open(Path.c_str(), O_RDWR | O_NOCTTY)) {
+    termios T{};
+    if (Fd >= 0 && ::tcgetattr(Fd, &T) == 0) {
+      ::cfmakeraw(&T);
+      ::tcsetattr(Fd, TCSANOW, &T);
+    }
+  }
+  ~THeldPort() {
+    if (Fd >= 0) ::close(Fd);
+  }
+  // The next byte from the device; -1 when none came for a generous while.
+  int ReadByte() const {
+    pollfd P{Fd, POLLIN, 0};
+    std::uint8_t B = 0;
+    if (::poll(&P, 1, 60000) != 1 || ::read(Fd, &B, 1) != 1) return -1;
+    return B;
+  }
+  int Fd;
+};
+
+struct TStopCase {
+  const char* Name;
+  int Signal;
+  bool Once;
+  int SimStatus;
+};
+void PrintTo(const TStopCase& C, std::ostream* Out) { *Out << C.Name; }
+
+class S51DeviceStopped : public ::testing::TestWithParam<TStopCase> {};
+
+TEST_P(S51DeviceStopped, TakesS51WithIt) {
+  const TStopCase& C = GetParam();
+  TTempDir Dir;
+  std::vector<std::string> Args{"--hello-delay", "0"};
+  if (C.Once) Args.push_back("--once");
+  TS51Device Device(Dir.Path(), DeviceProgram(), Args);
+  THeldPort Port(Device.PortPath());
+  ASSERT_GE(Port.Fd, 0);
+  ASSERT_EQ(Port.ReadByte(), 0x55);  // the device program is running
+  ASSERT_TRUE(ProcessRunningWith(Device.Firmware()));
+
+  ::kill(Device.Pid(), C.Signal);
+  EXPECT_EQ(Device.Wait(), C.SimStatus) << Device.Errors();
+  EXPECT_TRUE(NoProcessRunningWith(Device.Firmware())) << "s51 outlived hexloader-sim";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, S51DeviceStopped,
+    ::testing::Values(TStopCase{"TerminatedEndsCleanly", SIGTERM, false, 0},
+                      TStopCase{"TerminatedBeforeTheEndFrameFailsUnderOnce", SIGTERM, true, 1},
+                      TStopCase{"KilledHexloaderSim", SIGKILL, false, 128 + SIGKILL}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+struct TRefusalCase {
+  const char* Name;
+  const char* Firmware;  // "device": the built device program; otherwise a file made from this text
+  std::vector<std::string> Args;
+  bool WithoutS51;       // PATH leads to no s51
+  int Status;
+  const char* Error;
+};
+void PrintTo(const TRefusalCase& C, std::ostream* Out) { *Out << C.Name; }
+
+class S51Refusal : public ::testing::TestWithParam<TRefusalCase> {};
+
+TEST_P(S51Refusal, SaysWhyAndEndsWithoutAPort) {
+  const TRefusalCase& C = GetParam();
+  TTempDir Dir;
+  std::string Firmware = Dir.File("missing.ihx");
+  if (std::string(C.Firmware) == "device") {
+    Firmware = Dir.File("loader51.ihx");
+    std::filesystem::copy_file(DeviceProgram(), Firmware);
+  } else if (*C.Firmware) {
+    Firmware = Dir.File("firmware.ihx");
+    std::ofstream(Firmware) << C.Firmware;
+  }
+  std::vector<std::string> Args{"/usr/bin/env"};
+  if (C.WithoutS51) Args.push_back("PATH=" + Dir.Path());
+  Args.insert(Args.end(), {SimPath(), "--s51", Firmware});
+  Args.insert(Args.end(), C.Args.begin(), C.Args.end());
+  std::string Out, Err;
+  EXPECT_EQ(RunProgram(Args, &Out, &Err), C.Status);
+  EXPECT_EQ(Out, "") << "no port is announced";
+  EXPECT_NE(Err.find(C.Error), std::string::npos) << Err;
+  EXPECT_FALSE(ProcessRunningWith(Firmware));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, S51Refusal,
+    ::testing::Values(
+        TRefusalCase{"S51NotInstalled", "device", {}, true, 1, "s51 is not installed"},
+        TRefusalCase{"DeviceProgramMissing", "", {}, false, 1, "cannot read the device program"},
+        TRefusalCase{"DeviceProgramNotIntelHex", "\x7f" "ELF not a hex file", {}, false, 1, "is not an Intel HEX file"},
+        TRefusalCase{"FaultOptionOfTheBuiltInDevice", "device", {"--wrong-reply-at", "3"}, false, 2,
+                     "--wrong-reply-at cannot be used with --s51"},
+        TRefusalCase{"LinePacingOfTheBuiltInDevice", "device", {"--bit-rate", "19200"}, false, 2,
+                     "--bit-rate cannot be used with --s51"}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+}  // namespace
+}  // namespace hexloader::test
