@@ -8,6 +8,7 @@
 
 #include "app/demo_options.h"
 #include "app/gui_session.h"
+#include "core/file_size_signal.h"
 #include "serial/enum_com_ports.h"
 #include "ui/guarded_application.h"
 #include "ui/progress_bar.h"
@@ -38,6 +39,7 @@ void Watch(hexloader::TForm1& Form1, const hexloader::TDemoOptions& Options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  hexloader::IgnoreFileSizeSignal();
   hexloader::TDemoOptions options;
   try {
     options = hexloader::ParseDemoOptions(std::vector<std::string>(argv + 1, argv + argc));

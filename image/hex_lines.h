@@ -5,14 +5,17 @@
 
 namespace hexloader {
 
-// One line of the HEX file, exactly as read (no trimming), and its number counted from 1.
+// One line of the HEX file and its number counted from 1. The line is as read, except that spaces and
+// tabs before a ":" that starts it are dropped (editors indent records); nothing else is trimmed.
 struct THexLine {
   std::string_view Text;
   std::uint64_t Number = 0;
 };
 
 // Walks the lines of a text: a line ends at CR, at LF or at the pair CR LF; a line break at the very end
-// adds no empty line, two breaks in a row give an empty line; a NUL character ends the text.
+// adds no empty line, two breaks in a row give an empty line; a NUL character ends the text. A UTF-8
+// byte-order mark at the start of the text is skipped: editors save one, and the first record must
+// not be lost to it.
 // The text must outlive the reader and the lines it hands out.
 class THexLineReader {
  public:

@@ -62,16 +62,30 @@ class TConversion {
 std::string HexToBin(const std::string& HexPath) {
   if (!image_fs::FileExists(HexPath)) return std::string();
   const image_fs::TFileContent content = image_fs::ReadWholeFile(HexPath);
+  return HexToBinText(HexPath, content.Text());
+}
 
+std::string HexToBinText(const std::string& HexPath, std::string_view Text, const TRecordObserver& OnRecord) {
   const std::string imageName = ImageFileName(HexPath);
-  if (image_fs::FileExists(imageName)) image_fs::RenameNoReplace(imageName, BackupFileName(imageName));
+  // A symbolic link at the image's name is moved or removed like a file, never written through: in a
+  // folder others can write to, a planted link would have the image overwrite a file elsewhere.
+  if (image_fs::EntryExists(imageName)) image_fs::RenameNoReplace(imageName, BackupFileName(imageName));
 
-  image_fs::TOutputFile file = image_fs::TOutputFile::CreateOrTruncate(imageName);
+  // Created new, never opened over what is there: an entry planted between the two calls fails the create.
+  image_fs::RemoveEntry(imageName);
+  image_fs::TOutputFile file = image_fs::TOutputFile::CreateExclusive(imageName);
   TConversion conversion(file);
-  THexLineReader lines(content.Text());
+  THexLineReader lines(Text);
   THexLine line;
   try {
-    while (lines.Next(line)) conversion.ApplyLine(line);
+    if (OnRecord) {
+      while (lines.Next(line)) {
+        if (!line.Text.empty() && line.Text[0] == ':') OnRecord(line);
+        conversion.ApplyLine(line);
+      }
+    } else {
+      while (lines.Next(line)) conversion.ApplyLine(line);
+    }
   } catch (const Exception&) {
     // The image keeps every byte placed before the failure; the first failure is the one reported.
     try {

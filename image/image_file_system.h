@@ -13,6 +13,10 @@ namespace hexloader::image_fs {
 // True when Path names an existing file that is not a directory.
 bool FileExists(const std::string& Path);
 
+// True when a directory entry other than a directory has the name Path; a symbolic link counts itself,
+// whatever it points at (or whether it points anywhere).
+bool EntryExists(const std::string& Path);
+
 // Frees the buffer that ReadWholeFile allocated (the platform's own allocation, see its body).
 struct TFileBufferRelease {
   std::size_t Capacity = 0;
@@ -32,11 +36,16 @@ TFileContent ReadWholeFile(const std::string& Path);
 // Renames From to To unless a file named To already exists. Returns false when nothing was renamed.
 bool RenameNoReplace(const std::string& From, const std::string& To);
 
-// A file created (or truncated) for writing, closed by its destructor. Not copyable; movable.
+// Removes the entry named Path (a file or a symbolic link itself, never a directory); nothing when
+// there is none. Raises EFCreateError, since it clears the way for creating Path.
+void RemoveEntry(const std::string& Path);
+
+// A file created for writing, closed by its destructor. Not copyable; movable.
 class TOutputFile {
  public:
-  // Raises EFCreateError.
-  static TOutputFile CreateOrTruncate(const std::string& Path);
+  // Creates a new regular file at Path; any entry already there, a symbolic link above all, makes this
+  // fail instead of being written through. Raises EFCreateError.
+  static TOutputFile CreateExclusive(const std::string& Path);
 
   TOutputFile(TOutputFile&& Other) noexcept;
   TOutputFile& operator=(TOutputFile&&) = delete;

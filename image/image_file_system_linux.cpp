@@ -79,6 +79,11 @@ TFileContent ReadWholeFile(const std::string& Path) {
   return content;
 }
 
+bool EntryExists(const std::string& Path) {
+  struct stat st;
+  return ::lstat(Path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
 bool RenameNoReplace(const std::string& From, const std::string& To) {
   if (::renameat2(AT_FDCWD, From.c_str(), AT_FDCWD, To.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS) return false;
@@ -88,8 +93,14 @@ bool RenameNoReplace(const std::string& From, const std::string& To) {
   return true;
 }
 
-TOutputFile TOutputFile::CreateOrTruncate(const std::string& Path) {
-  int fd = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+void RemoveEntry(const std::string& Path) {
+  // unlink() refuses a directory with EISDIR, which names the fault as plainly as the create would.
+  if (::unlink(Path.c_str()) != 0 && errno != ENOENT) throw EFCreateError::ForFile(Path, errno);
+}
+
+TOutputFile TOutputFile::CreateExclusive(const std::string& Path) {
+  // O_NOFOLLOW beside O_EXCL, so that not even a link in the last path component is ever followed.
+  int fd = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) throw EFCreateError::ForFile(Path, errno);
   return TOutputFile(fd, Path);
 }

@@ -72,15 +72,30 @@ TFileContent ReadWholeFile(const std::string& Path) {
   return content;
 }
 
+bool EntryExists(const std::string& Path) {
+  // The attributes of a symbolic link are its own: it counts whatever it points at.
+  const DWORD attributes = ::GetFileAttributesW(WideFromUtf8(Path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool RenameNoReplace(const std::string& From, const std::string& To) {
   // Without MOVEFILE_REPLACE_EXISTING the move refuses an existing target.
   return ::MoveFileExW(WideFromUtf8(From).c_str(), WideFromUtf8(To).c_str(), 0) != 0;
 }
 
-TOutputFile TOutputFile::CreateOrTruncate(const std::string& Path) {
-  // Not shared, as the image is written: nobody reads a half-written image.
-  HANDLE file = ::CreateFileW(WideFromUtf8(Path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+void RemoveEntry(const std::string& Path) {
+  // DeleteFile removes a symbolic link itself and refuses a directory, which names the fault as plainly
+  // as the create would.
+  if (::DeleteFileW(WideFromUtf8(Path).c_str())) return;
+  const int error = LastError();
+  if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) throw EFCreateError::ForFile(Path, error);
+}
+
+TOutputFile TOutputFile::CreateExclusive(const std::string& Path) {
+  // CREATE_NEW fails on any entry already there; the reparse-point flag keeps a link in the last
+  // component from being followed. Not shared, as the image is written: nobody reads half an image.
+  HANDLE file = ::CreateFileW(WideFromUtf8(Path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) throw EFCreateError::ForFile(Path, LastError());
   return TOutputFile(reinterpret_cast<std::intptr_t>(file), Path);
 }

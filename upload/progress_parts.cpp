@@ -1,7 +1,6 @@
 #include "upload/progress_parts.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace hexloader {
 
@@ -28,9 +27,13 @@ void TProgressParts::SetPercent(std::uint16_t Value) {
 }
 
 std::uint16_t TProgressParts::PercentOf(std::uint32_t Parts, std::uint32_t Total) {
-  // nearbyint rounds half to even in the default rounding mode.
-  const double Ratio = static_cast<double>(Parts) / static_cast<double>(Total);
-  return static_cast<std::uint16_t>(std::nearbyint(Ratio * 100.0));
+  // In integers: in double, true halves such as 23/40 come out a hair below or above .5 and round the
+  // wrong way.
+  const std::uint64_t Scaled = static_cast<std::uint64_t>(Parts) * 100;
+  std::uint64_t Quotient = Scaled / Total;
+  const std::uint64_t Twice = (Scaled % Total) * 2;
+  if (Twice > Total || (Twice == Total && Quotient % 2 != 0)) ++Quotient;
+  return static_cast<std::uint16_t>(Quotient);
 }
 
 int TProgressParts::FilledWidth(std::uint16_t Percent, int Width) {

@@ -33,8 +33,8 @@ class TProgressParts {
 
   void SetOnChange(TOnChange OnChange) { OnChange_ = std::move(OnChange); }
 
-  // The percentage for Parts of Total (Total > 0): divide, then multiply by 100, in floating point,
-  // rounded to the nearest integer with exact halves going to the even neighbour.
+  // The percentage for Parts of Total (Total > 0): Parts * 100 / Total rounded to the nearest integer,
+  // exact halves going to the even neighbour (computed exactly, in integers).
   static std::uint16_t PercentOf(std::uint32_t Parts, std::uint32_t Total);
 
   // Width of the filled part of an interior Width pixels wide: Percent * Width / 100, rounded half to

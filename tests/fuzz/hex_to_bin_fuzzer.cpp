@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to HexToBin as a HEX file and checks that it either converts or fails with one
 // of the program's own exceptions, never reading past a line (AddressSanitizer watches that). Where it
 // converts, the image is compared with a plain in-memory model of the line rules, which shares no code
-// with the converter: placement, fill and the 1 MiB output blocks must all agree with it.
+// with the converter: placement, fill and the 1 MiB output blocks must all agree with it. The count of
+// records with wrong checksums is compared with the model's as well.
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "image/file_errors.h"
+#include "image/hex_checksums.h"
 #include "image/hex_line_rules.h"
 #include "image/hex_lines.h"
 #include "image/hex_to_bin.h"
@@ -67,22 +69,49 @@ void DecideEachLineAlone(std::string_view Text) {
 }
 
 // The expected image, or nullopt when the conversion must stop with EConvertError.
-std::optional<std::vector<std::uint8_t>> Model(std::string_view Text) {
+// The lines as the converter sees them: up to a NUL, after a byte-order mark at the start, with the
+// blanks before a line's ":" dropped.
+std::vector<std::string_view> ModelLines(std::string_view Text) {
   Text = Text.substr(0, Text.find('\0'));
+  if (Text.substr(0, 3) == "\xEF\xBB\xBF") Text.remove_prefix(3);
   std::vector<std::string_view> lines;
   std::size_t start = 0;
-  for (std::size_t i = 0; i < Text.size(); ++i) {
-    if (Text[i] != '\r' && Text[i] != '\n') continue;
-    lines.push_back(Text.substr(start, i - start));
-    if (Text[i] == '\r' && i + 1 < Text.size() && Text[i + 1] == '\n') ++i;
+  for (std::size_t i = 0; i <= Text.size(); ++i) {
+    if (i < Text.size() && Text[i] != '\r' && Text[i] != '\n') continue;
+    if (i == Text.size() && start == Text.size()) break;
+    std::string_view s = Text.substr(start, i - start);
+    std::size_t blanks = s.find_first_not_of(" \t");
+    if (blanks != std::string_view::npos && s[blanks] == ':') s.remove_prefix(blanks);
+    lines.push_back(s);
+    if (i < Text.size() && Text[i] == '\r' && i + 1 < Text.size() && Text[i + 1] == '\n') ++i;
     start = i + 1;
   }
-  if (start < Text.size()) lines.push_back(Text.substr(start));
+  return lines;
+}
 
+// The number of records whose checksum is wrong or cannot be read.
+std::uint64_t ModelBadChecksums(std::string_view Text) {
+  std::uint64_t bad = 0;
+  for (std::string_view s : ModelLines(Text)) {
+    if (s.empty() || s[0] != ':') continue;
+    auto count = s.size() >= 3 ? Hex(s.substr(1, 2)) : std::nullopt;
+    bool right = count && s.size() >= 1 + 2 * (5 + *count);
+    std::uint32_t sum = 0;
+    for (std::uint32_t k = 0; right && k < 5 + *count; ++k) {
+      auto b = Hex(s.substr(1 + 2 * k, 2));
+      right = b.has_value();
+      if (b) sum += *b;
+    }
+    if (!right || sum % 256 != 0) ++bad;
+  }
+  return bad;
+}
+
+std::optional<std::vector<std::uint8_t>> Model(std::string_view Text) {
   std::uint32_t base = 0;
   std::uint64_t length = 0;
   std::map<std::uint64_t, std::uint8_t> bytes;
-  for (std::string_view s : lines) {
+  for (std::string_view s : ModelLines(Text)) {
     if (s.empty() || s[0] != ':') continue;
     if (s.size() < 9) return std::nullopt;
     if (s[1] == '0' && s[2] == '2' && (s[8] == '2' || s[8] == '4')) {
@@ -158,6 +187,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
   std::string_view text(reinterpret_cast<const char*>(Data), Size);
   DecideEachLineAlone(text);
   std::optional<std::vector<std::uint8_t>> expected = Model(text);
+  if (hexloader::CheckRecordChecksums(text).BadRecords != ModelBadChecksums(text)) {
+    std::fprintf(stderr, "checksum count differs from the model\n");
+    std::abort();
+  }
   try {
     if (hexloader::HexToBin("fuzz.hex") != "fuzz.BIN") std::abort();
     if (!expected) {

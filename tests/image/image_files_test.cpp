@@ -1,5 +1,7 @@
 // The files around a conversion: where the image goes, its backup, and the failures of the file calls.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -8,6 +10,7 @@
 
 #include "image/file_errors.h"
 #include "image/hex_to_bin.h"
+#include "image/image_file_system.h"
 #include "image/image_name.h"
 #include "tests/image/image_test_support.h"
 
@@ -107,18 +110,101 @@ TEST_F(THexToBinFilesTest, ImageThatCannotBeCreatedRaisesCreateErrorWithExpanded
   }
 }
 
-TEST_F(THexToBinFilesTest, FullDiskRaisesWriteError) {
-  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  WriteFile("fw.hex", kHex);
-  WriteFile("fw.BAK", "older image");  // so the image name is not renamed away but opened
-  fs::create_symlink("/dev/full", "fw.BIN");
+// A lower file-size limit for this process while it lives, with SIGXFSZ ignored as every program of
+// ours ignores it, so that writing past the limit fails with EFBIG.
+class TFileSizeLimit {
+ public:
+  explicit TFileSizeLimit(rlim_t Bytes) {
+    getrlimit(RLIMIT_FSIZE, &Saved_);
+    SavedSignal_ = signal(SIGXFSZ, SIG_IGN);
+    rlimit lower{Bytes, Saved_.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &lower);
+  }
+  ~TFileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &Saved_);
+    signal(SIGXFSZ, SavedSignal_);
+  }
+
+ private:
+  rlimit Saved_{};
+  sighandler_t SavedSignal_;
+};
+
+TEST_F(THexToBinFilesTest, FailedWriteRaisesWriteError) {
+  WriteFile("fw.hex", ":020000040020DA\n" + DataRecord(0x0000, {0xAB}) + "\n");  // a 2 MiB image
+  TFileSizeLimit limit(1 << 20);
   try {
     HexToBin("fw.hex");
     FAIL() << "a failed write was reported as success";
   } catch (const EFWriteError& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "Cannot write file \"" + (Dir() / "fw.BIN").string() + "\". No space left on device");
+    EXPECT_EQ(std::string(e.what()), "Cannot write file \"" + (Dir() / "fw.BIN").string() + "\". File too large");
   }
+}
+
+// A symbolic link at the image's name, planted by anyone who can write to the folder, must never have
+// the image written into its target.
+struct TLinkCase {
+  const char* Name;
+  bool BackupTaken;   // fw.BAK exists before the conversion
+  bool LinkDangles;   // the link points at a file that does not exist
+};
+void PrintTo(const TLinkCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+class TImageLinkTest : public TWorkDirTest, public ::testing::WithParamInterface<TLinkCase> {};
+
+TEST_P(TImageLinkTest, LinkIsNeverFollowed) {
+  const TLinkCase& c = GetParam();
+  fs::create_directory("elsewhere");
+  const fs::path target = Dir() / "elsewhere" / "precious";
+  if (!c.LinkDangles) WriteFile(target, "precious");
+  WriteFile("fw.hex", kHex);
+  if (c.BackupTaken) WriteFile("fw.BAK", "older image");
+  fs::create_symlink(target, "fw.BIN");
+
+  ASSERT_EQ(HexToBin("fw.hex"), "fw.BIN");
+
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status("fw.BIN"))) << "the image is a new regular file";
+  EXPECT_EQ(ReadBytes("fw.BIN"), kImage);
+  if (c.LinkDangles) EXPECT_FALSE(fs::exists(target)) << "the link's target was created";
+  else EXPECT_EQ(AsText(ReadBytes(target)), "precious") << "the link's target was overwritten";
+  if (c.BackupTaken) {
+    EXPECT_EQ(AsText(ReadBytes("fw.BAK")), "older image");
+  } else {
+    ASSERT_TRUE(fs::is_symlink("fw.BAK")) << "the link itself becomes the backup";
+    EXPECT_EQ(fs::read_symlink("fw.BAK"), target);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, TImageLinkTest,
+                         ::testing::Values(TLinkCase{"MovedToFreeBackupName", false, false},
+                                           TLinkCase{"RemovedWhenBackupIsTaken", true, false},
+                                           TLinkCase{"DanglingMovedToFreeBackupName", false, true},
+                                           TLinkCase{"DanglingRemovedWhenBackupIsTaken", true, true}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// The converter removes the entry at the image's name, then creates the image: a link planted between
+// the two steps makes the create fail and is not followed.
+TEST_F(THexToBinFilesTest, LinkPlantedBeforeTheCreateFailsIt) {
+  WriteFile("precious", "precious");
+  image_fs::RemoveEntry("fw.BIN");
+  fs::create_symlink(Dir() / "precious", "fw.BIN");
+  try {
+    image_fs::TOutputFile::CreateExclusive("fw.BIN");
+    FAIL() << "created over a planted link";
+  } catch (const EFCreateError& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + (Dir() / "fw.BIN").string() + "\". File exists");
+  }
+  EXPECT_EQ(AsText(ReadBytes("precious")), "precious");
+}
+
+TEST_F(THexToBinFilesTest, ExistingImageIsReplacedByANewFileWhenBackupIsTaken) {
+  WriteFile("fw.hex", kHex);
+  WriteFile("fw.BIN", "old image");
+  WriteFile("fw.BAK", "older image");
+  fs::create_hard_link("fw.BIN", "other-name");
+  ASSERT_EQ(HexToBin("fw.hex"), "fw.BIN");
+  EXPECT_EQ(ReadBytes("fw.BIN"), kImage);
+  EXPECT_EQ(AsText(ReadBytes("other-name")), "old image") << "written through a second name of the old image";
 }
 
 std::size_t OpenDescriptors() {

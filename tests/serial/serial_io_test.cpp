@@ -1,6 +1,11 @@
 // Moving bytes and delivering line events, with the test as the far end of a pseudo-terminal.
+#include <algorithm>
 #include <atomic>
+#include <ostream>
+#include <stdexcept>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "pty_fixture.h"
 #include "serial/serial_error.h"
@@ -285,6 +290,77 @@ TEST_F(SerialRead, BytesTricklingInAreCollectedUntilCount) {
   far.join();
   EXPECT_EQ(got, "abcd");
 }
+
+// DispatchEvents with every event bit set: the handlers fire in dispatch order, and an exception from
+// one of them leaves DispatchEvents at once, skipping the rest of the batch.
+struct DispatchCase {
+  const char* Name;
+  const char* Throwing;               // the handler that raises, "" for none
+  std::vector<std::string> Unbound;   // handlers left unbound: skipped silently
+  std::vector<std::string> Fired;     // in order
+};
+void PrintTo(const DispatchCase& C, std::ostream* Out) { *Out << C.Name; }
+
+class SerialDispatch : public SerialFixture, public ::testing::WithParamInterface<DispatchCase> {};
+
+TEST_P(SerialDispatch, HandlersFireInOrderUntilOneRaises) {
+  const DispatchCase& C = GetParam();
+  std::vector<std::string> fired;
+  const auto bind = [&](const std::string& Name, void (TSerialCustomComm::*Setter)(TNotifyEvent)) {
+    if (std::find(C.Unbound.begin(), C.Unbound.end(), Name) != C.Unbound.end()) return;
+    (Comm.*Setter)([&fired, Name, &C](TSerialCustomComm&) {
+      fired.push_back(Name);
+      if (Name == C.Throwing) throw std::runtime_error("from " + Name);
+    });
+  };
+  // Bound in an order other than the dispatch order, so that the order seen is the dispatcher's own.
+  bind("Event2", &TSerialCustomComm::SetOnEvent2);
+  bind("TxEmpty", &TSerialCustomComm::SetOnTxEmpty);
+  bind("Cts", &TSerialCustomComm::SetOnCts);
+  bind("Break", &TSerialCustomComm::SetOnBreak);
+  bind("RxFlag", &TSerialCustomComm::SetOnRxFlag);
+  bind("Rx80Full", &TSerialCustomComm::SetOnRx80Full);
+  bind("Ring", &TSerialCustomComm::SetOnRing);
+  bind("Dsr", &TSerialCustomComm::SetOnDsr);
+  bind("PErr", &TSerialCustomComm::SetOnPErr);
+  bind("Rlsd", &TSerialCustomComm::SetOnRlsd);
+  bind("Event1", &TSerialCustomComm::SetOnEvent1);
+  int errors = 0, rxChars = 0;
+  Comm.SetOnError([&](TSerialCustomComm&, int) { ++errors; });
+  Comm.SetOnRxChar([&](TSerialCustomComm&, int) { ++rxChars; });
+  Comm.Open();
+
+  const std::uint32_t every = EV_RXCHAR | EV_RXFLAG | EV_TXEMPTY | EV_CTS | EV_DSR | EV_RLSD | EV_BREAK | EV_ERR |
+                              EV_RING | EV_PERR | EV_RX80FULL | EV_EVENT1 | EV_EVENT2;
+  if (*C.Throwing) {
+    EXPECT_THROW(Comm.DispatchEvents(every), std::runtime_error) << "DispatchEvents itself catches nothing";
+  } else {
+    EXPECT_NO_THROW(Comm.DispatchEvents(every));
+  }
+  EXPECT_EQ(fired, C.Fired);
+  EXPECT_EQ(errors, 0) << "a pseudo-terminal reports no line errors";
+  EXPECT_EQ(rxChars, 0) << "received data is announced by DoRxChar only";
+  EXPECT_TRUE(Shown.empty());
+  Comm.Close();  // before the handlers' captures go out of scope
+}
+
+const std::vector<std::string> kDispatchOrder = {"RxFlag", "Cts",   "Dsr",      "Ring",   "Rlsd",  "TxEmpty",
+                                                 "Break",  "PErr",  "Rx80Full", "Event1", "Event2"};
+
+std::vector<std::string> OrderUpTo(const std::string& Last) {
+  auto end = std::find(kDispatchOrder.begin(), kDispatchOrder.end(), Last);
+  return std::vector<std::string>(kDispatchOrder.begin(), end + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryBit, SerialDispatch,
+    ::testing::Values(DispatchCase{"AllFireInDispatchOrder", "", {}, kDispatchOrder},
+                      DispatchCase{"RaiseInTheFirstSkipsAllOthers", "RxFlag", {}, {"RxFlag"}},
+                      DispatchCase{"RaiseInTheMiddleSkipsTheRest", "TxEmpty", {}, OrderUpTo("TxEmpty")},
+                      DispatchCase{"RaiseInTheLastRunsAllBefore", "Event2", {}, kDispatchOrder},
+                      DispatchCase{"UnboundHandlersAreSkipped", "", {"Cts", "Rlsd", "Event1"},
+                                   {"RxFlag", "Dsr", "Ring", "TxEmpty", "Break", "PErr", "Rx80Full", "Event2"}}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST_F(SerialRead, InQueueCountSeesWaitingBytes) {
   Comm.Open();

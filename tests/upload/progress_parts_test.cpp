@@ -38,6 +38,9 @@ INSTANTIATE_TEST_SUITE_P(
         TPercentCase{"ClampedAtTheTotal", 8, {10, 10}, {100, 100}},
         TPercentCase{"NoTotalKeepsZero", 0, {1, 5}, {0, 0}},
         TPercentCase{"LargestTotal", 2147483647u, {1073741824u, 2147483647u}, {50, 100}},
+        // Halves that binary fractions do not hold exactly: 57.5 and 54.5.
+        TPercentCase{"HalfOfFortiethsToEven", 40, {23}, {58}},
+        TPercentCase{"HalfOfTwoHundredthsToEven", 200, {109}, {54}},
         TPercentCase{"UploadOf511Parts", 511, {1, 256, 511, 512}, {0, 50, 100, 100}}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 

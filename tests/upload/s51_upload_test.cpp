@@ -208,5 +208,20 @@ INSTANTIATE_TEST_SUITE_P(
                      "--bit-rate cannot be used with --s51"}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 
+// --link with --s51 keeps to the same rule as the built-in device: a file that is no link is kept.
+TEST(S51Link, LinkOverAFileThatIsNoLinkIsRefusedAndTheFileKept) {
+  TTempDir Dir;
+  const std::string Firmware = Dir.File("loader51.ihx");
+  std::filesystem::copy_file(DeviceProgram(), Firmware);
+  std::ofstream(Dir.File("firmware.hex")) << ":00000001FF\n";
+  std::string Out, Err;
+  EXPECT_EQ(RunProgram({SimPath(), "--s51", Firmware, "--link", Dir.File("firmware.hex")}, &Out, &Err), 1);
+  EXPECT_EQ(Out, "") << "no port is announced";
+  EXPECT_NE(Err.find("is not a symbolic link"), std::string::npos) << Err;
+  EXPECT_FALSE(std::filesystem::is_symlink(Dir.File("firmware.hex")));
+  EXPECT_EQ(ReadFile(Dir.File("firmware.hex")).size(), 12u);
+  EXPECT_FALSE(ProcessRunningWith(Firmware));
+}
+
 }  // namespace
 }  // namespace hexloader::test

@@ -103,5 +103,30 @@ TEST(SimProcess, TermEndsItCleanlyAndRemovesItsLink) {
   EXPECT_FALSE(std::filesystem::is_symlink(Dir.File("tty")));
 }
 
+TEST(SimProcess, LinkOverAFileThatIsNoLinkIsRefusedAndTheFileKept) {
+  TTempDir Dir;
+  const std::vector<std::uint8_t> Firmware = {':', '0', '0', '\n'};
+  WriteFile(Dir.File("firmware.hex"), Firmware);
+  std::string Out, Err;
+  EXPECT_EQ(RunProgram({SimPath(), "--link", Dir.File("firmware.hex")}, &Out, &Err), 1);
+  EXPECT_NE(Err.find("is not a symbolic link"), std::string::npos) << Err;
+  EXPECT_EQ(Out, "") << "no port is announced";
+  EXPECT_FALSE(std::filesystem::is_symlink(Dir.File("firmware.hex")));
+  EXPECT_EQ(ReadFile(Dir.File("firmware.hex")), Firmware);
+}
+
+TEST(SimProcess, AStaleLinkIsReplacedAndALinkNoLongerOursIsLeftAtExit) {
+  TTempDir Dir;
+  std::filesystem::create_symlink("/dev/pts/stale", Dir.File("tty"));
+  TSimProcess Sim({"--link", Dir.File("tty")});
+  EXPECT_EQ(std::filesystem::read_symlink(Dir.File("tty")).string(), Sim.PortPath());
+  // Another simulator (or the user) takes the name over while this one runs.
+  std::filesystem::remove(Dir.File("tty"));
+  std::filesystem::create_symlink("/dev/pts/other", Dir.File("tty"));
+  EXPECT_EQ(Sim.Stop(), 0);
+  ASSERT_TRUE(std::filesystem::is_symlink(Dir.File("tty")));
+  EXPECT_EQ(std::filesystem::read_symlink(Dir.File("tty")).string(), "/dev/pts/other");
+}
+
 }  // namespace
 }  // namespace hexloader::test

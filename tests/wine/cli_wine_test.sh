@@ -32,6 +32,13 @@ cp "$(dirname "$0")/../image/data/counter_stm8.hex" "$folder/счётчик.hex"
 [ "$(cat "$folder/windows/out.txt")" = "счётчик.BIN" ] || fail "convert printed '$(cat "$folder/windows/out.txt")'"
 cmp "$folder/windows/счётчик.BIN" "$folder/linux/счётчик.BIN" || fail "the images differ"
 
+echo "== a missing HEX file is named as Windows names it, with the system's text"
+(cd "$work" && wine "$cli_exe" upload --port COM5 none.hex > missing.out 2> missing.err)
+status=$?
+[ "$status" -eq 1 ] || fail "upload of a missing file exited with $status"
+expected="hexloader-cli: Cannot open file \"$(wine winepath -w "$work/none.hex" 2>/dev/null)\". File not found."
+[ "$(cat "$work/missing.err")" = "$expected" ] || fail "missing file: '$(cat "$work/missing.err")', expected '$expected'"
+
 echo "== an upload leaves DTR and RTS off"
 export HEXLOADER_MODEM_LOG="$work/modem.log"
 printf ':20000000000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F F0\n:00000001FF\n' \

@@ -1,25 +1,35 @@
 // hexloader-cli convert FILE.hex: the same conversion the Start command runs, from a shell.
-#include <cerrno>
 #include <cstdio>
 
 #include "core/exception.h"
-#include "image/file_errors.h"
-#include "image/hex_to_bin.h"
 #include "tools/cli/cli_command.h"
+#include "tools/cli/cli_conversion.h"
 
 namespace hexloader::cli {
 namespace {
 
 int Run(const std::vector<std::string>& Args) {
-  if (Args.size() != 1) {
+  std::string hexFile;
+  bool strict = false;
+  for (const std::string& a : Args) {
+    if (a == "--strict") {
+      strict = true;
+    } else if (!a.empty() && a[0] == '-') {
+      std::fprintf(stderr, "hexloader-cli convert: unknown option '%s'\n\n%s", a.c_str(), ConvertCommand.Usage);
+      return 1;
+    } else if (hexFile.empty()) {
+      hexFile = a;
+    } else {
+      std::fprintf(stderr, "%s", ConvertCommand.Usage);
+      return 1;
+    }
+  }
+  if (hexFile.empty()) {
     std::fprintf(stderr, "%s", ConvertCommand.Usage);
     return 1;
   }
   try {
-    std::string imageName = HexToBin(Args[0]);
-    // The converter returns no name when there is no file to read; the program then fails to open the
-    // image, and here the operator is told the same in the converter's own words.
-    if (imageName.empty()) throw EFOpenError::ForFile(Args[0], ENOENT);
+    std::string imageName = ConvertHexFile(hexFile, strict, stderr);
     std::printf("%s\n", imageName.c_str());
     return 0;
   } catch (const Exception& e) {
@@ -32,12 +42,14 @@ int Run(const std::vector<std::string>& Args) {
 
 const TCliCommand ConvertCommand{
     "convert", "convert an Intel HEX file into the flat image file (NAME.BIN)",
-    "hexloader-cli convert FILE.hex\n"
+    "hexloader-cli convert [--strict] FILE.hex\n"
     "  Converts FILE.hex into the flat image file the upload sends, exactly as the Start command does:\n"
     "  the image is written into the current directory as the HEX file's name with the extension .BIN,\n"
     "  byte N holding device address N from address 0, unfilled addresses 0xFF. An existing image is kept\n"
     "  as NAME.BAK unless NAME.BAK exists already. Prints the image file's name; on failure prints the\n"
-    "  message on standard error and exits with status 1.\n",
+    "  message on standard error and exits with status 1.\n"
+    "  Records with wrong checksums are converted as they are, with one warning on standard error.\n"
+    "  --strict           refuse such a file instead: status 1, nothing written\n",
     Run};
 
 }  // namespace hexloader::cli

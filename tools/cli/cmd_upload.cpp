@@ -14,9 +14,9 @@
 #include "core/exception_display.h"
 #include "core/ui_dispatcher.h"
 #include "core/utf8_path.h"
-#include "image/hex_to_bin.h"
 #include "serial/serial_comm.h"
 #include "tools/cli/cli_command.h"
+#include "tools/cli/cli_conversion.h"
 #include "tools/cli/console.h"
 #include "upload/loader_line_settings.h"
 #include "upload/progress_line.h"
@@ -38,13 +38,15 @@ constexpr auto kEndEchoWait = std::chrono::seconds(2);
 constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
 
 const char* const kUsage =
-    "hexloader-cli upload --port DEVICE [--timeout SECONDS] FILE.hex\n"
+    "hexloader-cli upload --port DEVICE [--timeout SECONDS] [--strict] FILE.hex\n"
     "  Converts FILE.hex into the binary image (written to the current directory, as the window's\n"
     "  Start command does), opens DEVICE at 19200 bit/s 8N1 without flow control, prints the prompt\n"
     "  to switch the device on and sends the image. Shows a progress bar on a terminal, a few plain\n"
     "  progress lines otherwise.\n"
     "  --timeout SECONDS  give up when the device has sent nothing for that long (default: wait for\n"
     "                     ever, like the window)\n"
+    "  --strict           refuse a file with wrong record checksums (otherwise one warning on\n"
+    "                     standard error): status 1, nothing written or sent\n"
     "  Exit status: 0 the end frame went out; 1 conversion, image or port error; 2 \"Ошибка ответа\"\n"
     "  (a wrong reply); 3 the device stayed silent for --timeout seconds.\n";
 
@@ -61,7 +63,6 @@ class TTerminalView : public TUploadView {
   }
   void SetProgressVisible(bool Visible) override {
     if (Visible && !Visible_) Began_ = TClock::now();
-    if (!Visible && Visible_) Show(true);
     Visible_ = Visible;
   }
   void SetAnimationVisible(bool) override {}
@@ -76,6 +77,10 @@ class TTerminalView : public TUploadView {
     EndBar();
     std::fprintf(stderr, "hexloader-cli: %s\n", Text.c_str());
   }
+
+  // The end frame went out: the display ends at 100 %. The window's arithmetic is for its bar, where an
+  // image below 128 bytes has no parts and shows 0 % throughout.
+  void ShowCompleted() { Show(true); }
 
   // Leaves the terminal's line for other output.
   void EndBar() {
@@ -99,7 +104,8 @@ class TTerminalView : public TUploadView {
   }
 
   void Show(bool Final) {
-    const TProgressSnapshot S = Snapshot();
+    TProgressSnapshot S = Snapshot();
+    if (Final) S.Percent = 100;
     if (Terminal_) {
       const auto Now = TClock::now();
       if (!Final && Now - LastDraw_ < kRedrawInterval && S.Percent == LastPercent_) return;
@@ -114,7 +120,6 @@ class TTerminalView : public TUploadView {
     // A few lines for logs: at each quarter and at the end.
     const int Quarter = std::min(S.Percent / 25, 3);  // the end has a line of its own
     if (!Final && Quarter <= LastQuarter_) return;
-    if (Final && S.FramesSent < S.FramesTotal) return;  // ended by an error: the message says why
     LastQuarter_ = Final ? 4 : Quarter;
     std::printf("upload: %s\n", FormatProgressLine(S).c_str());
     std::fflush(stdout);
@@ -135,6 +140,7 @@ struct TArgs {
   std::string Port;
   std::string HexFile;
   long TimeoutSeconds = 0;  // 0: none
+  bool Strict = false;
 };
 
 bool Parse(const std::vector<std::string>& Args, TArgs& Out, std::string& Error) {
@@ -160,6 +166,8 @@ bool Parse(const std::vector<std::string>& Args, TArgs& Out, std::string& Error)
           return false;
         }
       }
+    } else if (A == "--strict") {
+      Out.Strict = true;
     } else if (!A.empty() && A[0] == '-') {
       Error = "unknown option '" + A + "'";
       return false;
@@ -196,7 +204,9 @@ int Run(const std::vector<std::string>& RawArgs) {
   ApplyLoaderLineSettings(Comm);
   TTerminalView View(StdoutIsTerminal());
   TSerialCommPort Port(Comm);
-  TUploadSession Session(Port, View, &HexToBin);
+  TUploadSession Session(Port, View, [&Args](const std::string& HexPath) {
+    return ConvertHexFile(HexPath, Args.Strict, stderr);
+  });
   View.SetSession(Session);
 
   auto LastHeard = TClock::now();
@@ -225,6 +235,7 @@ int Run(const std::vector<std::string>& RawArgs) {
     } else if (Session.Outcome() == TUploadOutcome::Finished) {
       // The end frame is queued; its echo shows it has reached the line before the port is closed.
       Loop.RunUntil([&] { return Session.RxSinceSend() >= Session.FrameLen(); }, kEndEchoWait);
+      View.ShowCompleted();
       std::printf("Upload complete: %llu bytes in %d data frames.\n",
                   static_cast<unsigned long long>(Session.ImageSize()), Session.FrameCount());
       std::fflush(stdout);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/file_size_signal.h"
 #include "hexloader_version.h"
 #include "tools/cli/cli_command.h"
 #include "tools/cli/console.h"
@@ -65,6 +66,7 @@ const TCliCommand* Find(const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  hexloader::IgnoreFileSizeSignal();
   hexloader::cli::PrepareConsole();
   const std::vector<std::string> all = hexloader::cli::CommandLineArguments(argc, argv);
   if (all.size() < 2) {

@@ -4,11 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "core/file_size_signal.h"
 #include "hexloader_version.h"
 #include "tools/sim/s51_simulator.h"
 #include "tools/sim/sim_runner.h"
 
 int main(int argc, char** argv) {
+  hexloader::IgnoreFileSizeSignal();
   using namespace hexloader::sim;
   bool Help = false;
   TSimOptions Options;

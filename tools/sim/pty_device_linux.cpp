@@ -11,10 +11,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "tools/sim/device_model.h"
 #include "tools/sim/line_schedule.h"
+#include "tools/sim/port_link.h"
 #include "tools/sim/sim_runner.h"
 
 namespace hexloader::sim {
@@ -107,11 +110,12 @@ int TSimulator::Run() {
   ::close(SlaveFd);
   ::fcntl(Master_.Get(), F_SETFL, ::fcntl(Master_.Get(), F_GETFL) | O_NONBLOCK);
 
+  std::unique_ptr<TPortLink> Link;  // removed when Run returns, if still ours
   if (!O_.LinkPath.empty()) {
-    ::unlink(O_.LinkPath.c_str());
-    if (::symlink(Path.c_str(), O_.LinkPath.c_str()) != 0) {
-      const int Error = errno;
-      std::fprintf(stderr, "hexloader-sim: cannot make the link %s: %s\n", O_.LinkPath.c_str(), std::strerror(Error));
+    try {
+      Link = std::make_unique<TPortLink>(O_.LinkPath, Path);
+    } catch (const std::runtime_error& E) {
+      std::fprintf(stderr, "hexloader-sim: %s\n", E.what());
       return 1;
     }
   }
@@ -167,7 +171,6 @@ int TSimulator::Run() {
     // the end frame's echo before the loader has read it.
     if (O_.Once && Ended_ && !Line_.Pending() && (!Open_ || Now - EndedAt_ > std::chrono::seconds(5))) Running = false;
   }
-  if (!O_.LinkPath.empty()) ::unlink(O_.LinkPath.c_str());
   return Status;
 }
 

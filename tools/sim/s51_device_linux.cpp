@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/sim/port_link.h"
 #include "tools/sim/s51_console.h"
 #include "tools/sim/s51_messages.h"
 #include "tools/sim/s51_run.h"
@@ -250,10 +251,12 @@ int TS51Simulator::Run() {
   ::close(SlaveFd);  // so that the master reports when the loader opens and closes the port
   ::fcntl(Master_, F_SETFL, ::fcntl(Master_, F_GETFL) | O_NONBLOCK);
 
+  std::unique_ptr<TPortLink> Link;  // removed when Run returns, if still ours
   if (!O_.LinkPath.empty()) {
-    ::unlink(O_.LinkPath.c_str());
-    if (::symlink(Path.c_str(), O_.LinkPath.c_str()) != 0) {
-      Error("cannot make the link " + O_.LinkPath + ": " + std::strerror(errno));
+    try {
+      Link = std::make_unique<TPortLink>(O_.LinkPath, Path);
+    } catch (const std::runtime_error& E) {
+      Error(E.what());
       return 1;
     }
   }
@@ -355,7 +358,6 @@ int TS51Simulator::Run() {
     if (O_.Once && Finished_ && ToLoader_.empty() && (!Open_ || Now - FinishedAt_ > OnceLinger)) Status = 0;
   }
   Device_.reset();
-  if (!O_.LinkPath.empty()) ::unlink(O_.LinkPath.c_str());
   return Status;
 }
 
