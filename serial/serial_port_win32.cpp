@@ -215,7 +215,8 @@ int TSerialPort::WriteSome(const void* Buffer, int Count, int& Bytes) {
       if (e == ERROR_IO_INCOMPLETE) return EAGAIN;
       s.WritePending = false;
       Bytes = static_cast<int>(done);
-      return e == ERROR_OPERATION_ABORTED || e == ERROR_TIMEOUT ? 0 : e;
+      // Nothing here cancels a queued write: an abort comes from the driver (a device removed).
+      return e == ERROR_TIMEOUT ? 0 : e;
     }
     // The bytes the caller passed last time are still the first ones of its queue.
     s.WritePending = false;
