@@ -49,6 +49,7 @@ class TWin32LineWatch : public TSerialLineWatch {
  public:
   TWin32LineWatch(HANDLE Port, std::uint32_t Mask, HANDLE Wake) : Port_(Port), Mask_(Mask), Wake_(Wake) {}
   bool Valid() const { return Op_.Valid(); }
+  static constexpr DWORD kLivenessCheckMs = 1000;
 
   int Wait(std::uint32_t& Occurred) override {
     Occurred = 0;
@@ -58,14 +59,19 @@ class TWin32LineWatch : public TSerialLineWatch {
       const int e = LastError();
       if (e != ERROR_IO_PENDING) return e;
       const HANDLE handles[2] = {Op_.Ov.hEvent, Wake_};
-      const DWORD r = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+      DWORD r;
+      // Some drivers leave the wait pending when their device is pulled: a quiet line is asked now and
+      // then whether the device is still there (the modem-line query clears nothing the component reads).
+      while ((r = ::WaitForMultipleObjects(2, handles, FALSE, kLivenessCheckMs)) == WAIT_TIMEOUT) {
+        DWORD lines = 0;
+        if (!::GetCommModemStatus(Port_, &lines)) {
+          const int e = LastError();
+          EndPendingWait();
+          return e;
+        }
+      }
       if (r == WAIT_OBJECT_0 + 1) {
-        // Setting the mask again ends a pending wait (cancelling it does not, on every system); the wait
-        // must have ended before its control block and mask go out of scope.
-        ::SetCommMask(Port_, 0);
-        ::SetCommMask(Port_, Mask_);
-        DWORD ignored = 0;
-        ::GetOverlappedResult(Port_, &Op_.Ov, &ignored, TRUE);
+        EndPendingWait();
         return 1;
       }
       DWORD ignored = 0;
@@ -76,6 +82,15 @@ class TWin32LineWatch : public TSerialLineWatch {
   }
 
  private:
+  // Setting the mask again ends a pending wait (cancelling it does not, on every system); the wait
+  // must have ended before its control block and mask go out of scope.
+  void EndPendingWait() {
+    ::SetCommMask(Port_, 0);
+    ::SetCommMask(Port_, Mask_);
+    DWORD ignored = 0;
+    ::GetOverlappedResult(Port_, &Op_.Ov, &ignored, TRUE);
+  }
+
   HANDLE Port_;
   std::uint32_t Mask_;
   HANDLE Wake_;

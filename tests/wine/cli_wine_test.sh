@@ -15,6 +15,13 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# The device ends by itself at the end frame (--once) or when it hangs up; it is stopped otherwise.
+stop_sim() {
+  for _ in $(seq 50); do kill -0 "$sim_pid" 2>/dev/null || break; sleep 0.1; done
+  kill "$sim_pid" 2>/dev/null
+  wait "$sim_pid" 2>/dev/null
+  sim_pid=""
+}
 failures=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
@@ -49,8 +56,7 @@ sim_pid=$!
 for _ in $(seq 100); do [ -s "$work/sim.out" ] && break; sleep 0.05; done
 (cd "$work" && wine "$cli_exe" upload --port COM5 --timeout 10 fw.hex > upload.out 2> upload.err) ||
   fail "upload exited with $?: $(cat "$work/upload.err")"
-wait "$sim_pid"
-sim_pid=""
+stop_sim
 cmp -n 32 "$work/memory.bin" "$work/fw.BIN" || fail "the device's memory differs from the image"
 [ "$(tail -n 1 "$work/modem.log" 2>/dev/null)" = "DTR=0 RTS=0" ] ||
   fail "modem lines at the end: '$(tail -n 1 "$work/modem.log" 2>/dev/null)'"

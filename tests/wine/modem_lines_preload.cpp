@@ -1,13 +1,16 @@
 // Preloaded into wine's processes by the test harness (Linux only): pseudo-terminals have no modem
 // lines and refuse the modem-line requests, which makes wine's WaitCommEvent end every wait at once.
 // This answers them for pseudo-terminal slaves as a plain cable would: CTS, DSR and CD on; DTR and RTS
-// as last set. With HEXLOADER_MODEM_LOG naming a file, every change of DTR or RTS is appended to it
-// ("DTR=0 RTS=0"), so a test can see what the program drove.
+// as last set; once the far end has gone, EIO, as a tty whose device was pulled. With
+// HEXLOADER_MODEM_LOG naming a file, every change of DTR or RTS is appended to it ("DTR=0 RTS=0"), so a
+// test can see what the program drove.
 #include <dlfcn.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -48,6 +51,12 @@ extern "C" int ioctl(int Fd, unsigned long Request, ...) {
   const bool modem = Request == TIOCMGET || Request == TIOCMSET || Request == TIOCMBIS || Request == TIOCMBIC;
   if (!modem || !IsPtySlave(Fd)) return real(Fd, Request, arg);
 
+  // A line whose far end went away answers as a tty whose device was pulled does.
+  pollfd hangup{Fd, POLLIN, 0};
+  if (::poll(&hangup, 1, 0) == 1 && (hangup.revents & POLLHUP)) {
+    errno = EIO;
+    return -1;
+  }
   int* value = static_cast<int*>(arg);
   std::lock_guard<std::mutex> guard(Lock);
   int& lines = LinesByFd.try_emplace(Fd, TIOCM_DTR | TIOCM_RTS).first->second;
