@@ -7,6 +7,7 @@
 #include "ui/app_texts.h"
 #include "ui/balloon_hints.h"
 #include "ui/qt_dialogs.h"
+#include "ui/qt_translations.h"
 #include "ui/qt_ui_dispatcher.h"
 
 namespace hexloader {
@@ -14,6 +15,7 @@ namespace hexloader {
 TGuiSession::TGuiSession()
     : Dispatcher_(std::make_unique<TQtUiDispatcher>()), Dialogs_(std::make_unique<TQtDialogs>()) {
   QApplication::setApplicationName(QString::fromUtf8(texts::ApplicationTitle));
+  InstallQtTranslations(*qApp);
   InstallBalloonHints(*qApp);
   SetUiDispatcher(Dispatcher_.get());
   InstallExceptionDisplay(*Dialogs_);

@@ -9,6 +9,10 @@ source scripts/gui-demo-lib.sh
 
 make_sample_firmware
 start_device --bit-rate 19200 --hello-delay 0
+# The window names the port by the device path the simulator printed (/dev/pts/N), as it names a real
+# adapter, rather than by the long link in the work folder.
+for _ in $(seq 1 50); do [ -s "$WORK/sim.out" ] && break; sleep 0.1; done
+LINK=$(head -n 1 "$WORK/sim.out")
 write_settings
 rm -f "$SCREENSHOT"
 (cd "$WORK" && xvfb-run -a -s "-screen 0 1024x768x24" "$BUILD_DIR/bin/hexloader-gui-demo" \

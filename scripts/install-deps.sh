@@ -12,6 +12,7 @@ PACKAGES=(
   srecord binutils time             # independent converters, peak-memory measurement
   # GUI
   qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg-dev
+  qt6-translations-l10n             # Qt's own dialogs and buttons in Russian
   fonts-dejavu-core                 # a sans-serif font with Cyrillic glyphs
   xvfb xauth x11-apps imagemagick   # screenshots of the real window
   # the 8051 device program and the instruction-level 8051 simulator its tests run it in

@@ -7,6 +7,7 @@
 #include "core/exception_display.h"
 #include "core/ui_dispatcher.h"
 #include "serial/line_settings.h"
+#include "serial/port_access.h"
 #include "serial/serial_port.h"
 #include "serial/serial_threads.h"
 
@@ -79,7 +80,7 @@ void TSerialCustomComm::OpenHandle() {
   Handle_ = TSerialPort::Open(path, error);
   if (Handle_) return;
   if (TSerialPort::IsMissingDevice(error)) throw ESerialCommError(DeviceNotFoundMessage(path));
-  throw ESerialCommError(CantOpenMessage(path, error));
+  throw ESerialCommError(CantOpenMessage(path, error, error == EACCES ? PortAccessAdvice(path) : std::string()));
 }
 
 void TSerialCustomComm::Open() {

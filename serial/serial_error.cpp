@@ -49,9 +49,11 @@ std::string DeviceNotFoundMessage(const std::string& Path) {
   return "Specified device not found (" + Path + ").";
 }
 
-std::string CantOpenMessage(const std::string& Path, int Code) {
-  return "Can't open specified device " + Path + " (Error " + std::to_string(Code) + ", " +
-         TrimmedSysErrorMessage(Code) + ")";
+std::string CantOpenMessage(const std::string& Path, int Code, const std::string& Advice) {
+  std::string message = "Can't open specified device " + Path + " (Error " + std::to_string(Code) + ", " +
+                        TrimmedSysErrorMessage(Code) + ")";
+  if (!Advice.empty()) message += "\n" + Advice;
+  return message;
 }
 
 }  // namespace hexloader

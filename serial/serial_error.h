@@ -40,8 +40,9 @@ std::string FormatCommError(const std::string& Pattern, int Code);
 // Raises ESerialCommError with FormatCommError(Pattern, Code). Code is errno captured at the failure.
 [[noreturn]] void RaiseCommError(const std::string& Pattern, int Code);
 
-// The two messages of a failed open, built from the device path directly.
+// The two messages of a failed open, built from the device path directly. Advice, when not empty,
+// follows the refusal on a line of its own (what the operator can do about it).
 std::string DeviceNotFoundMessage(const std::string& Path);
-std::string CantOpenMessage(const std::string& Path, int Code);
+std::string CantOpenMessage(const std::string& Path, int Code, const std::string& Advice = {});
 
 }  // namespace hexloader

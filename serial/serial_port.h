@@ -30,6 +30,8 @@ class TSerialPort {
   static std::unique_ptr<TSerialPort> Open(const std::string& Path, int& Error);
   // True when Error (from Open) means that no device of that name exists.
   static bool IsMissingDevice(int Error);
+  // The device node that Open opens for Path.
+  static std::string DevicePath(const std::string& Path);
   ~TSerialPort();  // closes the device
   TSerialPort(const TSerialPort&) = delete;
   TSerialPort& operator=(const TSerialPort&) = delete;

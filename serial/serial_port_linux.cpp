@@ -150,9 +150,13 @@ TSerialPort::~TSerialPort() {
   ::close(State_->Fd);
 }
 
-std::unique_ptr<TSerialPort> TSerialPort::Open(const std::string& Path, int& Error) {
+std::string TSerialPort::DevicePath(const std::string& Path) {
   // Like Windows resolving "COM3", a bare name means the device of that name.
-  const std::string path = Path.find('/') == std::string::npos ? "/dev/" + Path : Path;
+  return Path.find('/') == std::string::npos ? "/dev/" + Path : Path;
+}
+
+std::unique_ptr<TSerialPort> TSerialPort::Open(const std::string& Path, int& Error) {
+  const std::string path = DevicePath(Path);
   TFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (fd.Fd < 0) {
     Error = errno;

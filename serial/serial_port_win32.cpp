@@ -125,9 +125,13 @@ TSerialPort::~TSerialPort() {
   ::CloseHandle(State_->Handle);
 }
 
-std::unique_ptr<TSerialPort> TSerialPort::Open(const std::string& Path, int& Error) {
+std::string TSerialPort::DevicePath(const std::string& Path) {
   // COM10 and above open only through the device namespace; COM1..COM9 open through it as well.
-  const std::string path = Path.rfind("\\\\", 0) == 0 ? Path : "\\\\.\\" + Path;
+  return Path.rfind("\\\\", 0) == 0 ? Path : "\\\\.\\" + Path;
+}
+
+std::unique_ptr<TSerialPort> TSerialPort::Open(const std::string& Path, int& Error) {
+  const std::string path = DevicePath(Path);
   auto state = std::make_unique<TState>();
   if (!state->ReadOp.Valid() || !state->WriteOp.Valid() || !state->QueuedOp.Valid()) {
     Error = LastError();

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QProxyStyle>
+#include <QToolTip>
 
 namespace hexloader {
 namespace {
@@ -21,10 +22,15 @@ class TBalloonHintStyle : public QProxyStyle {
 
 void InstallBalloonHints(QApplication& App) {
   App.setStyle(new TBalloonHintStyle(App.style()->name()));  // the application owns the style
+  // The colours go in by value: "palette(tooltip-base)" in the style sheet came out as the window's
+  // grey, and a hint on the window's own colour does not stand out from the window.
+  const QPalette hints = QToolTip::palette();
   App.setStyleSheet(App.styleSheet() +
-                    QStringLiteral("QToolTip { color: palette(tooltip-text); background-color: palette(tooltip-base);"
-                                   " border: 1px solid palette(dark); border-radius: 6px; padding: 2px 4px;"
-                                   " qproperty-alignment: 'AlignLeft | AlignVCenter'; }"));
+                    QStringLiteral("QToolTip { color: %1; background-color: %2;"
+                                   " border: 1px solid %3; border-radius: 6px; padding: 2px 4px;"
+                                   " qproperty-alignment: 'AlignLeft | AlignVCenter'; }")
+                        .arg(hints.color(QPalette::ToolTipText).name(), hints.color(QPalette::ToolTipBase).name(),
+                             App.palette().color(QPalette::Dark).name()));
 }
 
 }  // namespace hexloader

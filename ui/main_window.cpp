@@ -114,10 +114,9 @@ void TForm1::BuildControls() {
   StatusBar1_ = new TStatusBar(this);
   StatusBar1_->setGeometry(0, 109, 344, 19);
   PortStatusPane_ = new TStatusPane(StatusBar1_);
-  PortStatusPane_->setGeometry(2, 2, 47, 15);
   ProgressBar1_ = new TProgressBar(StatusBar1_);
-  ProgressBar1_->setGeometry(49, 2, 293, 15);
   ProgressBar1_->hide();
+  StatusBar1_->Arrange(PortStatusPane_, ProgressBar1_);  // 47 + 293 until a port name needs more
 }
 
 void TForm1::FormCreate() {
@@ -137,6 +136,8 @@ void TForm1::FillPortMenu() {
   if (!PortMenu_) {
     PortMenu_ = new QMenu(this);
     ToolButton2_->setMenu(PortMenu_);
+    // Filled anew each time it opens, so that an adapter plugged in after start-up can be chosen.
+    connect(PortMenu_, &QMenu::aboutToShow, this, [this] { Guarded([this] { FillPortMenu(); }); });
   }
   PortMenu_->clear();
   std::vector<std::string> names = Options_.EnumPorts();

@@ -1,6 +1,10 @@
 #pragma once
 // The real dialogs.
+#include <memory>
+
 #include "ui/dialogs.h"
+
+class QFileDialog;
 
 namespace hexloader {
 
@@ -10,6 +14,9 @@ class TQtDialogs final : public TDialogs {
   void ShowMessage(const std::string& Text) override;
   void ShowError(const std::string& Text) override;
 };
+
+// The file-open dialog for Request, built as AskOpenFile shows it (not yet shown).
+std::unique_ptr<QFileDialog> MakeOpenDialog(QWidget* Parent, const TOpenDialogRequest& Request);
 
 // Sets the central exception display to show ExceptionDisplayText of the message through
 // Dialogs.ShowError, after cancelling any mouse capture. Dialogs must outlive the hook (reset it

@@ -1,6 +1,8 @@
 #include "ui/status_pane.h"
 
+#include <QEvent>
 #include <QPainter>
+#include <QtMath>
 
 namespace hexloader {
 
@@ -9,7 +11,25 @@ TStatusPane::TStatusPane(QWidget* Parent) : QWidget(Parent) {}
 void TStatusPane::SetCaption(const QString& Value) {
   if (Value == Caption_) return;
   Caption_ = Value;
+  setToolTip(Caption_);
   update();
+  emit NeededWidthChanged();
+}
+
+void TStatusPane::changeEvent(QEvent* Event) {
+  // The window's font reaches the pane when the window is first polished, after the caption may be set.
+  if (Event->type() == QEvent::FontChange) emit NeededWidthChanged();
+  QWidget::changeEvent(Event);
+}
+
+int TStatusPane::NeededWidth() const {
+  // Rounded up: a text a fraction of a pixel wider than its room is cut.
+  return TextLeft + qCeil(QFontMetricsF(font()).horizontalAdvance(Caption_)) + TextRight;
+}
+
+QString TStatusPane::ShownCaption() const {
+  // Port names differ at their ends (ttyUSB1, ttyUSB10; the folder and the device): keep both.
+  return fontMetrics().elidedText(Caption_, Qt::ElideMiddle, width() - TextLeft - TextRight);
 }
 
 void TStatusPane::paintEvent(QPaintEvent*) {
@@ -31,7 +51,7 @@ void TStatusPane::paintEvent(QPaintEvent*) {
   const QFontMetrics fm(font());
   const int x = interior.left() + CaptionOffset + 1;
   const int top = interior.top() + (interior.height() - fm.height()) / 2;  // on the height of "Pp"
-  p.drawText(x, top + fm.ascent(), Caption_);
+  p.drawText(x, top + fm.ascent(), ShownCaption());
 }
 
 }  // namespace hexloader

@@ -12,6 +12,7 @@
 #include "ui/copy_animation.h"
 #include "ui/power_prompt.h"
 #include "ui/progress_bar.h"
+#include "ui/status_bar.h"
 #include "ui/status_pane.h"
 
 namespace hexloader::test {
@@ -31,6 +32,9 @@ class TStartupTest : public QObject {
   void ChoosingAnotherFileKeepsCaptionAndWritesSettings();
   void SettingsWriteFailureReachesTheExceptionDisplay();
   void LayoutAsTheOperatorSeesIt();
+  void PortPaneFitsTheName_data();
+  void PortPaneFitsTheName();
+  void PortPanePicturesTellNamesApart();
   void StartWithoutAFileReachesTheExceptionDisplay();
 };
 
@@ -184,6 +188,83 @@ void TStartupTest::LayoutAsTheOperatorSeesIt() {
   QCOMPARE(form.Form2()->size(), QSize(195, 57));
   QCOMPARE(form.Form2()->Label1()->text(), QStringLiteral("Включи питание"));
   QVERIFY(form.font().family().contains(QStringLiteral("DejaVu")));
+}
+
+namespace {
+
+// The window with Name saved and present: the pane shows it from start-up on.
+TForm1& FormWithPort(TWindowFixture& F, const std::string& Name) {
+  F.WriteIni("[PortName]\nName=" + Name + "\n[FileName]\nName=" + F.WriteHex("a.hex", 16) + "\n");
+  TForm1& form = F.MakeForm({Name});
+  form.show();
+  return form;
+}
+
+// The rightmost column inside the pane's frame that holds anything but the fill: where the text ends.
+int InkRight(TStatusPane& Pane) {
+  const QImage picture = Pane.grab().toImage();
+  const QRgb fill = Pane.palette().color(QPalette::Window).rgb();
+  for (int x = picture.width() - 2; x >= 1; --x)
+    for (int y = 1; y < picture.height() - 1; ++y)
+      if (picture.pixel(x, y) != fill) return x;
+  return 0;
+}
+
+}  // namespace
+
+void TStartupTest::PortPaneFitsTheName_data() {
+  QTest::addColumn<QString>("Name");
+  QTest::addColumn<bool>("Whole");  // false: longer than half the status bar, cut in the middle
+  QTest::newRow("short name keeps the pane's own width") << "ttyS0" << true;
+  QTest::newRow("USB adapter with two digits") << "ttyUSB10" << true;
+  QTest::newRow("full device path") << "/dev/ttyACM0" << true;
+  QTest::newRow("by-id link of an adapter") << "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"
+                                            << false;
+}
+
+void TStartupTest::PortPaneFitsTheName() {
+  QFETCH(QString, Name);
+  QFETCH(bool, Whole);
+  TWindowFixture f;
+  TForm1& form = FormWithPort(f, Name.toStdString());
+  TStatusPane& pane = *form.PortStatusPane();
+  const TProgressBar& bar = *form.ProgressBar1();
+  QCOMPARE(pane.Caption(), Name);
+  QCOMPARE(pane.toolTip(), Name);
+  QCOMPARE(form.size(), QSize(344, 128));
+  // The pane at the left, at least its own 47 pixels, at most half the bar; the progress bar in the rest.
+  QCOMPARE(pane.pos(), QPoint(2, 2));
+  QCOMPARE(pane.height(), 15);
+  QVERIFY(pane.width() >= TStatusBar::MinPaneWidth);
+  QVERIFY(pane.width() <= 344 / 2);
+  QCOMPARE(bar.geometry(), QRect(2 + pane.width(), 2, 340 - pane.width(), 15));
+  if (Whole) {
+    QCOMPARE(pane.ShownCaption(), Name);
+    QVERIFY2(InkRight(pane) < pane.width() - 3, "the name runs into the pane's right frame");
+    if (Name == QStringLiteral("ttyS0")) QCOMPARE(pane.width(), 47);
+  } else {
+    QCOMPARE(pane.width(), 344 / 2);
+    const QString shown = pane.ShownCaption();
+    QVERIFY2(shown.contains(QChar(0x2026)), qPrintable(shown));
+    QVERIFY(shown.startsWith(QStringLiteral("/dev/")));
+    QVERIFY(shown.endsWith(QStringLiteral("port0")));  // the end that tells adapters apart is kept
+  }
+  // A short name again gives the bar its room back.
+  form.PortStatusPane()->SetCaption(QStringLiteral("ttyS1"));
+  QCOMPARE(pane.width(), 47);
+  QCOMPARE(bar.geometry(), QRect(49, 2, 293, 15));
+}
+
+// The names that looked the same in a 47-pixel pane must not look the same any more.
+void TStartupTest::PortPanePicturesTellNamesApart() {
+  QImage pictures[2];
+  const char* names[2] = {"ttyUSB1", "ttyUSB10"};
+  for (int i = 0; i < 2; ++i) {
+    TWindowFixture f;
+    TForm1& form = FormWithPort(f, names[i]);
+    pictures[i] = form.PortStatusPane()->grab().toImage();
+  }
+  QVERIFY(pictures[0] != pictures[1]);
 }
 
 void TStartupTest::StartWithoutAFileReachesTheExceptionDisplay() {

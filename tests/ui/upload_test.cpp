@@ -1,9 +1,11 @@
 // Whole uploads through the real window against the simulated device at the far end of a
 // pseudo-terminal, and switching ports over real pseudo-terminals.
 #include <pty.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QAction>
+#include <QMenu>
 #include <QProcess>
 #include <QToolButton>
 #include <QtTest>
@@ -12,6 +14,7 @@
 #include <iterator>
 
 #include "core/ui_dispatcher.h"
+#include "tests/serial/ordinary_user.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/app_texts.h"
 #include "ui/copy_animation.h"
@@ -78,6 +81,8 @@ class TUploadTest : public QObject {
   void ExitDuringAnUploadClosesPortAndReleasesImage();
   void PickingAPortWhileAnotherIsOpenClosesTheOldOne();
   void PortThatFailsToOpenReachesTheDisplayAndKeepsThePane();
+  void PortPluggedInAfterStartUpIsListedAndCanBeChosen();
+  void PortOfAnotherGroupBringsTheAdvice();
 
  private:
   TForm1& StartWithDevice(TWindowFixture& F, TSimulatedDevice& Device, int ImageSize);
@@ -208,6 +213,85 @@ void TUploadTest::PortThatFailsToOpenReachesTheDisplayAndKeepsThePane() {
   // The pane and the setting keep what last opened (nothing).
   QVERIFY(form.PortStatusPane()->Caption().isEmpty());
   QVERIFY(f.ReadIni().find("PortName") == std::string::npos);
+}
+
+namespace {
+
+// The Port menu's item captions as the operator sees them when the menu opens.
+QStringList OpenPortMenu(TForm1& Form) {
+  Form.PortMenu()->popup(Form.ToolButton2()->mapToGlobal(QPoint(0, Form.ToolButton2()->height())));
+  QStringList captions;
+  for (const QAction* item : Form.PortMenu()->actions()) captions << item->text();
+  return captions;
+}
+
+}  // namespace
+
+void TUploadTest::PortPluggedInAfterStartUpIsListedAndCanBeChosen() {
+  TWindowFixture f;
+  f.WriteIni("[PortName]\nName=ttyUSB0\n[FileName]\nName=" + f.WriteHex("a.hex", 16) + "\n");
+  auto present = std::make_shared<std::vector<std::string>>(std::vector<std::string>{"ttyS0"});
+  TForm1Options options;
+  options.IniPath = f.IniPath();
+  options.EnumPorts = [present] { return *present; };
+  f.Form = std::make_unique<TForm1>(f.Dialogs, options);
+  TForm1& form = *f.Form;
+  form.show();
+  QCoreApplication::processEvents();
+  QCOMPARE(f.Dialogs.Messages, std::vector<std::string>{texts::PortNotDefined});  // start-up as before
+  QCOMPARE(OpenPortMenu(form), QStringList{"ttyS0"});
+  form.PortMenu()->hide();
+
+  // An adapter is plugged in: a pseudo-terminal that appears in discovery now.
+  int master = -1, slave = -1;
+  char name[256] = {};
+  QCOMPARE(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+  ::close(slave);
+  present->push_back(name);
+  QCOMPARE(OpenPortMenu(form), (QStringList{name, "ttyS0"}));  // sorted, captions exactly the names
+
+  // Chosen with the mouse, it opens and reaches the pane and the settings.
+  QAction* item = form.PortMenu()->actions().front();
+  QTest::mouseClick(form.PortMenu(), Qt::LeftButton, {}, form.PortMenu()->actionGeometry(item).center());
+  QTRY_VERIFY(!form.PortMenu()->isVisible());
+  QVERIFY(f.Dialogs.Errors.empty());
+  QVERIFY(form.SerialComm1().IsOpen());
+  QCOMPARE(form.PortStatusPane()->Caption(), QString::fromLatin1(name));
+  QVERIFY(f.ReadIni().find(std::string("[PortName]\nName=") + name + "\n") != std::string::npos);
+
+  // Unplugged again: gone from the menu the next time it opens.
+  present->pop_back();
+  QCOMPARE(OpenPortMenu(form), QStringList{"ttyS0"});
+  form.PortMenu()->hide();
+  form.close();
+  ::close(master);
+}
+
+void TUploadTest::PortOfAnotherGroupBringsTheAdvice() {
+  const int dialout = GroupId("dialout");
+  if (::geteuid() != 0 || dialout < 0) QSKIP("needs root (to set the node's group and act as nobody)");
+  TWindowFixture f;
+  f.WriteIni("[FileName]\nName=" + f.WriteHex("a.hex", 16) + "\n");
+  int master = -1, slave = -1;
+  char name[256] = {};
+  QCOMPARE(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+  QCOMPARE(::fchown(slave, 0, dialout), 0);
+  QCOMPARE(::fchmod(slave, 0660), 0);
+  TForm1& form = f.MakeForm({name});
+  QCoreApplication::processEvents();
+  {
+    TAsOrdinaryUser nobody;
+    QVERIFY(nobody.Active());
+    form.PortMenuClick(name);
+  }
+  QCOMPARE(f.Dialogs.Errors,
+           std::vector<std::string>{std::string("Can't open specified device ") + name +
+                                    " (Error 13, Permission denied)\n"
+                                    "Нет доступа к порту: добавьте пользователя в группу dialout (sudo usermod -aG "
+                                    "dialout $USER) и войдите в систему заново."});
+  QVERIFY(form.PortStatusPane()->Caption().isEmpty());
+  ::close(master);
+  ::close(slave);
 }
 
 }  // namespace hexloader::test

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "serial/enum_com_ports.h"
+#include "serial/port_access.h"
 #include "tools/cli/cli_command.h"
 
 namespace hexloader::cli {
@@ -14,7 +15,14 @@ int Run(const std::vector<std::string>& Args) {
   }
   std::vector<std::string> names = EnumComPorts();
   SortPortNames(names);
-  for (const std::string& name : names) std::printf("%s\n", name.c_str());
+  for (const std::string& name : names) {
+    std::printf("%s\n", name.c_str());
+    // The list on standard output stays one name a line for scripts; the advice goes beside it.
+    const std::string advice = PortAccessAdvice(name);
+    if (advice.empty()) continue;
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s: %s\n", name.c_str(), advice.c_str());
+  }
   return 0;
 }
 
@@ -25,7 +33,8 @@ const TCliCommand PortsCommand{
     "hexloader-cli ports\n"
     "  Prints the serial ports present on this machine, one per line, in the order of the GUI's Port\n"
     "  menu. Each name is what --port takes (it is opened under /dev). Prints nothing when the machine\n"
-    "  has no serial port.\n",
+    "  has no serial port. For a port the system keeps you out of, standard error says which group\n"
+    "  owns it and what to do.\n",
     Run};
 
 }  // namespace hexloader::cli
