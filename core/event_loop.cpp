@@ -1,25 +1,80 @@
 #include "core/event_loop.h"
 
 #include <condition_variable>
+#include <algorithm>
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <vector>
 
 #include "core/blocking_call.h"
 #include "core/exception_display.h"
 
 namespace hexloader {
+namespace {
+using TClock = std::chrono::steady_clock;
+}
+
+struct TTimerSlot {
+  TClock::time_point Due{};
+  std::function<void()> Call;
+};
+
 struct TEventLoop::State {
   std::mutex Lock;
   std::condition_variable Wake;
   std::deque<std::function<void()>> Calls;
+  std::vector<TTimerSlot*> Armed;  // the armed timers, in no order
   std::thread::id UiThread = std::this_thread::get_id();
   int QuitRequests = 0;
   bool WakeRequested = false;
+
+  // Under Lock: when the earliest armed timer is due, if any.
+  std::optional<TClock::time_point> NextDue() const {
+    if (Armed.empty()) return std::nullopt;
+    return (*std::min_element(Armed.begin(), Armed.end(),
+                              [](const TTimerSlot* A, const TTimerSlot* B) { return A->Due < B->Due; }))->Due;
+  }
+  void Disarm(TTimerSlot* Slot) { Armed.erase(std::remove(Armed.begin(), Armed.end(), Slot), Armed.end()); }
 };
 
-TEventLoop::TEventLoop() : state_(std::make_unique<State>()) {}
+// Used on the user-interface thread only; the slot is read by the loop under its lock.
+class TEventLoop::TLoopTimer : public TUiTimer {
+ public:
+  explicit TLoopTimer(std::shared_ptr<State> S) : S_(std::move(S)) {}
+  ~TLoopTimer() override { Stop(); }
+
+  void Start(std::chrono::milliseconds Delay, std::function<void()> Call) override {
+    std::lock_guard<std::mutex> guard(S_->Lock);
+    S_->Disarm(&Slot_);
+    Slot_.Due = TClock::now() + Delay;
+    Slot_.Call = std::move(Call);
+    S_->Armed.push_back(&Slot_);
+    S_->Wake.notify_all();
+  }
+  void Stop() override {
+    std::function<void()> dropped;
+    {
+      std::lock_guard<std::mutex> guard(S_->Lock);
+      S_->Disarm(&Slot_);
+      dropped.swap(Slot_.Call);
+    }
+  }
+  bool Active() const override {
+    std::lock_guard<std::mutex> guard(S_->Lock);
+    return std::find(S_->Armed.begin(), S_->Armed.end(), &Slot_) != S_->Armed.end();
+  }
+
+ private:
+  std::shared_ptr<State> S_;
+  TTimerSlot Slot_;
+};
+
+TEventLoop::TEventLoop() : state_(std::make_shared<State>()) {}
+
+std::unique_ptr<TUiTimer> TEventLoop::CreateTimer() { return std::make_unique<TLoopTimer>(state_); }
 
 TEventLoop::~TEventLoop() {
   // Dropping the queued calls releases every thread still waiting in RunInUiThread (TCallTicket).
@@ -73,9 +128,19 @@ void TEventLoop::Wake() {
 }
 
 bool TEventLoop::RunOne(std::unique_lock<std::mutex>& Lock) {
-  if (state_->Calls.empty()) return false;
-  std::function<void()> call = std::move(state_->Calls.front());
-  state_->Calls.pop_front();
+  std::function<void()> call;
+  const std::optional<TClock::time_point> due = state_->NextDue();
+  if (due && *due <= TClock::now()) {
+    const auto slot = std::find_if(state_->Armed.begin(), state_->Armed.end(),
+                                   [&](const TTimerSlot* S) { return S->Due == *due; });
+    call.swap((*slot)->Call);
+    state_->Armed.erase(slot);
+  } else if (!state_->Calls.empty()) {
+    call = std::move(state_->Calls.front());
+    state_->Calls.pop_front();
+  } else {
+    return false;
+  }
   Lock.unlock();
   try {
     call();
@@ -96,7 +161,11 @@ void TEventLoop::Run() {
       --state_->QuitRequests;
       break;
     }
-    if (!RunOne(lock)) state_->Wake.wait(lock);
+    if (RunOne(lock)) continue;
+    if (const auto due = state_->NextDue())
+      state_->Wake.wait_until(lock, *due);
+    else
+      state_->Wake.wait(lock);
   }
   state_->UiThread = previous;
 }
@@ -108,18 +177,17 @@ bool TEventLoop::RunUntil(const std::function<bool()>& Done, std::chrono::millis
   state_->UiThread = std::this_thread::get_id();
   bool done = false;
   for (;;) {
+    // Cleared before Done() is asked, so a Wake() that comes while it runs is not lost.
+    state_->WakeRequested = false;
     lock.unlock();
     done = Done();
     lock.lock();
     if (done) break;
     if (RunOne(lock)) continue;
-    state_->WakeRequested = false;
-    if (!state_->Wake.wait_until(lock, deadline, [&] { return !state_->Calls.empty() || state_->WakeRequested; })) {
-      lock.unlock();
-      done = Done();
-      lock.lock();
-      break;
-    }
+    if (TClock::now() >= deadline) break;  // Done() was asked after the last call
+    auto until = deadline;
+    if (const auto due = state_->NextDue()) until = std::min(until, *due);
+    state_->Wake.wait_until(lock, until, [&] { return !state_->Calls.empty() || state_->WakeRequested; });
   }
   state_->UiThread = previous;
   return done;

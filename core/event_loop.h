@@ -21,13 +21,15 @@ class TEventLoop : public TUiDispatcher {
   void RunInUiThread(std::function<void()> Call) override;
   void Post(std::function<void()> Call) override;
   bool IsUiThread() const override;
+  // Its calls run between queued calls, from Run and RunUntil, once they are due.
+  std::unique_ptr<TUiTimer> CreateTimer() override;
 
   // Runs queued calls until Quit is called.
   void Run();
   void Quit();
 
-  // Runs queued calls until Done() is true (checked after each call and at the start) or the time
-  // is up. Returns Done()'s last value. Nesting is allowed (a modal loop inside a handler).
+  // Runs queued calls and due timers until Done() is true (checked after each call and at the start)
+  // or the time is up. Returns Done()'s last value. Nesting is allowed (a modal loop inside a handler).
   bool RunUntil(const std::function<bool()>& Done, std::chrono::milliseconds Timeout);
 
   // Makes a running RunUntil check Done() again although no call was queued (for a condition that
@@ -39,8 +41,11 @@ class TEventLoop : public TUiDispatcher {
 
  private:
   struct State;
+  class TLoopTimer;
+  // Runs one due timer or else one queued call; false when there was neither.
   bool RunOne(std::unique_lock<std::mutex>& Lock);
-  std::unique_ptr<State> state_;
+  // Shared with the timers, which may outlive a Run but not the loop.
+  std::shared_ptr<State> state_;
 };
 
 }  // namespace hexloader

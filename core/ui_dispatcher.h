@@ -3,6 +3,9 @@
 // the command-line tool and the tests on the plain event loop; the serial component's threads hand
 // their work to it and never call a handler themselves.
 #include <functional>
+#include <memory>
+
+#include "core/ui_timer.h"
 
 namespace hexloader {
 
@@ -21,6 +24,10 @@ class TUiDispatcher {
 
   // True on the user-interface thread.
   virtual bool IsUiThread() const = 0;
+
+  // A new, disarmed timer whose calls run on this user-interface thread. Create, use and destroy it
+  // on the user-interface thread, before the dispatcher goes away.
+  virtual std::unique_ptr<TUiTimer> CreateTimer() = 0;
 };
 
 // The process-wide dispatcher, set by the program's entry (or a test) before any component opens.

@@ -1,5 +1,6 @@
 #include "serial/serial_comm.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <thread>
@@ -29,6 +30,7 @@ TSerialCustomComm::~TSerialCustomComm() {
   } catch (...) {
     // Nothing may escape a destructor; OnClose is not fired here, so only platform trouble is left.
   }
+  SetDisplay(nullptr);
 }
 
 bool TSerialCustomComm::IsOpen() const { return Handle_ != nullptr; }
@@ -64,8 +66,18 @@ void TSerialCustomComm::Loaded() {
 }
 
 void TSerialCustomComm::Notification(const void* Component) {
-  if (Component != nullptr && Component == static_cast<const void*>(Display_)) Display_ = nullptr;
+  if (Component != nullptr && Component == static_cast<const void*>(Display_)) SetDisplay(nullptr);
   TSerialComponent::Notification(Component);
+}
+
+void TSerialCustomComm::SetDisplay(TSerialDisplay* Value) {
+  if (Display_ == Value) return;
+  if (Display_) {
+    auto& list = Display_->Components_;
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+  }
+  Display_ = Value;
+  if (Display_) Display_->Components_.push_back(this);
 }
 
 // --- open and close ---
@@ -172,7 +184,7 @@ void TSerialCustomComm::DoClose() {
 
 void TSerialCustomComm::WriteDCB() {
   if (!IsOpen() || !UpdateDCB_) return;
-  if (const int e = Handle_->ApplyLineSettings(BuildLineSettings(*this))) RaiseCommError(serial_msg::WriteDcb, e);
+  if (const int e = Handle_->ApplyLineSettings(BuildLineSettings(*this))) PortCallFailed(serial_msg::WriteDcb, e);
 }
 
 void TSerialCustomComm::SetupBuffers() {
@@ -228,16 +240,18 @@ void TSerialCustomComm::SetBuffers(const TSerialBuffers& Value) {
   Buffers_->Assign(Value);
 }
 
+// The running thread first: the property changes only with it, so it never names a priority the
+// thread does not have. A change the process may not make leaves both as they were, silently.
 void TSerialCustomComm::SetEventPriority(TThreadPriority Value) {
   if (EventPriority_ == Value) return;
+  if (EventThread_ && !EventThread_->SetPriority(Value)) return;
   EventPriority_ = Value;
-  if (EventThread_) EventThread_->SetPriority(Value);
 }
 
 void TSerialCustomComm::SetWritePriority(TThreadPriority Value) {
   if (WritePriority_ == Value) return;
+  if (WriteThread_ && !WriteThread_->SetPriority(Value)) return;
   WritePriority_ = Value;
-  if (WriteThread_) WriteThread_->SetPriority(Value);
 }
 
 void TSerialCustomComm::SetDirectWrite(bool Value) {

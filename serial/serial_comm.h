@@ -9,6 +9,12 @@
 // both hand their work to the user-interface thread and never call a handler themselves. Close stops
 // and joins them, so nothing touches the component after Close or its destructor has returned.
 // Every failure raises ESerialCommError.
+//
+// A device that goes away while the port is open (unplugged, hung up, its node removed), seen by
+// either thread or by a call on the user-interface thread, is reported once: the component closes
+// itself on the user-interface thread (threads joined, OnClose), fires OnDeviceLost, and then raises
+// the failure's message to the central exception display. Until then every operation acts as on a
+// closed port (no exception, result 0), so nothing more comes from that port until it is opened again.
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -21,6 +27,7 @@
 namespace hexloader {
 
 class TSerialPort;
+class TUiDispatcher;
 class TSerialCommEventThread;
 class TSerialCommWriteThread;
 struct TSerialDispatchGate;
@@ -92,6 +99,8 @@ class TSerialCustomComm : public TSerialComponent {
   TSerialBuffers& Buffers() { return *Buffers_; }
   const TSerialBuffers& Buffers() const { return *Buffers_; }
   void SetBuffers(const TSerialBuffers& Value);
+  // Thread priorities: a change while open goes to the running thread at once; one the process may not
+  // make (an ordinary user raising it) leaves the thread and the property as they were.
   TThreadPriority EventPriority() const { return EventPriority_; }
   void SetEventPriority(TThreadPriority Value);
   TThreadPriority WritePriority() const { return WritePriority_; }
@@ -119,7 +128,8 @@ class TSerialCustomComm : public TSerialComponent {
   std::int32_t UserBaudrate() const { return UserBaudrate_; }
   void SetUserBaudrate(std::int32_t Value);
   TSerialDisplay* Display() const { return Display_; }
-  void SetDisplay(TSerialDisplay* Value) { Display_ = Value; }
+  // Cleared by itself when that control is destroyed.
+  void SetDisplay(TSerialDisplay* Value);
 
   // --- events ---
   void SetOnOpen(TNotifyEvent Handler) { OnOpen_ = std::move(Handler); }
@@ -138,11 +148,14 @@ class TSerialCustomComm : public TSerialComponent {
   void SetOnRx80Full(TNotifyEvent Handler) { OnRx80Full_ = std::move(Handler); }
   void SetOnEvent1(TNotifyEvent Handler) { OnEvent1_ = std::move(Handler); }
   void SetOnEvent2(TNotifyEvent Handler) { OnEvent2_ = std::move(Handler); }
+  // After the component closed itself because its device went away (OnClose has run already).
+  void SetOnDeviceLost(TNotifyEvent Handler) { OnDeviceLost_ = std::move(Handler); }
   const TNotifyEvent& OnOpen() const { return OnOpen_; }
   const TNotifyEvent& OnClose() const { return OnClose_; }
   const TSerialCommRxCharEvent& OnRxChar() const { return OnRxChar_; }
   const TSerialCommErrorEvent& OnError() const { return OnError_; }
   const TNotifyEvent& OnTxEmpty() const { return OnTxEmpty_; }
+  const TNotifyEvent& OnDeviceLost() const { return OnDeviceLost_; }
 
   // The wait mask computed at Open (EV_* bits).
   std::uint32_t EventMask() const { return EventMask_; }
@@ -159,6 +172,7 @@ class TSerialCustomComm : public TSerialComponent {
   bool CheckLineErrors();
 
  private:
+  friend class TSerialThread;
   friend class TSerialCommEventThread;
   friend class TSerialCommWriteThread;
 
@@ -177,6 +191,16 @@ class TSerialCustomComm : public TSerialComponent {
   void FlowControlChanged();
   // The user-interface side of one completed wait of the event thread (Gate->Comm is set).
   static void DispatchLineEvents(const std::shared_ptr<TSerialDispatchGate>& Gate, std::uint32_t Mask);
+  // Any thread: the device of Gate's port is gone, as a call failing with Code showed. The first
+  // report queues the self-close on the user-interface thread; later ones do nothing.
+  static void ReportDeviceLost(TUiDispatcher& Dispatcher, const std::shared_ptr<TSerialDispatchGate>& Gate,
+                               const char* Pattern, int Code);
+  // A platform call on the user-interface thread failed with Code: raises Pattern's message, unless
+  // the device is gone, which is reported as above (the caller then acts as on a closed port).
+  void PortCallFailed(const char* Pattern, int Code);
+  bool Lost() const;
+  // The self-close, on the user-interface thread: Close, OnDeviceLost, then Message to the display.
+  void CloseLost(const std::string& Message);
 
   std::unique_ptr<TSerialPort> Handle_;
   std::mutex WriteLock_;
@@ -210,6 +234,7 @@ class TSerialCustomComm : public TSerialComponent {
   TSerialCommRxCharEvent OnRxChar_;
   TSerialCommRxBufEvent OnRxBuf_;
   TNotifyEvent OnRxFlag_, OnTxEmpty_, OnPErr_, OnRx80Full_, OnEvent1_, OnEvent2_;
+  TNotifyEvent OnDeviceLost_;
   TSerialDisplay* Display_ = nullptr;
 };
 

@@ -9,7 +9,7 @@
 namespace hexloader {
 
 int TSerialCustomComm::WriteBuf(const void* Buf, int Count) {
-  if (!IsOpen()) return 0;
+  if (!IsOpen() || Lost()) return 0;
   if (!DirectWrite_) {
     if (Count < 0) return 0;
     if (!WriteThread_->Enqueue(Buf, Count, static_cast<std::uint32_t>(Buffers_->WriteTimeout())))
@@ -21,32 +21,32 @@ int TSerialCustomComm::WriteBuf(const void* Buf, int Count) {
   // The write has ended when this returns (nothing completes into Buf later); bytes already handed to
   // the driver are counted even when the time-out ends the rest.
   const int e = Handle_->Write(Buf, Count, static_cast<std::uint32_t>(Buffers_->ReadTimeout()), written);
-  if (e != 0 && written == 0) RaiseCommError(serial_msg::WriteError, e);
+  if (e != 0 && written == 0) PortCallFailed(serial_msg::WriteError, e);
   return written;
 }
 
 int TSerialCustomComm::ReadBuf(void* Buf, int Count) {
-  if (!IsOpen()) return 0;
+  if (!IsOpen() || Lost()) return 0;
   std::lock_guard<std::mutex> guard(ReadLock_);
   int read = 0;
   const int e = Handle_->Read(Buf, Count, static_cast<std::uint32_t>(Buffers_->ReadTimeout()), ReadIntervalMs, read);
   // Bytes already taken from the driver are returned, never dropped, even when a later read failed.
-  if (e != 0 && read == 0) RaiseCommError(serial_msg::ReadError, e);
+  if (e != 0 && read == 0) PortCallFailed(serial_msg::ReadError, e);
   return read;
 }
 
 void TSerialCustomComm::GetCommStatus(TSerialCommStatus& Status) {
   std::lock_guard<std::mutex> guard(ReadLock_);
   Status = TSerialCommStatus{};
-  if (!IsOpen()) return;
+  if (!IsOpen() || Lost()) return;
   if (const int e = Handle_->GetStatus(Status)) {
     Status = TSerialCommStatus{};
-    RaiseCommError(serial_msg::Statistics, e);
+    PortCallFailed(serial_msg::Statistics, e);
   }
 }
 
 int TSerialCustomComm::InQueueCount() {
-  if (!IsOpen()) return 0;
+  if (!IsOpen() || Lost()) return 0;
   TSerialCommStatus status;
   GetCommStatus(status);
   return static_cast<int>(status.cbInQue);

@@ -18,7 +18,8 @@ class TSerialLineWatch {
  public:
   virtual ~TSerialLineWatch() = default;
   // Blocks until a line event in the mask or the wake object. Returns 0 with the EV_* bits of what
-  // happened in Occurred (possibly 0), 1 when woken, or an error code (> 1).
+  // happened in Occurred (possibly 0), 1 when woken, or an error code (> 1); a line that was hung up
+  // gives the code the port's IsDeviceGone recognises.
   virtual int Wait(std::uint32_t& Occurred) = 0;
 };
 
@@ -64,6 +65,11 @@ class TSerialPort {
   std::unique_ptr<TSerialLineWatch> Watch(std::uint32_t Mask, const TSerialHandleObject& Wake, int& Error);
 
   const std::string& Path() const;
+
+  // The platform's verdict on an error code that an operation on this port returned: true when the
+  // device behind the port is gone (unplugged, hung up, its node removed), so that nothing on this
+  // port can work again until it is opened anew. The component decides what follows.
+  bool IsDeviceGone(int Code) const;
 
  private:
   struct TState;

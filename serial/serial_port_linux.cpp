@@ -7,6 +7,7 @@
 #include <sys/epoll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -102,6 +103,9 @@ class TLinuxLineWatch : public TSerialLineWatch {
     bool woken = false;
     for (int i = 0; i < n; ++i) {
       if (events[i].data.u32 == 1) woken = true;
+      // A hung-up tty (adapter pulled, far end of a pseudo-terminal closed) answers every further
+      // call with EIO; reporting it here spares a dispatch that could only fail.
+      else if (events[i].events & (EPOLLHUP | EPOLLERR)) return EIO;
       else if (events[i].events & EPOLLIN) Occurred |= EV_RXCHAR;
     }
     if (HasCounters_) Occurred |= CounterEvents();
@@ -181,6 +185,14 @@ bool TSerialPort::IsMissingDevice(int Error) { return Error == ENOENT; }
 
 const std::string& TSerialPort::Path() const { return State_->Path; }
 
+bool TSerialPort::IsDeviceGone(int Code) const {
+  // EIO: hung up; ENXIO, ENODEV: the driver has no device behind the node any more.
+  if (Code == EIO || Code == ENXIO || Code == ENODEV) return true;
+  // Any other failure counts as well once the node itself has been removed.
+  struct stat st;
+  return ::stat(State_->Path.c_str(), &st) != 0 && errno == ENOENT;
+}
+
 int TSerialPort::ApplyLineSettings(const TSerialLineSettings& Settings) {
   TKernelTermios t{};
   if (const int e = GetKernelTermios(State_->Fd, t)) return e;
@@ -228,7 +240,9 @@ int TSerialPort::Read(void* Buffer, int Count, std::uint32_t TimeoutMs, int Inte
       if (Bytes == Count) return 0;
       continue;
     }
-    if (n == 0) return 0;  // end of file: the far side of a pseudo-terminal went away
+    // A non-blocking tty read gives 0 only once the line is hung up (adapter pulled, far side of a
+    // pseudo-terminal closed): the bytes read so far are returned, the next call reports it.
+    if (n == 0) return Bytes > 0 ? 0 : EIO;
     if (errno == EINTR) continue;
     if (errno != EAGAIN) return errno;
     int wait = MsLeft(deadline);

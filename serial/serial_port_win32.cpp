@@ -149,6 +149,23 @@ std::unique_ptr<TSerialPort> TSerialPort::Open(const std::string& Path, int& Err
   return std::unique_ptr<TSerialPort>(new TSerialPort(std::move(state)));
 }
 
+bool TSerialPort::IsDeviceGone(int Code) const {
+  switch (Code) {
+    case ERROR_ACCESS_DENIED:         // USB adapters after removal: the open handle refuses every call
+    case ERROR_BAD_COMMAND:           // "the device does not recognize the command", after removal
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEV_NOT_EXIST:         // "the device is no longer available"
+    case ERROR_GEN_FAILURE:           // the driver's own failure once its device has gone
+    case ERROR_NOT_READY:             // a modem-line query on a line whose device has gone
+    case ERROR_OPERATION_ABORTED:     // a wait or write the driver ended (ours end only at Close)
+    case ERROR_INVALID_FUNCTION:      // under wine: a pseudo-terminal whose far end went away
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool TSerialPort::IsMissingDevice(int Error) { return Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND; }
 
 const std::string& TSerialPort::Path() const { return State_->Path; }

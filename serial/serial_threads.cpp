@@ -42,8 +42,10 @@ void TSerialCommBuffer::Remove(std::int32_t Count) {
 
 // --- TSerialThread ---
 
-TSerialThread::TSerialThread(TSerialPort& Port, TUiDispatcher& Dispatcher, std::shared_ptr<TSerialDispatchGate> Gate)
+TSerialThread::TSerialThread(const char* Name, TSerialPort& Port, TUiDispatcher& Dispatcher,
+                             std::shared_ptr<TSerialDispatchGate> Gate)
     : Port_(Port),
+      Name_(Name),
       Dispatcher_(Dispatcher),
       Gate_(std::move(Gate)),
       HandOverDone_(std::make_shared<TSerialWaitEvent>()) {}
@@ -58,6 +60,7 @@ void TSerialThread::Start(TThreadPriority Priority) {
     // Held at Go_ until its priority is set, like a thread created suspended.
     Thread_ = std::thread([this] {
       ThreadId_ = CurrentThreadId();
+      NameCurrentThread(Name_);
       Ready_.Signal();
       Go_.WaitFor(TSerialHandleObject::Infinite);
       if (!StopRequested_.load()) Execute();
@@ -66,7 +69,8 @@ void TSerialThread::Start(TThreadPriority Priority) {
     RaiseCommError(serial_msg::ThreadCreation, e.code().value());
   }
   Ready_.WaitFor(TSerialHandleObject::Infinite);  // ThreadId_ is set before Ready_ is signaled
-  if (const int e = ApplyThreadPriority(ThreadId_, Priority)) {
+  // A raise an ordinary user may not make leaves the thread at the normal level: the port still works.
+  if (const int e = ApplyThreadPriority(ThreadId_, Priority); e != 0 && !PriorityChangeNotPermitted(e)) {
     StopRequested_ = true;
     Go_.Signal();
     Join();
@@ -75,12 +79,13 @@ void TSerialThread::Start(TThreadPriority Priority) {
   Go_.Signal();
 }
 
-void TSerialThread::SetPriority(TThreadPriority Priority) {
-  if (!Thread_.joinable()) return;
-  if (const int e = ApplyThreadPriority(ThreadId_, Priority)) {
-    // The pattern names the text before the code.
-    throw ESerialCommError("Thread Error: " + TrimmedSysErrorMessage(e) + " (" + std::to_string(e) + ")");
-  }
+bool TSerialThread::SetPriority(TThreadPriority Priority) {
+  if (!Thread_.joinable()) return true;
+  const int e = ApplyThreadPriority(ThreadId_, Priority);
+  if (e == 0) return true;
+  if (PriorityChangeNotPermitted(e)) return false;
+  // The pattern names the text before the code.
+  throw ESerialCommError("Thread Error: " + TrimmedSysErrorMessage(e) + " (" + std::to_string(e) + ")");
 }
 
 void TSerialThread::Join() {
@@ -105,11 +110,15 @@ void TSerialThread::HandOver(std::function<void(const std::shared_ptr<TSerialDis
   WaitForAny({&Cancel, HandOverDone_.get()}, TSerialHandleObject::Infinite);
 }
 
+void TSerialThread::ReportLost(const char* Pattern, int Code) {
+  TSerialCustomComm::ReportDeviceLost(Dispatcher_, Gate_, Pattern, Code);
+}
+
 // --- TSerialCommEventThread ---
 
 TSerialCommEventThread::TSerialCommEventThread(TSerialPort& Port, std::uint32_t EventMask, TUiDispatcher& Dispatcher,
                                                std::shared_ptr<TSerialDispatchGate> Gate)
-    : TSerialThread(Port, Dispatcher, std::move(Gate)), EventMask_(EventMask) {}
+    : TSerialThread("serial-event", Port, Dispatcher, std::move(Gate)), EventMask_(EventMask) {}
 
 TSerialCommEventThread::~TSerialCommEventThread() {
   Stop();
@@ -134,6 +143,12 @@ void TSerialCommEventThread::Execute() {
     const int r = watch->Wait(occurred);
     if (StopRequested_.load()) break;
     if (r > 1) {
+      if (Port_.IsDeviceGone(r)) {
+        // Reported once; the component then closes itself and stops this thread.
+        ReportLost(serial_msg::Statistics, r);
+        WaitEvent_.WaitFor(TSerialHandleObject::Infinite);
+        break;
+      }
       // A failing wait would otherwise be retried at full speed until Close.
       WaitEvent_.WaitFor(TSerialCommWriteThread::RefusedRetryMs);
       continue;
@@ -152,7 +167,7 @@ void TSerialCommEventThread::Execute() {
 
 TSerialCommWriteThread::TSerialCommWriteThread(TSerialPort& Port, std::int32_t Capacity, std::mutex& WriteLock,
                                                TUiDispatcher& Dispatcher, std::shared_ptr<TSerialDispatchGate> Gate)
-    : TSerialThread(Port, Dispatcher, std::move(Gate)), WriteLock_(WriteLock), Buffer_(Capacity) {}
+    : TSerialThread("serial-write", Port, Dispatcher, std::move(Gate)), WriteLock_(WriteLock), Buffer_(Capacity) {}
 
 TSerialCommWriteThread::~TSerialCommWriteThread() {
   Stop();
@@ -212,6 +227,11 @@ void TSerialCommWriteThread::Execute() {
     } else if (e == 0 || e == EAGAIN) {
       // The driver's queue is full: wait for room, or for Close.
       if (!Port_.WaitWritable(CloseEvent_)) break;
+    } else if (Port_.IsDeviceGone(e)) {
+      // No retry: the device will not come back on this descriptor. The component closes itself.
+      ReportLost(serial_msg::WriteError, e);
+      CloseEvent_.WaitFor(TSerialHandleObject::Infinite);
+      break;
     } else {
       HandOver([](const std::shared_ptr<TSerialDispatchGate>& Gate) { Gate->Comm->DispatchEvents(EV_ERR); },
                CloseEvent_);

@@ -28,6 +28,9 @@ struct TSerialDispatchGate {
   // Whether OnTxEmpty is bound, read by the write thread: with no handler, the transmit-empty
   // hand-over would cost a trip through the user-interface thread per frame for nothing.
   std::atomic<bool> TxEmptyBound{false};
+  // Set once by whichever thread first sees the device gone; from then on nothing on this port is
+  // reported again, until the next Open makes a new gate.
+  std::atomic<bool> Lost{false};
 };
 
 // Byte queue of fixed capacity; the caller guarantees room (Append) and count (Remove).
@@ -54,8 +57,9 @@ class TSerialThread {
   // Creates the thread held before its body, gives it Priority, then lets it run. Raises
   // ESerialCommError ("Thread creation error: %s", "Thread Error: %s (%d)"); the thread has ended then.
   void Start(TThreadPriority Priority);
-  // A running thread's new priority; raises "Thread Error: %s (%d)".
-  void SetPriority(TThreadPriority Priority);
+  // A running thread's new priority. False, and nothing changed, when the process may not make that
+  // change; raises "Thread Error: %s (%d)" for any other failure (the thread keeps its priority).
+  bool SetPriority(TThreadPriority Priority);
   // Asks the thread to end and wakes it; returns at once.
   virtual void Stop() = 0;
   // Waits until the body has returned.
@@ -63,11 +67,16 @@ class TSerialThread {
   bool StopRequested() const { return StopRequested_.load(); }
 
  protected:
-  TSerialThread(TSerialPort& Port, TUiDispatcher& Dispatcher, std::shared_ptr<TSerialDispatchGate> Gate);
+  // Name: what the platform shows for the thread (at most 15 characters), for tools and tests.
+  TSerialThread(const char* Name, TSerialPort& Port, TUiDispatcher& Dispatcher,
+                std::shared_ptr<TSerialDispatchGate> Gate);
   virtual void Execute() = 0;
   // Runs Step on the user-interface thread and waits until it has run there or Cancel is signaled.
   // Exceptions escaping Step go to the central exception display, so they never end this thread.
   void HandOver(std::function<void(const std::shared_ptr<TSerialDispatchGate>&)> Step, const TSerialHandleObject& Cancel);
+
+  // The device is gone, as a platform call failing with Code showed (see TSerialCustomComm).
+  void ReportLost(const char* Pattern, int Code);
 
   // Read without the user-interface thread: only the gate's atomic members.
   const TSerialDispatchGate& Gate() const { return *Gate_; }
@@ -76,6 +85,7 @@ class TSerialThread {
   TSerialPort& Port_;
 
  private:
+  const char* Name_;
   TUiDispatcher& Dispatcher_;
   std::shared_ptr<TSerialDispatchGate> Gate_;
   std::shared_ptr<TSerialWaitEvent> HandOverDone_;

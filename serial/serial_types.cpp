@@ -1,6 +1,14 @@
 #include "serial/serial_types.h"
 
+#include "serial/serial_comm.h"
+
 namespace hexloader {
+
+TSerialDisplay::~TSerialDisplay() {
+  // Each notice takes its component off the list: work on a copy.
+  const std::vector<TSerialCustomComm*> components = Components_;
+  for (TSerialCustomComm* comm : components) comm->Notification(this);
+}
 
 std::uint32_t CommEventBit(TSerialCommEvent Event) {
   static constexpr std::uint32_t bits[] = {EV_BREAK, EV_CTS,     EV_DSR,    EV_ERR,     EV_RING,

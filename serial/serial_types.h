@@ -3,6 +3,7 @@
 // wait-mask bits of the line events.
 #include <cstdint>
 #include <functional>
+#include <vector>
 #include <initializer_list>
 
 namespace hexloader {
@@ -103,11 +104,20 @@ using TSerialCommRxCharEvent = std::function<void(TSerialCustomComm& Sender, int
 using TSerialCommErrorEvent = std::function<void(TSerialCustomComm& Sender, int Errors)>;
 using TSerialCommRxBufEvent = std::function<void(TSerialCustomComm& Sender, PSerialData Data, int Count)>;
 
-// An optional line-status control, informed at the start of each batch of line events.
+// An optional line-status control, informed at the start of each batch of line events. It knows the
+// components that point at it, so that its destruction clears their Display (the removal notice).
+// Created, attached and destroyed on the user-interface thread.
 class TSerialDisplay {
  public:
-  virtual ~TSerialDisplay() = default;
+  TSerialDisplay() = default;
+  TSerialDisplay(const TSerialDisplay&) = delete;
+  TSerialDisplay& operator=(const TSerialDisplay&) = delete;
+  virtual ~TSerialDisplay();
   virtual void SerialStatusChanged(TSerialCustomComm& Comm) = 0;
+
+ private:
+  friend class TSerialCustomComm;
+  std::vector<TSerialCustomComm*> Components_;
 };
 
 }  // namespace hexloader

@@ -1,3 +1,4 @@
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -11,6 +12,8 @@ namespace hexloader {
 
 long CurrentThreadId() { return static_cast<long>(::syscall(SYS_gettid)); }
 
+void NameCurrentThread(const char* Name) { ::pthread_setname_np(::pthread_self(), Name); }
+
 int ApplyThreadPriority(long ThreadId, TThreadPriority Priority) {
   // Windows' relative priorities (-15, -2, -1, 0, +1, +2, +15) as nice steps in the opposite sense.
   static constexpr int kRelative[] = {-15, -2, -1, 0, 1, 2, 15};
@@ -21,10 +24,9 @@ int ApplyThreadPriority(long ThreadId, TThreadPriority Priority) {
   if (base == -1 && errno != 0) return errno;
   const int nice = std::clamp(base - kRelative[i], -20, 19);
   if (::setpriority(PRIO_PROCESS, static_cast<id_t>(ThreadId), nice) == 0) return 0;
-  const int e = errno;
-  // Raising needs privileges; an ordinary user's port still works at the normal level.
-  if (e == EPERM || e == EACCES) return 0;
-  return e;
+  return errno;
 }
+
+bool PriorityChangeNotPermitted(int Code) { return Code == EPERM || Code == EACCES; }
 
 }  // namespace hexloader

@@ -12,6 +12,7 @@
 #include <QToolButton>
 #include <filesystem>
 
+#include "core/ui_dispatcher.h"
 #include "image/hex_to_bin.h"
 #include "serial/enum_com_ports.h"
 #include "ui/app_font.h"
@@ -26,6 +27,7 @@
 #include "ui/status_bar.h"
 #include "ui/status_pane.h"
 #include "upload/loader_line_settings.h"
+#include "upload/reply_timeout.h"
 
 namespace hexloader {
 namespace {
@@ -61,6 +63,8 @@ TForm1::TForm1(TDialogs& Dialogs, TForm1Options Options)
   if (!Options_.IniPath.empty()) RegIniFile1_.SetPath(Options_.IniPath);
   ApplyLoaderLineSettings(SerialComm1_);
   SerialComm1_.SetOnRxChar([this](TSerialCustomComm&, int Count) { SerialComm1RxChar(Count); });
+  // The component has closed itself and shows why; the session only has to end.
+  SerialComm1_.SetOnDeviceLost([this](TSerialCustomComm&) { Session_.PortLost(); });
 
   BuildControls();
   Guarded([this] { FormCreate(); });
@@ -211,7 +215,14 @@ void TForm1::PortMenuClick(const std::string& Name) {
   });
 }
 
-void TForm1::ABeginExecute() { Session_.Start(); }
+void TForm1::ABeginExecute() {
+  if (SerialComm1_.DeviceName() == UnchosenDeviceName) return;  // nothing at all, not even a settings read
+  // Read at each Start, so an edited settings file needs no restart.
+  Session_.SetReplyTimeoutMs(ReplyTimeoutMsFromSetting(RegIniFile1_.ReadValue(UploadSection, ReplyTimeoutKey, "")));
+  Session_.Start();
+  // Needed from the hello on; the port that Start opened has already required the dispatcher.
+  if (!Session_.HasReplyTimer()) Session_.SetReplyTimer(UiDispatcher().CreateTimer());
+}
 
 void TForm1::AExitExecute() { close(); }
 
@@ -223,6 +234,7 @@ void TForm1::FormDestroy() {
   if (Destroyed_) return;
   Destroyed_ = true;
   Session_.ReleaseImage();
+  Session_.SetReplyTimer(nullptr);  // no "Устройство не отвечает" over a closed window
   if (Form2_) Form2_->hide();
   Animate1_->SetActive(false);
   Guarded([this] {

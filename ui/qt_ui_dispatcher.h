@@ -26,6 +26,8 @@ class TQtUiDispatcher : public TUiDispatcher {
   // Queues Call; exceptions escaping it go to the central exception display.
   void Post(std::function<void()> Call) override;
   bool IsUiThread() const override;
+  // A QTimer on the GUI thread; it fires between events and inside modal loops.
+  std::unique_ptr<TUiTimer> CreateTimer() override;
 
  private:
   std::unique_ptr<QObject> Context_;

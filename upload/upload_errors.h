@@ -21,6 +21,9 @@ class EImageTooLarge : public Exception {
 // The message of the wrong-reply notice, shown in the plain message dialog.
 inline constexpr const char* ReplyErrorText = "Ошибка ответа";
 
+// The message when the device stops answering in the middle of an upload, shown like the one above.
+inline constexpr const char* NoReplyText = "Устройство не отвечает";
+
 // The power-on prompt's text.
 inline constexpr const char* PowerOnPromptText = "Включи питание";
 

@@ -15,6 +15,10 @@ TUploadSession::TUploadSession(TSessionPort& Port, TUploadView& View, TImagePrep
 
 TUploadSession::~TUploadSession() = default;
 
+void TUploadSession::StopReplyTimer() {
+  if (ReplyTimer_) ReplyTimer_->Stop();
+}
+
 void TUploadSession::ReleaseImage() { ImageStream_.reset(); }
 
 std::string TUploadSession::PrepareImage(const std::string& HexPath) { return Preparer_(HexPath); }
@@ -23,6 +27,7 @@ void TUploadSession::Start() {
   if (Port_.DeviceName() == UnchosenDeviceName) return;
 
   const bool WasAwaitingHello = Stage_ == AwaitHello;
+  StopReplyTimer();
   ReleaseImage();
   // Until the new image is open no session may run: a hello byte arriving after a failed start would
   // otherwise begin a transfer with no image behind it.
@@ -87,6 +92,7 @@ void TUploadSession::RxByte(std::uint8_t B) {
 
 void TUploadSession::HandleReply(std::uint8_t B) {
   if (Stage_ == Idle) return;
+  StopReplyTimer();  // the device has answered, rightly or not
   if (B != ExpectedReply_) {
     ResetAfterError();
     Outcome_ = TUploadOutcome::ReplyError;
@@ -184,6 +190,7 @@ void TUploadSession::BuildEndFrame() {
 }
 
 void TUploadSession::FinishUpload() {
+  StopReplyTimer();
   View_.SetProgressVisible(false);
   View_.SetAnimationVisible(false);
   View_.SetAnimationActive(false);
@@ -196,6 +203,7 @@ void TUploadSession::FinishUpload() {
 }
 
 void TUploadSession::ResetAfterError() {
+  StopReplyTimer();
   View_.SetProgressPartsComplete(0);
   FrameAddr_ = 0;
   FrameCount_ = 0;
@@ -208,7 +216,28 @@ void TUploadSession::ResetAfterError() {
 
 void TUploadSession::SendFrame() {
   RxSinceSend_ = 0;
+  // Armed before the write: a frame that fails to go out is never answered either.
+  if (ReplyTimer_ && Stage_ != Idle && Stage_ != AwaitHello)
+    ReplyTimer_->Start(std::chrono::milliseconds(ReplyTimeoutMs_), [this] { ReplyTimedOut(); });
   Port_.WriteBuf(FrameBuf_, FrameLen_);
+}
+
+void TUploadSession::ReplyTimedOut() {
+  if (Stage_ == Idle || Stage_ == AwaitHello) return;
+  ResetAfterError();
+  // An echo still missing now will not come: the next session's hello must not be taken for it.
+  if (RxSinceSend_ < FrameLen_) RxSinceSend_ = FrameLen_;
+  Outcome_ = TUploadOutcome::Silent;
+  View_.ShowMessage(NoReplyText);
+}
+
+void TUploadSession::PortLost() {
+  if (Stage_ == Idle) return;
+  ResetAfterError();
+  // The rest of the last frame's echo went with the device: the next device's hello is no echo.
+  if (RxSinceSend_ < FrameLen_) RxSinceSend_ = FrameLen_;
+  View_.HidePowerOnPrompt();
+  Outcome_ = TUploadOutcome::PortError;
 }
 
 }  // namespace hexloader

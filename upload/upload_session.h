@@ -2,8 +2,10 @@
 // The upload session: sends the binary image to the device one frame at a time and checks the device's
 // one-byte reply after each. It runs entirely on the user-interface thread: Start prepares a session,
 // and from then on only OnRxChar drives it: each reply that arrives makes it build and send the next
-// frame from inside that call. There is no timer anywhere; a device that stops answering leaves the
-// session waiting in its stage.
+// frame from inside that call. Once the device has said hello, every frame sent must be answered within
+// the reply time-out (a timer on the user-interface thread, given with SetReplyTimer); a device that
+// falls silent ends the session as failed with "Устройство не отвечает". The wait for the hello itself
+// has no limit.
 //
 // The line returns every byte sent (an echo) before the device's reply: after each frame the session
 // drops as many received bytes as the frame was long and takes the next byte as the reply.
@@ -22,6 +24,7 @@
 #include <memory>
 #include <string>
 
+#include "core/ui_timer.h"
 #include "upload/session_port.h"
 #include "upload/upload_view.h"
 
@@ -37,7 +40,13 @@ enum TUploadStage : std::uint8_t {
 };
 
 // How the last session ended, for callers that wait for it (the command-line tool, tests).
-enum class TUploadOutcome { None, Finished, ReplyError };
+enum class TUploadOutcome {
+  None,        // no session ended since the last Start
+  Finished,    // the end frame went out
+  ReplyError,  // the device answered wrongly ("Ошибка ответа")
+  Silent,      // no reply within the reply time-out ("Устройство не отвечает")
+  PortError,   // the port's device went away during the session
+};
 
 // Protocol constants.
 namespace frame {
@@ -54,6 +63,9 @@ inline constexpr int DataBytes = 128;             // image bytes per data frame
 inline constexpr int DataLen = 3 + DataBytes;     // 131
 inline constexpr int FramesPerAddress = 4;        // an address frame before data frames 1, 5, 9, ...
 inline constexpr int BufferSize = 1024;           // FrameBuf and the receive buffer
+// How long a frame may wait for its reply once the transfer has begun. A frame takes under 0.1 s on
+// the line at 19200 bit/s; the rest is the device's own time, generous for a slow device.
+inline constexpr int DefaultReplyTimeoutMs = 5000;
 }  // namespace frame
 
 // The device name of a port not chosen yet: Start does nothing at all while the port has it.
@@ -81,6 +93,19 @@ class TUploadSession {
   // Raises the converter's exceptions, EFOpenError for an image that cannot be opened, EImageTooLarge
   // and the port's exception; after any failure before the port step the session is Idle.
   void Start();
+
+  // The timer that bounds each wait for a reply (created by the user-interface dispatcher). Without
+  // one, replies are awaited for ever.
+  void SetReplyTimer(std::unique_ptr<TUiTimer> Timer) { ReplyTimer_ = std::move(Timer); }
+  bool HasReplyTimer() const { return ReplyTimer_ != nullptr; }
+  // Milliseconds each frame may wait for its reply (not positive: the default); takes effect with the
+  // next frame sent.
+  void SetReplyTimeoutMs(int Ms) { ReplyTimeoutMs_ = Ms > 0 ? Ms : frame::DefaultReplyTimeoutMs; }
+  int ReplyTimeoutMs() const { return ReplyTimeoutMs_; }
+
+  // The port's device went away (the port has closed itself and shown why): a session in progress
+  // ends as after a wrong reply, with the power-on prompt hidden, and no message of its own.
+  void PortLost();
 
   // SerialComm1RxChar: Count bytes are waiting at the port. Reads them in pieces of at most 1024 bytes
   // and hands each to RxByte in order. Exceptions of ReadBuf and WriteBuf pass through.
@@ -121,6 +146,9 @@ class TUploadSession {
   void FinishUpload();
   void ResetAfterError();
   void SendFrame();
+  // The reply time-out ran out: the device has fallen silent.
+  void ReplyTimedOut();
+  void StopReplyTimer();
 
   struct TFileCloser {
     void operator()(std::FILE* File) const { std::fclose(File); }
@@ -143,6 +171,8 @@ class TUploadSession {
   std::string HexFileName_;
   std::uint64_t ImageSize_ = 0;
   TUploadOutcome Outcome_ = TUploadOutcome::None;
+  std::unique_ptr<TUiTimer> ReplyTimer_;
+  int ReplyTimeoutMs_ = frame::DefaultReplyTimeoutMs;
 };
 
 }  // namespace hexloader

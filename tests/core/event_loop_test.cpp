@@ -128,5 +128,94 @@ TEST(EventLoop, DestroyingLoopReleasesWaitingThread) {
   EXPECT_FALSE(ran);
 }
 
+TEST(EventLoop, AWakeThatComesWhileDoneIsAskedIsNotLost) {
+  TEventLoop loop;
+  bool ready = false;
+  int asked = 0;
+  const auto began = std::chrono::steady_clock::now();
+  // The condition changes, and Wake is called, after Done() has looked and before the loop sleeps.
+  const bool done = loop.RunUntil(
+      [&] {
+        if (++asked == 1) {
+          ready = true;
+          loop.Wake();
+          return false;
+        }
+        return ready;
+      },
+      60s);
+  EXPECT_TRUE(done);
+  EXPECT_LT(std::chrono::steady_clock::now() - began, 30s) << "the wake was lost: the loop slept to its time-out";
+}
+
+TEST(EventLoopTimer, CallsRunOnceOnTheLoopThreadInTheOrderTheyAreDue) {
+  TEventLoop loop;
+  std::vector<std::string> ran;
+  const auto ui = std::this_thread::get_id();
+  bool offThread = false;
+  auto late = loop.CreateTimer();
+  auto early = loop.CreateTimer();
+  late->Start(60ms, [&] { ran.push_back("late"); offThread |= std::this_thread::get_id() != ui; });
+  early->Start(10ms, [&] { ran.push_back("early"); offThread |= std::this_thread::get_id() != ui; });
+  EXPECT_TRUE(late->Active());
+  EXPECT_TRUE(loop.RunUntil([&] { return ran.size() == 2; }, kPatience));
+  loop.RunUntil([] { return false; }, 100ms);  // nothing runs twice
+  EXPECT_EQ(ran, (std::vector<std::string>{"early", "late"}));
+  EXPECT_FALSE(offThread);
+  EXPECT_FALSE(late->Active());
+}
+
+TEST(EventLoopTimer, RunWakesForADueTimer) {
+  TEventLoop loop;
+  auto timer = loop.CreateTimer();
+  timer->Start(10ms, [&] { loop.Quit(); });
+  loop.Run();  // would sleep for ever if it waited only for queued calls
+  SUCCEED();
+}
+
+// A timer disarmed one way or another before it is due never runs its call.
+struct TDisarmCase {
+  const char* Name;
+  void (*Disarm)(std::unique_ptr<TUiTimer>& Timer, int& Replaced);
+};
+
+class EventLoopTimerDisarmed : public ::testing::TestWithParam<TDisarmCase> {};
+
+TEST_P(EventLoopTimerDisarmed, NeverRunsTheFirstCall) {
+  TEventLoop loop;
+  int first = 0, replaced = 0;
+  auto timer = loop.CreateTimer();
+  timer->Start(20ms, [&] { ++first; });
+  GetParam().Disarm(timer, replaced);
+  // Another timer, due well after the first one would have been, ends the wait.
+  auto witness = loop.CreateTimer();
+  bool witnessed = false;
+  witness->Start(200ms, [&] { witnessed = true; });
+  EXPECT_TRUE(loop.RunUntil([&] { return witnessed; }, kPatience));
+  EXPECT_EQ(first, 0);
+  EXPECT_LE(replaced, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, EventLoopTimerDisarmed,
+    ::testing::Values(TDisarmCase{"Stopped", [](std::unique_ptr<TUiTimer>& T, int&) { T->Stop(); }},
+                      TDisarmCase{"Destroyed", [](std::unique_ptr<TUiTimer>& T, int&) { T.reset(); }},
+                      TDisarmCase{"StartedAgain",
+                                  [](std::unique_ptr<TUiTimer>& T, int& Replaced) {
+                                    T->Start(50ms, [&Replaced] { ++Replaced; });
+                                  }}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST(EventLoopTimer, ATimerStartedAgainRunsItsNewCall) {
+  TEventLoop loop;
+  std::vector<int> ran;
+  auto timer = loop.CreateTimer();
+  timer->Start(20ms, [&] { ran.push_back(1); });
+  timer->Start(40ms, [&] { ran.push_back(2); });
+  EXPECT_TRUE(loop.RunUntil([&] { return !ran.empty(); }, kPatience));
+  loop.RunUntil([] { return false; }, 100ms);
+  EXPECT_EQ(ran, std::vector<int>{2});
+}
+
 }  // namespace
 }  // namespace hexloader

@@ -373,5 +373,53 @@ TEST_F(SerialRead, InQueueCountSeesWaitingBytes) {
   EXPECT_EQ(status.Errors, 0u);  // pseudo-terminals keep no error counters
 }
 
+// The optional line-status control: informed at each batch, forgotten when it is destroyed.
+class TCountingDisplay : public TSerialDisplay {
+ public:
+  void SerialStatusChanged(TSerialCustomComm&) override { ++Batches; }
+  int Batches = 0;
+};
+
+class SerialDisplay : public SerialEvents {};
+
+TEST_F(SerialDisplay, IsInformedPerBatchAndClearedWhenItsControlIsDestroyed) {
+  auto display = std::make_unique<TCountingDisplay>();
+  auto other = std::make_unique<TCountingDisplay>();
+  TSerialComm second;  // a second component pointing at the same control
+  Comm.SetDisplay(other.get());
+  Comm.SetDisplay(display.get());
+  second.SetDisplay(display.get());
+  other.reset();  // no longer Comm's: leaves it alone
+  EXPECT_EQ(Comm.Display(), display.get());
+
+  int calls = 0;
+  Comm.SetOnRxChar([&](TSerialCustomComm&, int Count) {
+    ++calls;
+    ReadAll(Count);
+  });
+  Comm.Open();
+  Pty.Send("a");
+  ASSERT_TRUE(RunUntil([&] { return calls == 1; }));
+  EXPECT_GE(display->Batches, 1);
+
+  display.reset();
+  EXPECT_EQ(Comm.Display(), nullptr);
+  EXPECT_EQ(second.Display(), nullptr);
+  // The next batch runs without it (a dangling control would be used here).
+  Pty.Send("b");
+  EXPECT_TRUE(RunUntil([&] { return calls == 2; }));
+  EXPECT_TRUE(Shown.empty());
+}
+
+TEST_F(SerialDisplay, AComponentDestroyedFirstIsNotNotifiedLater) {
+  TCountingDisplay display;
+  {
+    TSerialComm gone;
+    gone.SetDisplay(&display);
+  }
+  Comm.SetDisplay(&display);
+  SUCCEED();  // the display's destruction at the end must not reach the destroyed component
+}
+
 }  // namespace
 }  // namespace hexloader::testing_serial

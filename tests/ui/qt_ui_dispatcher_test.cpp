@@ -90,6 +90,47 @@ class TQtUiDispatcherTest : public QObject {
     QCOMPARE(shown.size(), size_t(1));
   }
 
+  void TimerRunsOnceInsideAnOpenMessageBoxAndEscapesGoToTheDisplay() {
+    TQtUiDispatcher dispatcher;
+    std::vector<std::string> shown;
+    SetExceptionDisplay([&](const std::string& m) { shown.push_back(m); });
+    std::unique_ptr<TUiTimer> timer = dispatcher.CreateTimer();
+    int ran = 0;
+    bool ranWhileBoxOpen = false;
+    QMessageBox box(QMessageBox::Critical, "t", "modal");
+    timer->Start(std::chrono::milliseconds(20), [&] {
+      ++ran;
+      ranWhileBoxOpen = box.isVisible();
+      box.accept();
+      throw Exception("from the timer");
+    });
+    QVERIFY(timer->Active());
+    box.exec();
+    QTest::qWait(100);  // a second run would come now
+    SetExceptionDisplay(nullptr);
+    QCOMPARE(ran, 1);
+    QVERIFY(ranWhileBoxOpen);
+    QVERIFY(!timer->Active());
+    QCOMPARE(shown, std::vector<std::string>{"from the timer"});
+  }
+
+  void StoppedOrRestartedTimerDropsItsFirstCall() {
+    TQtUiDispatcher dispatcher;
+    std::vector<std::string> ran;
+    std::unique_ptr<TUiTimer> stopped = dispatcher.CreateTimer();
+    std::unique_ptr<TUiTimer> restarted = dispatcher.CreateTimer();
+    std::unique_ptr<TUiTimer> destroyed = dispatcher.CreateTimer();
+    stopped->Start(std::chrono::milliseconds(10), [&] { ran.push_back("stopped"); });
+    restarted->Start(std::chrono::milliseconds(10), [&] { ran.push_back("first"); });
+    destroyed->Start(std::chrono::milliseconds(10), [&] { ran.push_back("destroyed"); });
+    stopped->Stop();
+    restarted->Start(std::chrono::milliseconds(30), [&] { ran.push_back("second"); });
+    destroyed.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(!ran.empty(), 30000);
+    QTest::qWait(100);
+    QCOMPARE(ran, std::vector<std::string>{"second"});
+  }
+
   void OnGuiThreadRunsAtOnce() {
     TQtUiDispatcher dispatcher;
     bool ran = false;

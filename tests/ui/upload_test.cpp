@@ -48,12 +48,29 @@ class TSimulatedDevice {
     Process_.terminate();
     if (!Process_.waitForFinished(WaitMs)) Process_.kill();
   }
-  bool Ready() const { return std::filesystem::exists(Link_); }
+  // The link names this device's port (another device may have held the path before).
+  bool Ready() {
+    std::error_code error;
+    return !Port().empty() && std::filesystem::read_symlink(Link_, error).string() == Port();
+  }
+  // The port's path, from the first line the simulator prints.
+  const std::string& Port() {
+    if (Port_.empty() && (Process_.canReadLine() || Process_.waitForReadyRead(100)) && Process_.canReadLine())
+      Port_ = Process_.readLine().trimmed().toStdString();
+    return Port_;
+  }
+  // Switches a device started with --hello-on-enter on.
+  void SwitchOn() {
+    Process_.write("\n");
+    Process_.waitForBytesWritten(WaitMs);
+  }
+  // A device that hung up ends by itself (and removes its link).
+  bool Ended() { return Process_.state() == QProcess::NotRunning || Process_.waitForFinished(WaitMs); }
   const std::string& Link() const { return Link_; }
   const std::string& Memory() const { return Memory_; }
 
  private:
-  std::string Link_, Memory_;
+  std::string Link_, Memory_, Port_;
   QProcess Process_;
 };
 
@@ -81,18 +98,26 @@ class TUploadTest : public QObject {
   void ExitDuringAnUploadClosesPortAndReleasesImage();
   void PickingAPortWhileAnotherIsOpenClosesTheOldOne();
   void PortThatFailsToOpenReachesTheDisplayAndKeepsThePane();
+  void DeviceLostResetsTheWindowAndTheDeviceCanComeBack_data();
+  void DeviceLostResetsTheWindowAndTheDeviceCanComeBack();
+  void SilentDeviceShowsTheNoticeAndTheNextStartWaitsForTheHello();
   void PortPluggedInAfterStartUpIsListedAndCanBeChosen();
   void PortOfAnotherGroupBringsTheAdvice();
 
  private:
-  TForm1& StartWithDevice(TWindowFixture& F, TSimulatedDevice& Device, int ImageSize);
+  TForm1& StartWithDevice(TWindowFixture& F, TSimulatedDevice& Device, int ImageSize, const std::string& MoreIni = "");
+  // After a failed session: what the operator sees is the state after "Ошибка ответа".
+  static void VerifyResetAfterFailure(TForm1& Form);
+  // A whole upload of the window's image to Device; true when the device got exactly the image.
+  static bool DeviceReceivedTheImage(TWindowFixture& F, TSimulatedDevice& Device);
   TQtUiDispatcher Dispatcher_;
 };
 
-TForm1& TUploadTest::StartWithDevice(TWindowFixture& F, TSimulatedDevice& Device, int ImageSize) {
+TForm1& TUploadTest::StartWithDevice(TWindowFixture& F, TSimulatedDevice& Device, int ImageSize,
+                                     const std::string& MoreIni) {
   [&] { QTRY_VERIFY_WITH_TIMEOUT(Device.Ready(), WaitMs); }();
   const std::string hex = F.WriteHex("firmware.hex", ImageSize);
-  F.WriteIni("[PortName]\nName=" + Device.Link() + "\n[FileName]\nName=" + hex + "\n");
+  F.WriteIni("[PortName]\nName=" + Device.Link() + "\n[FileName]\nName=" + hex + "\n" + MoreIni);
   TForm1& form = F.MakeForm({Device.Link()});
   form.show();
   return form;
@@ -213,6 +238,99 @@ void TUploadTest::PortThatFailsToOpenReachesTheDisplayAndKeepsThePane() {
   // The pane and the setting keep what last opened (nothing).
   QVERIFY(form.PortStatusPane()->Caption().isEmpty());
   QVERIFY(f.ReadIni().find("PortName") == std::string::npos);
+}
+
+void TUploadTest::VerifyResetAfterFailure(TForm1& Form) {
+  for (QAction* a : {Form.ABegin(), Form.ASelectFile(), Form.AExit()}) QVERIFY(a->isEnabled());
+  QVERIFY(Form.ToolButton2()->isEnabled());
+  QVERIFY(Form.ProgressBar1()->isHidden());
+  QCOMPARE(Form.ProgressBar1()->PartsComplete(), 0u);
+  QVERIFY(Form.Animate1()->isHidden());
+  QVERIFY(!Form.Animate1()->Active());
+  QVERIFY(Form.Form2()->isHidden());
+  QCOMPARE(int(Form.Session().Stage()), int(Idle));
+}
+
+bool TUploadTest::DeviceReceivedTheImage(TWindowFixture& F, TSimulatedDevice& Device) {
+  const std::vector<std::uint8_t> image = ReadBytes(F.Path("firmware.BIN"));
+  if (!QTest::qWaitFor([&] { return ReadBytes(Device.Memory()).size() >= image.size(); }, WaitMs)) return false;
+  const std::vector<std::uint8_t> memory = ReadBytes(Device.Memory());
+  return !image.empty() && std::equal(image.begin(), image.end(), memory.begin());
+}
+
+void TUploadTest::DeviceLostResetsTheWindowAndTheDeviceCanComeBack_data() {
+  QTest::addColumn<bool>("PickThePortFirst");
+  QTest::newRow("Start opens the port anew") << false;
+  QTest::newRow("the port picked again, then Start") << true;
+}
+
+void TUploadTest::DeviceLostResetsTheWindowAndTheDeviceCanComeBack() {
+  QFETCH(bool, PickThePortFirst);
+  TWindowFixture f;
+  auto first = std::make_unique<TSimulatedDevice>(f, QStringList{"--hangup-at", "3"});  // at the first data frame
+  TForm1& form = StartWithDevice(f, *first, 1000);
+  form.ABegin()->trigger();
+  QTRY_VERIFY_WITH_TIMEOUT(!f.Dialogs.Errors.empty(), WaitMs);
+  QTest::qWait(2000);  // a retrying thread would bring the box back many times meanwhile
+  QCOMPARE(f.Dialogs.Errors.size(), std::size_t(1));
+  QVERIFY2(f.Dialogs.Errors[0].find("(5), Input/output error") != std::string::npos, f.Dialogs.Errors[0].c_str());
+  QVERIFY(f.Dialogs.Messages.empty());  // no second message from the session
+  QCOMPARE(int(form.Session().Outcome()), int(TUploadOutcome::PortError));
+  VerifyResetAfterFailure(form);
+  QVERIFY(!form.SerialComm1().IsOpen());
+  // The pane and the setting keep the port.
+  QCOMPARE(form.PortStatusPane()->Caption(), QString::fromStdString(first->Link()));
+  QVERIFY(f.ReadIni().find("Name=" + first->Link() + "\n") != std::string::npos);
+
+  // The device comes back at the same path; no restart.
+  QVERIFY(first->Ended());
+  TSimulatedDevice second(f, {"--hello-on-enter"});
+  QTRY_VERIFY_WITH_TIMEOUT(second.Ready(), WaitMs);
+  if (PickThePortFirst) {
+    form.PortMenuClick(second.Link());
+    QVERIFY(form.SerialComm1().IsOpen());
+  }
+  form.ABegin()->trigger();
+  QVERIFY(form.SerialComm1().IsOpen());
+  QVERIFY(form.Form2()->isVisible());
+  second.SwitchOn();
+  QTRY_VERIFY_WITH_TIMEOUT(form.Session().Outcome() == TUploadOutcome::Finished, WaitMs);
+  QVERIFY(DeviceReceivedTheImage(f, second));
+  QCOMPARE(f.Dialogs.Errors.size(), std::size_t(1));
+  QVERIFY(f.Dialogs.Messages.empty());
+}
+
+void TUploadTest::SilentDeviceShowsTheNoticeAndTheNextStartWaitsForTheHello() {
+  TWindowFixture f;
+  TSimulatedDevice first(f, {"--silent-from", "4"});  // the second data frame gets no reply
+  TForm1& form = StartWithDevice(f, first, 1000, "[Upload]\nReplyTimeoutMs=1000\n");
+  form.ABegin()->trigger();
+  QCOMPARE(form.Session().ReplyTimeoutMs(), 1000);
+  QTRY_VERIFY_WITH_TIMEOUT(!f.Dialogs.Messages.empty(), WaitMs);
+  QCOMPARE(f.Dialogs.Messages, std::vector<std::string>{NoReplyText});
+  QVERIFY(f.Dialogs.Errors.empty());
+  QCOMPARE(int(form.Session().Outcome()), int(TUploadOutcome::Silent));
+  VerifyResetAfterFailure(form);
+  QVERIFY(form.SerialComm1().IsOpen());  // left open
+  QVERIFY(f.ReadIni().find("ReplyTimeoutMs=1000\n") != std::string::npos);
+
+  // The next Start waits for the device's hello again, without limit.
+  form.ABegin()->trigger();
+  QVERIFY(form.Form2()->isVisible());
+  QCOMPARE(int(form.Session().Stage()), int(AwaitHello));
+  QTest::qWait(1500);  // longer than the reply time-out
+  QCOMPARE(int(form.Session().Stage()), int(AwaitHello));
+  QCOMPARE(f.Dialogs.Messages.size(), std::size_t(1));
+
+  // Another device at the same path; the operator picks the port again and switches it on.
+  TSimulatedDevice second(f, {"--hello-on-enter"});
+  QTRY_VERIFY_WITH_TIMEOUT(second.Ready(), WaitMs);
+  form.PortMenuClick(second.Link());
+  second.SwitchOn();
+  QTRY_VERIFY_WITH_TIMEOUT(form.Session().Outcome() == TUploadOutcome::Finished, WaitMs);
+  QVERIFY(DeviceReceivedTheImage(f, second));
+  QCOMPARE(f.Dialogs.Messages.size(), std::size_t(1));
+  QVERIFY(f.Dialogs.Errors.empty());
 }
 
 namespace {

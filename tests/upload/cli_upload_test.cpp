@@ -44,6 +44,10 @@ TEST_P(CliUpload, EndsWithItsStatusAndMessage) {
   EXPECT_EQ(RunProgram(Args, &Out, &Err, Dir.Path()), C.ExitStatus) << Err;
   if (*C.ErrorText) EXPECT_NE(Err.find(C.ErrorText), std::string::npos) << Err;
   else EXPECT_EQ(Err, "");
+  std::size_t Messages = 0;
+  for (std::size_t At = Err.find("hexloader-cli: "); At != std::string::npos; At = Err.find("hexloader-cli: ", At + 1))
+    ++Messages;
+  EXPECT_EQ(Messages, C.ExitStatus == 0 ? 0u : 1u) << "one message for a failure:\n" << Err;
 
   const std::vector<std::uint8_t> Memory = ReadFile(Dir.File("memory.bin"));
   if (!C.MemoryWritten) {
@@ -63,7 +67,13 @@ INSTANTIATE_TEST_SUITE_P(
         TCliCase{"LastFramePartlyFilled", 600, {}, {}, 0, "", true},
         TCliCase{"EmptyImage", 0, {}, {}, 0, "", true},
         TCliCase{"WrongReplyIsStatus2", 1000, {"--wrong-reply-at", "4"}, {}, 2, "Ошибка ответа", false},
-        TCliCase{"SilenceWithTimeoutIsStatus3", 1000, {"--silent-from", "3"}, {"--timeout", "1"}, 3, "no answer", false},
+        // --timeout bounds the wait for the hello only; the reply time-out bounds the transfer.
+        TCliCase{"NoHelloWithinTimeoutIsStatus3", 1000, {"--hello-delay", "600000"}, {"--timeout", "1"}, 3, "no answer", false},
+        TCliCase{"SilentDeviceIsStatus3", 1000, {"--silent-from", "3"}, {"--reply-timeout", "1"}, 3,
+                 "hexloader-cli: Устройство не отвечает\n", false},
+        TCliCase{"SilentDeviceWithTheDefaultReplyTimeout", 1000, {"--silent-from", "4"}, {}, 3, "Устройство не отвечает", false},
+        TCliCase{"LostDeviceIsStatus1", 1000, {"--hangup-at", "3"}, {}, 1, "(5), Input/output error", false},
+        TCliCase{"SlowDeviceWithinTheReplyTimeoutSucceeds", 200, {"--reply-delay", "1500"}, {"--timeout", "1"}, 0, "", true},
         TCliCase{"ImageTooLargeIsRefused", 65536, {}, {}, 1, "65536", false}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 
@@ -158,6 +168,16 @@ TEST(CliUploadRefusals, MissingArgumentsShowTheUsage) {
   EXPECT_EQ(RunProgram({CliPath(), "upload", "fw.hex"}, &Out, &Err), 1);
   EXPECT_NE(Err.find("--port"), std::string::npos) << Err;
 }
+
+class CliUploadBadReplyTimeout : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(CliUploadBadReplyTimeout, IsRefusedWithTheUsage) {
+  std::string Out, Err;
+  EXPECT_EQ(RunProgram({CliPath(), "upload", "--port", "/dev/null", "--reply-timeout", GetParam(), "fw.hex"}, &Out, &Err), 1);
+  EXPECT_NE(Err.find("--reply-timeout"), std::string::npos) << Err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, CliUploadBadReplyTimeout, ::testing::Values("0", "-1", "abc", "1s", "", "0.0001"));
 
 }  // namespace
 }  // namespace hexloader::test

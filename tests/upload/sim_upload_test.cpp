@@ -83,6 +83,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TFaultCase{"NoiseInsideAnEcho", {"--noise-at", "4", "--noise-count", "2"}}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 
+// This fixture gives the session no reply timer and a plain pseudo-terminal that reports no loss:
+// without them the session can only wait (serial_upload_test covers the time-out and the lost port).
 TEST_F(AgainstSimulator, SilenceLeavesTheSessionInItsStage) {
   Begin(PatternImage(1000), {"--silent-from", "4"});
   // Frames 1..3 are answered; frame 4 (the second data frame) only comes back as its echo.

@@ -46,6 +46,20 @@ status=$?
 expected="hexloader-cli: Cannot open file \"$(wine winepath -w "$work/none.hex" 2>/dev/null)\". File not found."
 [ "$(cat "$work/missing.err")" = "$expected" ] || fail "missing file: '$(cat "$work/missing.err")', expected '$expected'"
 
+echo "== a device that goes away mid-upload ends it with status 1 and one message"
+head -c 1024 /dev/zero | tr '\0' 'U' > "$work/lost.bin"
+srec_cat "$work/lost.bin" -binary -o "$work/lost.hex" -intel -obs=32
+"$linux_build/bin/hexloader-sim" --hello-delay 0 --log none --hangup-at 3 --link "$(wine_port_link COM5)" \
+  > "$work/sim.out" &
+sim_pid=$!
+for _ in $(seq 100); do [ -s "$work/sim.out" ] && break; sleep 0.05; done
+(cd "$work" && wine "$cli_exe" upload --port COM5 --timeout 10 lost.hex > lost.out 2> lost.err)
+status=$?
+stop_sim
+[ "$status" -eq 1 ] || fail "lost device: status $status: $(cat "$work/lost.err")"
+[ "$(grep -c '^hexloader-cli: ' "$work/lost.err")" -eq 1 ] || fail "lost device: not one message: $(cat "$work/lost.err")"
+grep -Eq '^hexloader-cli: .*\([0-9]+\), .+' "$work/lost.err" || fail "lost device: no system text: $(cat "$work/lost.err")"
+
 echo "== an upload leaves DTR and RTS off"
 export HEXLOADER_MODEM_LOG="$work/modem.log"
 printf ':20000000000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F F0\n:00000001FF\n' \

@@ -21,6 +21,7 @@
 #include "upload/loader_line_settings.h"
 #include "upload/progress_line.h"
 #include "upload/progress_parts.h"
+#include "upload/reply_timeout.h"
 #include "upload/serial_comm_port.h"
 #include "upload/upload_errors.h"
 #include "upload/upload_session.h"
@@ -31,24 +32,28 @@ namespace {
 using TClock = std::chrono::steady_clock;
 
 constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;      // conversion, image or port error, bad arguments
+constexpr int kExitFailure = 1;      // conversion, image or port error (also a port lost), bad arguments
 constexpr int kExitReplyError = 2;   // "Ошибка ответа"
-constexpr int kExitTimeout = 3;      // --timeout passed with no byte from the device
+constexpr int kExitTimeout = 3;      // no hello within --timeout, or no reply within the reply time-out
 constexpr auto kEndEchoWait = std::chrono::seconds(2);
 constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
 
 const char* const kUsage =
-    "hexloader-cli upload --port DEVICE [--timeout SECONDS] [--strict] FILE.hex\n"
+    "hexloader-cli upload --port DEVICE [--timeout SECONDS] [--reply-timeout SECONDS] [--strict] FILE.hex\n"
     "  Converts FILE.hex into the binary image (written to the current directory, as the window's\n"
     "  Start command does), opens DEVICE at 19200 bit/s 8N1 without flow control, prints the prompt\n"
     "  to switch the device on and sends the image. Shows a progress bar on a terminal, a few plain\n"
     "  progress lines otherwise.\n"
-    "  --timeout SECONDS  give up when the device has sent nothing for that long (default: wait for\n"
-    "                     ever, like the window)\n"
+    "  --timeout SECONDS  give up when the device has not switched on (sent its 0x55) within that\n"
+    "                     time (default: wait for ever, like the window)\n"
+    "  --reply-timeout SECONDS\n"
+    "                     once the transfer has begun, give up when a frame is not answered within\n"
+    "                     that time (default 5; fractions allowed)\n"
     "  --strict           refuse a file with wrong record checksums (otherwise one warning on\n"
     "                     standard error): status 1, nothing written or sent\n"
-    "  Exit status: 0 the end frame went out; 1 conversion, image or port error; 2 \"Ошибка ответа\"\n"
-    "  (a wrong reply); 3 the device stayed silent for --timeout seconds.\n";
+    "  Exit status: 0 the end frame went out; 1 conversion, image or port error (also a port that\n"
+    "  went away); 2 \"Ошибка ответа\" (a wrong reply); 3 the device did not switch on within\n"
+    "  --timeout, or \"Устройство не отвечает\" (no reply within the reply time-out).\n";
 
 // The session's view on a terminal (a redrawn bar) or in a log (a line at each quarter).
 class TTerminalView : public TUploadView {
@@ -140,13 +145,14 @@ struct TArgs {
   std::string Port;
   std::string HexFile;
   long TimeoutSeconds = 0;  // 0: none
+  int ReplyTimeoutMs = frame::DefaultReplyTimeoutMs;
   bool Strict = false;
 };
 
 bool Parse(const std::vector<std::string>& Args, TArgs& Out, std::string& Error) {
   for (std::size_t i = 0; i < Args.size(); ++i) {
     const std::string& A = Args[i];
-    if (A == "--port" || A == "--timeout") {
+    if (A == "--port" || A == "--timeout" || A == "--reply-timeout") {
       if (i + 1 >= Args.size()) {
         Error = A + " needs a value";
         return false;
@@ -154,6 +160,11 @@ bool Parse(const std::vector<std::string>& Args, TArgs& Out, std::string& Error)
       const std::string& V = Args[++i];
       if (A == "--port") {
         Out.Port = V;
+      } else if (A == "--reply-timeout") {
+        if (!ParseReplyTimeoutSeconds(V, Out.ReplyTimeoutMs)) {
+          Error = "bad value '" + V + "' for --reply-timeout (seconds, more than 0)";
+          return false;
+        }
       } else {
         std::size_t Used = 0;
         try {
@@ -207,7 +218,11 @@ int Run(const std::vector<std::string>& RawArgs) {
   TUploadSession Session(Port, View, [&Args](const std::string& HexPath) {
     return ConvertHexFile(HexPath, Args.Strict, stderr);
   });
+  Session.SetReplyTimer(Loop.CreateTimer());
+  Session.SetReplyTimeoutMs(Args.ReplyTimeoutMs);
   View.SetSession(Session);
+  // The component reports the loss itself (LineFailure below); the session only ends.
+  Comm.SetOnDeviceLost([&](TSerialCustomComm&) { Session.PortLost(); });
 
   auto LastHeard = TClock::now();
   Comm.SetOnRxChar([&](TSerialCustomComm&, int Count) {
@@ -223,8 +238,10 @@ int Run(const std::vector<std::string>& RawArgs) {
     LastHeard = TClock::now();
 
     const auto Ended = [&] { return Session.Outcome() != TUploadOutcome::None || !LineFailure.empty(); };
+    // Only the wait for the hello: from then on the session's reply time-out bounds every wait.
     const auto Silent = [&] {
-      return Args.TimeoutSeconds > 0 && TClock::now() - LastHeard >= std::chrono::seconds(Args.TimeoutSeconds);
+      return Args.TimeoutSeconds > 0 && Session.Stage() == AwaitHello &&
+             TClock::now() - LastHeard >= std::chrono::seconds(Args.TimeoutSeconds);
     };
     while (!Ended() && !Silent()) Loop.RunUntil(Ended, std::chrono::milliseconds(250));
 
@@ -242,6 +259,12 @@ int Run(const std::vector<std::string>& RawArgs) {
       Status = kExitOk;
     } else if (Session.Outcome() == TUploadOutcome::ReplyError) {
       Status = kExitReplyError;  // the view has printed the message
+    } else if (Session.Outcome() == TUploadOutcome::Silent) {
+      Status = kExitTimeout;  // the view has printed the message
+    } else if (Session.Outcome() == TUploadOutcome::PortError) {
+      View.EndBar();
+      std::fprintf(stderr, "hexloader-cli: the port's device went away\n");
+      Status = kExitFailure;
     } else {
       View.EndBar();
       std::fprintf(stderr, "hexloader-cli: no answer from the device for %ld s; upload abandoned\n",

@@ -151,6 +151,8 @@ int TSimulator::Run() {
       if (N <= 0) {
         P[2].fd = -1;
       } else if (std::memchr(Buf, '\n', static_cast<std::size_t>(N))) {
+        // The port may have been opened since the check at the top of this round.
+        if (!Open_ && PortOpened(Master_.Get())) OnOpened(Now);
         if (Open_) SwitchOn(Now);
         else Log(O_, TLogLevel::Short, "the port is not open yet; not switched on");
       }
@@ -208,7 +210,7 @@ bool TSimulator::ReadLine(TClock::time_point Now) {
     Line_.Send(Buf[i], Arrived);  // the line's echo
     const TDeviceAction A = Device_.Receive(Buf[i]);
     for (std::uint8_t Noise : A.NoiseAfterEcho) Line_.Send(Noise, Arrived);
-    if (A.HasReply) Line_.Send(A.Reply, Arrived);
+    if (A.HasReply) Line_.Send(A.Reply, Arrived + std::chrono::milliseconds(O_.ReplyDelayMs));
     if (A.FrameDone) OnFrame(A);
     if (A.Hangup) return false;
   }

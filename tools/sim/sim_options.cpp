@@ -19,6 +19,7 @@ const char* const SimUsage =
     "                       0 = at once)\n"
     "  --hello-on-enter     switch on when Enter is pressed instead\n"
     "  --bit-rate N         pace the line at N bit/s, 10 bit times per byte, both directions\n"
+    "  --reply-delay MS     a slow device: answer each frame MS milliseconds after it arrived\n"
     "  --once               exit after the first end frame\n"
     "  --log short|full|none  the frame log: a summary, every frame, or nothing (short)\n"
     "  --s51 FIRMWARE.ihx   play the device with s51 (an 8051 simulator) running the device program\n"
@@ -68,6 +69,7 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args, bool& Help) {
     else if (A == "--hello-delay") O.HelloDelayMs = static_cast<int>(Number(A, Value(), 0));
     else if (A == "--hello-on-enter") O.HelloOnEnter = true;
     else if (A == "--bit-rate") O.BitRate = Number(A, Value(), 0);
+    else if (A == "--reply-delay") O.ReplyDelayMs = static_cast<int>(Number(A, Value(), 0));
     else if (A == "--once") O.Once = true;
     else if (A == "--s51") O.S51Firmware = Value();
     else if (A == "--log") {

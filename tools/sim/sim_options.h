@@ -15,6 +15,7 @@ struct TSimOptions {
   int HelloDelayMs = 100;   // the device is switched on this long after the port was opened
   bool HelloOnEnter = false;  // ... or when Enter is pressed on standard input
   long BitRate = 0;         // pace the line at this many bit/s (10 bit times per byte); 0 = unpaced
+  int ReplyDelayMs = 0;     // a slow device: each reply leaves this long after its frame arrived
   bool Once = false;        // exit after the first end frame
   TLogLevel Log = TLogLevel::Short;
   bool Version = false;     // print the version and exit
