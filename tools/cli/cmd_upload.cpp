@@ -2,7 +2,6 @@
 // production lines. Converts the HEX file as Start does (the image lands in the current directory),
 // refuses what Start refuses, opens the port with the loader's line settings and runs the same session
 // on the plain event loop, drawing the progress on the terminal.
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -14,9 +13,11 @@
 #include "core/exception.h"
 #include "core/exception_display.h"
 #include "core/ui_dispatcher.h"
+#include "core/utf8_path.h"
 #include "serial/serial_comm.h"
 #include "tools/cli/cli_command.h"
 #include "tools/cli/cli_conversion.h"
+#include "tools/cli/console.h"
 #include "upload/loader_line_settings.h"
 #include "upload/progress_line.h"
 #include "upload/progress_parts.h"
@@ -212,7 +213,7 @@ int Run(const std::vector<std::string>& RawArgs) {
 
   TSerialComm Comm;
   ApplyLoaderLineSettings(Comm);
-  TTerminalView View(::isatty(STDOUT_FILENO) == 1);
+  TTerminalView View(StdoutIsTerminal());
   TSerialCommPort Port(Comm);
   TUploadSession Session(Port, View, [&Args](const std::string& HexPath) {
     return ConvertHexFile(HexPath, Args.Strict, stderr);
@@ -232,7 +233,7 @@ int Run(const std::vector<std::string>& RawArgs) {
   int Status = kExitFailure;
   try {
     Comm.SetDeviceName(Args.Port);
-    Session.SetHexFileName(std::filesystem::absolute(Args.HexFile).string());
+    Session.SetHexFileName(Utf8FromPath(std::filesystem::absolute(PathFromUtf8(Args.HexFile))));
     Session.Start();
     LastHeard = TClock::now();
 
