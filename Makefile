@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps build test test-unit test-asan test-tsan fuzz bench clean package test-package
+.PHONY: deps build test test-unit test-asan test-tsan test-wine windows fuzz bench clean package test-package
 
 deps:
 	@bash scripts/install-deps.sh
@@ -16,6 +16,7 @@ build: deps
 # code and AddressSanitizer + UndefinedBehaviorSanitizer on everything.
 test: build
 	$(MAKE) test-unit
+	$(MAKE) test-wine
 	$(MAKE) test-package
 	$(MAKE) fuzz
 	$(MAKE) test-tsan
@@ -34,6 +35,18 @@ test-tsan: deps
 	cmake --build build-tsan -j$(JOBS) --target tsan_tests
 	ctest --test-dir build-tsan --output-on-failure -j$(JOBS) -L tsan
 
+# The Windows programs, cross-built with mingw-w64 into build-win/: hexloader-cli.exe and the tests of the
+# areas without Qt.
+windows: deps
+	cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DHEXLOADER_GUI=OFF -DHEXLOADER_BENCH=OFF -DHEXLOADER_HOST_BUILD=$(CURDIR)/build
+	cmake --build build-win -j$(JOBS)
+
+# The Windows build's tests under wine (prefix in build-win/wine), against the Linux simulated device
+# and upload tests of build/.
+test-wine: build windows
+	ctest --test-dir build-win --output-on-failure -j$(JOBS)
+
 fuzz: deps
 	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	  -DHEXLOADER_FUZZ=ON -DHEXLOADER_TESTS=OFF -DHEXLOADER_GUI=OFF -DHEXLOADER_BENCH=OFF -DHEXLOADER_SANITIZE=address
@@ -47,7 +60,7 @@ bench: deps
 	bash bench/run-all.sh build-bench
 
 clean:
-	rm -rf build build-asan build-tsan build-fuzz build-bench build-package
+	rm -rf build build-asan build-tsan build-fuzz build-bench build-package build-win
 
 # The Debian package build/hexloader_<version>_<arch>.deb, from a Release build with Debian's
 # hardening flags in build-package/ (only the three programs and the package's files are built).

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "core/system_error.h"
+#include "core/utf8_path.h"
 
 namespace hexloader {
 namespace {
@@ -14,9 +15,9 @@ namespace {
 // expanded (no current directory) is quoted as given.
 std::string Expanded(const std::string& Path) {
   std::error_code ec;
-  std::filesystem::path absolute = std::filesystem::absolute(Path, ec);
+  const std::filesystem::path absolute = std::filesystem::absolute(PathFromUtf8(Path), ec);
   if (ec) return Path;
-  return absolute.lexically_normal().string();
+  return Utf8FromPath(absolute.lexically_normal());
 }
 
 std::string FileMessage(const char* What, const std::string& Path, int ErrorCode) {

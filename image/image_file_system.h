@@ -60,8 +60,8 @@ class TOutputFile {
   const std::string& Path() const { return Path_; }
 
  private:
-  TOutputFile(int Fd, std::string Path) : Fd_(Fd), Path_(std::move(Path)) {}
-  int Fd_;
+  TOutputFile(std::intptr_t Fd, std::string Path) : Fd_(Fd), Path_(std::move(Path)) {}
+  std::intptr_t Fd_;  // the descriptor (Linux) or handle (Windows); -1 when closed
   std::string Path_;
 };
 

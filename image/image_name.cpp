@@ -1,5 +1,7 @@
 #include "image/image_name.h"
 
+#include "core/path_separators.h"
+
 namespace hexloader {
 namespace {
 
@@ -11,7 +13,7 @@ std::string WithExtension(const std::string& Name, const char* Extension) {
 }  // namespace
 
 std::string ImageFileName(const std::string& HexPath) {
-  std::string::size_type slash = HexPath.rfind('/');
+  std::string::size_type slash = HexPath.find_last_of(PathSeparators());
   std::string name = slash == std::string::npos ? HexPath : HexPath.substr(slash + 1);
   return WithExtension(name, ".BIN");
 }

@@ -20,6 +20,8 @@ PACKAGES=(
   sdcc sdcc-ucsim
   # the Debian package and its checks
   dpkg-dev help2man lintian desktop-file-utils file man-db bash-completion
+  # Windows: the cross compiler and wine for the Windows build's tests
+  g++-mingw-w64-x86-64-posix wine wine64
 )
 
 missing=()

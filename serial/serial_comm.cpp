@@ -92,7 +92,7 @@ void TSerialCustomComm::OpenHandle() {
   int error = 0;
   Handle_ = TSerialPort::Open(path, error);
   if (Handle_) return;
-  if (error == ENOENT) throw ESerialCommError(DeviceNotFoundMessage(path));
+  if (TSerialPort::IsMissingDevice(error)) throw ESerialCommError(DeviceNotFoundMessage(path));
   throw ESerialCommError(CantOpenMessage(path, error, error == EACCES ? PortAccessAdvice(path) : std::string()));
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The platform layer under the serial component: one open serial device and the waits on it. Every
-// operation returns 0 or the platform error code (errno on Linux), captured at the failing call; the
-// component turns codes into messages. One implementation file per platform (serial_port_linux.cpp).
+// operation returns 0 or the platform error code (errno on Linux, GetLastError on Windows), captured at
+// the failing call; the component turns codes into messages. One implementation file per platform
+// (serial_port_linux.cpp, serial_port_win32.cpp).
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -28,6 +29,8 @@ class TSerialPort {
   // fails with EBUSY), only when it exists, without making it the controlling terminal. A path without
   // "/" names a device under /dev. Returns nullptr and sets Error on failure.
   static std::unique_ptr<TSerialPort> Open(const std::string& Path, int& Error);
+  // True when Error (from Open) means that no device of that name exists.
+  static bool IsMissingDevice(int Error);
   // The device node that Open opens for Path.
   static std::string DevicePath(const std::string& Path);
   ~TSerialPort();  // closes the device
@@ -50,10 +53,13 @@ class TSerialPort {
   // error after some bytes).
   int Read(void* Buffer, int Count, std::uint32_t TimeoutMs, int IntervalMs, int& Bytes);
   // Hands the driver as much of Buffer as it takes now, without waiting (EAGAIN when it takes none).
+  // On Windows the driver takes a whole write and finishes it later: EAGAIN while it is under way, and
+  // the next call (with the same bytes first in Buffer) reports how many it wrote.
   int WriteSome(const void* Buffer, int Count, int& Bytes);
   // Writes Count bytes, waiting at most TimeoutMs for room; Bytes is what was written.
   int Write(const void* Buffer, int Count, std::uint32_t TimeoutMs, int& Bytes);
-  // Waits until the driver takes output again (true) or Cancel is signaled (false).
+  // Waits until the driver takes output again, or a write under way ended (true), or Cancel is
+  // signaled (false).
   bool WaitWritable(const TSerialHandleObject& Cancel);
 
   // A watch for the events of Mask (EV_* bits); Wake ends its wait.

@@ -181,6 +181,8 @@ std::unique_ptr<TSerialPort> TSerialPort::Open(const std::string& Path, int& Err
   return std::unique_ptr<TSerialPort>(new TSerialPort(std::move(state)));
 }
 
+bool TSerialPort::IsMissingDevice(int Error) { return Error == ENOENT; }
+
 const std::string& TSerialPort::Path() const { return State_->Path; }
 
 bool TSerialPort::IsDeviceGone(int Code) const {

@@ -1,13 +1,12 @@
 #pragma once
 // Shared pieces of the converter's tests: a temporary working directory, real files, HEX record lines.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -15,14 +14,25 @@ namespace hexloader::test {
 
 using TBytes = std::vector<std::uint8_t>;
 
+// A new directory Prefix<random> under Parent, made here and nowhere else (empty path on failure).
+inline std::filesystem::path MakeUniqueDirectory(const std::filesystem::path& Parent, const std::string& Prefix) {
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path dir = Parent / (Prefix + std::to_string(random() % 1000000000u));
+    std::error_code ec;
+    if (std::filesystem::create_directory(dir, ec)) return dir;
+  }
+  return {};
+}
+
 // Runs each test in a fresh temporary directory as the current directory, since the image is written there.
 class TWorkDirTest : public ::testing::Test {
  protected:
   void SetUp() override {
     Previous_ = std::filesystem::current_path();
-    std::string pattern = (std::filesystem::temp_directory_path() / "hexloader-image-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    Dir_ = pattern;
+    Dir_ = MakeUniqueDirectory(std::filesystem::temp_directory_path(), "hexloader-image-");
+    ASSERT_FALSE(Dir_.empty());
     std::filesystem::current_path(Dir_);
   }
   void TearDown() override {

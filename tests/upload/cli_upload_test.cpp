@@ -64,6 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, CliUpload,
     ::testing::Values(
         TCliCase{"Uploads", 65535, {}, {}, 0, "", true},
+        TCliCase{"LastFramePartlyFilled", 600, {}, {}, 0, "", true},
         TCliCase{"EmptyImage", 0, {}, {}, 0, "", true},
         TCliCase{"WrongReplyIsStatus2", 1000, {"--wrong-reply-at", "4"}, {}, 2, "Ошибка ответа", false},
         // --timeout bounds the wait for the hello only; the reply time-out bounds the transfer.

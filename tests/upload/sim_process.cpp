@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <stdexcept>
 #include <thread>
 
@@ -47,7 +48,11 @@ std::string ReadAll(int Fd) {
 }  // namespace
 
 std::string SimPath() { return HEXLOADER_SIM_PATH; }
-std::string CliPath() { return HEXLOADER_CLI_PATH; }
+std::string CliPath() {
+  // The Windows build's harness runs these cases against hexloader-cli.exe under wine through a stand-in.
+  if (const char* StandIn = std::getenv("HEXLOADER_TEST_CLI"); StandIn && *StandIn) return StandIn;
+  return HEXLOADER_CLI_PATH;
+}
 
 TSimProcess::TSimProcess(const std::vector<std::string>& Args, int Ports) {
   int Pipe[2];

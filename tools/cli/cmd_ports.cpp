@@ -32,9 +32,9 @@ const TCliCommand PortsCommand{
     "ports", "list the serial ports present, as the Port menu shows them",
     "hexloader-cli ports\n"
     "  Prints the serial ports present on this machine, one per line, in the order of the GUI's Port\n"
-    "  menu. Each name is what --port takes (it is opened under /dev). Prints nothing when the machine\n"
-    "  has no serial port. For a port the system keeps you out of, standard error says which group\n"
-    "  owns it and what to do.\n",
+    "  menu. Each name is what --port takes (on Linux it is opened under /dev; on Windows it is a COM\n"
+    "  name). Prints nothing when the machine has no serial port. For a port the system keeps you out\n"
+    "  of, standard error says which group owns it and what to do.\n",
     Run};
 
 }  // namespace hexloader::cli

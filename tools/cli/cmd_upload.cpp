@@ -4,8 +4,6 @@
 // event loop: each port has its own serial component and session, and one port's failure never
 // touches another. With --repeat every port programs board after board until SIGINT/SIGTERM; with
 // --log every upload is appended to a record file as one JSON line.
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -20,6 +18,7 @@
 #include "serial/serial_comm.h"
 #include "tools/cli/cli_command.h"
 #include "tools/cli/cli_conversion.h"
+#include "tools/cli/console.h"
 #include "tools/cli/image_snapshot.h"
 #include "tools/cli/progress_board.h"
 #include "tools/cli/stop_request.h"
@@ -170,7 +169,7 @@ int Run(const std::vector<std::string>& RawArgs) {
   TStopRequest StopRequest;
 
   std::vector<std::unique_ptr<TUploadJob>> Jobs;
-  TProgressBoard Board(::isatty(STDOUT_FILENO) == 1, Args.Repeat, Jobs);
+  TProgressBoard Board(StdoutIsTerminal(), Args.Repeat, Jobs);
   // A port whose device went away closes itself and then shows why: that message belongs to its job.
   // Anything else belongs to no port (a port's own failures end its upload and are shown with it).
   SetExceptionDisplay([&](const std::string& Message) {

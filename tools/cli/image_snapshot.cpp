@@ -29,15 +29,16 @@ std::vector<std::uint8_t> ReadImage(const std::string& Name) {
   return Bytes;
 }
 
-// A new file of its own in the temporary folder, created exclusively so no other file is overwritten.
+// A new file of its own in the temporary folder, under a random name that no other file has.
 std::FILE* CreatePrivateFile(std::string& Path) {
   std::random_device Random;
   std::error_code Ignored;
   const std::filesystem::path Folder = std::filesystem::temp_directory_path(Ignored);
   for (int Attempt = 0;; ++Attempt) {
-    Path = (Folder / ("hexloader-image-" + std::to_string(Random()) + ".BIN")).string();
-    if (std::FILE* File = std::fopen(Path.c_str(), "wbx")) return File;
-    if (errno != EEXIST || Attempt >= 16) throw EFCreateError::ForFile(Path, errno);
+    Path = (Folder / ("hexloader-image-" + std::to_string(Random()) + "-" + std::to_string(Random()) + ".BIN")).string();
+    if (std::filesystem::exists(Path, Ignored) && Attempt < 16) continue;
+    if (std::FILE* File = std::fopen(Path.c_str(), "wb")) return File;
+    throw EFCreateError::ForFile(Path, errno);
   }
 }
 

@@ -7,6 +7,7 @@
 #include "core/file_size_signal.h"
 #include "hexloader_version.h"
 #include "tools/cli/cli_command.h"
+#include "tools/cli/console.h"
 
 namespace {
 
@@ -66,14 +67,16 @@ const TCliCommand* Find(const char* name) {
 
 int main(int argc, char** argv) {
   hexloader::IgnoreFileSizeSignal();
-  if (argc < 2) {
+  hexloader::cli::PrepareConsole();
+  const std::vector<std::string> all = hexloader::cli::CommandLineArguments(argc, argv);
+  if (all.size() < 2) {
     PrintHelp(stderr);
     return 1;
   }
-  const char* first = argv[1];
+  const char* first = all[1].c_str();
   if (!std::strcmp(first, "--help") || !std::strcmp(first, "-h") || !std::strcmp(first, "help")) {
-    if (argc > 2) {
-      if (const TCliCommand* c = Find(argv[2])) {
+    if (all.size() > 2) {
+      if (const TCliCommand* c = Find(all[2].c_str())) {
         std::printf("%s", c->Usage);
         return 0;
       }
@@ -91,7 +94,7 @@ int main(int argc, char** argv) {
     PrintHelp(stderr);
     return 1;
   }
-  std::vector<std::string> args(argv + 2, argv + argc);
+  std::vector<std::string> args(all.begin() + 2, all.end());
   for (const std::string& a : args) {
     if (a == "--help" || a == "-h") {
       std::printf("%s", command->Usage);

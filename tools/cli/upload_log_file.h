@@ -2,6 +2,7 @@
 // The file the upload records are appended to. Each line goes out in one write to a file opened for
 // appending, so lines of several processes sharing the file never interleave, and is forced to the
 // disk before Append returns: a crash or power cut loses at most the upload in flight.
+#include <cstdint>
 #include <string>
 
 namespace hexloader::cli {
@@ -19,7 +20,8 @@ class TUploadLogFile {
 
  private:
   std::string Path_;
-  int Fd_ = -1;
+  std::intptr_t Handle_ = -1;  // the platform's descriptor or handle; -1 while none
+
 };
 
 }  // namespace hexloader::cli

@@ -23,13 +23,20 @@ std::string IsoLocalTime(std::chrono::system_clock::time_point Time) {
   using namespace std::chrono;
   const std::time_t Whole = system_clock::to_time_t(time_point_cast<seconds>(Time));
   const auto Millis = duration_cast<milliseconds>(Time - time_point_cast<seconds>(Time)).count();
-  // Called on the user-interface thread only, so the shared result of localtime is safe here.
+  // Called on the user-interface thread only, so the shared results of localtime and gmtime are safe.
   const std::tm Local = *std::localtime(&Whole);
-  char Stamp[32], Zone[8];
+  // The offset from UTC as local time minus UTC, both read as local times ("%z" names the zone instead
+  // on some platforms). The same daylight-saving flag keeps mktime from shifting either by an hour.
+  std::tm Utc = *std::gmtime(&Whole);
+  Utc.tm_isdst = Local.tm_isdst;
+  std::tm LocalCopy = Local;
+  const long Offset = std::lround(std::difftime(std::mktime(&LocalCopy), std::mktime(&Utc)));
+  const long Minutes = (Offset < 0 ? -Offset : Offset) / 60;
+  char Stamp[32];
   std::strftime(Stamp, sizeof Stamp, "%Y-%m-%dT%H:%M:%S", &Local);
-  std::strftime(Zone, sizeof Zone, "%z", &Local);  // +hhmm; ISO 8601's extended form wants +hh:mm
-  char Text[48];
-  std::snprintf(Text, sizeof Text, "%s.%03d%.3s:%.2s", Stamp, static_cast<int>(Millis < 0 ? 0 : Millis), Zone, Zone + 3);
+  char Text[80];
+  std::snprintf(Text, sizeof Text, "%s.%03d%c%02d:%02d", Stamp, static_cast<int>(Millis < 0 ? 0 : Millis),
+                Offset < 0 ? '-' : '+', static_cast<int>(Minutes / 60 % 100), static_cast<int>(Minutes % 60));
   return Text;
 }
 

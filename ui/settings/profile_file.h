@@ -2,7 +2,8 @@
 // The profile-file functions the settings store relies on: a plain INI text file of "[Section]" lines
 // followed by "Key=Value" lines. Section and key names match without regard to ASCII letter case;
 // every other line of the file (comments, other sections, unknown lines) is kept as it stands.
-// One back end per platform (profile_file_posix.cpp on Linux); the store never reads the file itself.
+// One back end per platform (profile_file_posix.cpp on Linux, profile_file_win32.cpp on Windows, which
+// leaves the file to the system's profile functions); the store never reads the file itself.
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -19,8 +20,8 @@ std::string ReadProfileString(const std::string& FileName, const std::string& Se
 std::vector<std::string> ReadProfileSectionKeys(const std::string& FileName, const std::string& Section);
 
 // Stores Value under Key in Section, creating the file, the section and the key as needed. Returns
-// false (with errno set by the failing call) when the file cannot be written; the file is then left
-// as it was.
+// false (with errno, on Windows GetLastError, set by the failing call) when the file cannot be
+// written; the file is then left as it was.
 bool WriteProfileString(const std::string& FileName, const std::string& Section, const std::string& Key,
                         const std::string& Value);
 

@@ -1,5 +1,6 @@
 #include "ui/settings/reg_ini_file.h"
 
+#include "core/path_separators.h"
 #include "ui/settings/executable_path.h"
 #include "ui/settings/settings_errors.h"
 #include "ui/settings/settings_location.h"
@@ -7,7 +8,7 @@
 namespace hexloader {
 
 std::string IniFileNameFor(const std::string& ExecutablePath) {
-  const std::size_t slash = ExecutablePath.rfind('/');
+  const std::size_t slash = ExecutablePath.find_last_of(PathSeparators());
   const std::size_t dot = ExecutablePath.rfind('.');
   // A dot in a folder name is no extension.
   if (dot != std::string::npos && (slash == std::string::npos || dot > slash))

@@ -38,8 +38,8 @@ enum class TRegAccessKey {
 };
 using TRegAccess = std::set<TRegAccessKey>;
 
-// The INI file for an executable: its extension (from the last "." after the last "/") replaced by
-// ".ini", or ".ini" appended when the file name has no extension.
+// The INI file for an executable: its extension (from the last "." after the last of the platform's
+// PathSeparators) replaced by ".ini", or ".ini" appended when the file name has no extension.
 std::string IniFileNameFor(const std::string& ExecutablePath);
 
 class TRegIniFile {

@@ -1,0 +1,7 @@
+#include "core/path_separators.h"
+
+namespace hexloader {
+
+std::string_view PathSeparators() { return "/"; }
+
+}  // namespace hexloader

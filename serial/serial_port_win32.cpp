@@ -1,0 +1,309 @@
+// Windows side of the serial port: an overlapped COM handle opened without sharing; line events through
+// WaitCommEvent; reads and direct writes timed by the driver's COMMTIMEOUTS; the write thread's writes
+// left pending in the driver and collected by the next WriteSome.
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "core/wide_text_win32.h"
+#include "serial/line_dcb_win32.h"
+#include "serial/serial_port.h"
+#include "serial/comm_api_win32.h"
+
+namespace hexloader {
+namespace {
+
+int LastError() { return static_cast<int>(::GetLastError()); }
+
+// An OVERLAPPED with its own manual-reset event, released with it.
+struct TOverlapped {
+  OVERLAPPED Ov{};
+  TOverlapped() { Ov.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr); }
+  ~TOverlapped() {
+    if (Ov.hEvent) ::CloseHandle(Ov.hEvent);
+  }
+  TOverlapped(const TOverlapped&) = delete;
+  TOverlapped& operator=(const TOverlapped&) = delete;
+  bool Valid() const { return Ov.hEvent != nullptr; }
+  void Rearm() {
+    const HANDLE event = Ov.hEvent;
+    Ov = OVERLAPPED{};
+    Ov.hEvent = event;
+    ::ResetEvent(event);
+  }
+};
+
+// Waits up to TimeoutMs for an operation started on Ov; past that, cancels it and waits until the
+// system has let go of the caller's buffer. Bytes is what it transferred. Returns 0 or the error.
+int FinishWithin(HANDLE Port, TOverlapped& Op, std::uint32_t TimeoutMs, DWORD& Bytes) {
+  Bytes = 0;
+  if (::WaitForSingleObject(Op.Ov.hEvent, TimeoutMs) != WAIT_OBJECT_0) ::CancelIoEx(Port, &Op.Ov);
+  if (::GetOverlappedResult(Port, &Op.Ov, &Bytes, TRUE)) return 0;
+  const int e = LastError();
+  // A time-out or a cancel is no failure: the call reports what it moved.
+  return e == ERROR_OPERATION_ABORTED || e == ERROR_TIMEOUT ? 0 : e;
+}
+
+class TWin32LineWatch : public TSerialLineWatch {
+ public:
+  TWin32LineWatch(HANDLE Port, std::uint32_t Mask, HANDLE Wake) : Port_(Port), Mask_(Mask), Wake_(Wake) {}
+  bool Valid() const { return Op_.Valid(); }
+  static constexpr DWORD kLivenessCheckMs = 1000;
+
+  int Wait(std::uint32_t& Occurred) override {
+    Occurred = 0;
+    Op_.Rearm();
+    DWORD mask = 0;
+    if (!::WaitCommEvent(Port_, &mask, &Op_.Ov)) {
+      const int e = LastError();
+      if (e != ERROR_IO_PENDING) return e;
+      const HANDLE handles[2] = {Op_.Ov.hEvent, Wake_};
+      DWORD r;
+      // Some drivers leave the wait pending when their device is pulled: a quiet line is asked now and
+      // then whether the device is still there (the modem-line query clears nothing the component reads).
+      while ((r = ::WaitForMultipleObjects(2, handles, FALSE, kLivenessCheckMs)) == WAIT_TIMEOUT) {
+        DWORD lines = 0;
+        if (!::GetCommModemStatus(Port_, &lines)) {
+          const int e = LastError();
+          EndPendingWait();
+          return e;
+        }
+      }
+      if (r == WAIT_OBJECT_0 + 1) {
+        EndPendingWait();
+        return 1;
+      }
+      DWORD ignored = 0;
+      if (!::GetOverlappedResult(Port_, &Op_.Ov, &ignored, TRUE)) return LastError();
+    }
+    Occurred = mask & Mask_;
+    return 0;
+  }
+
+ private:
+  // Setting the mask again ends a pending wait (cancelling it does not, on every system); the wait
+  // must have ended before its control block and mask go out of scope.
+  void EndPendingWait() {
+    ::SetCommMask(Port_, 0);
+    ::SetCommMask(Port_, Mask_);
+    DWORD ignored = 0;
+    ::GetOverlappedResult(Port_, &Op_.Ov, &ignored, TRUE);
+  }
+
+  HANDLE Port_;
+  std::uint32_t Mask_;
+  HANDLE Wake_;
+  TOverlapped Op_;
+};
+
+}  // namespace
+
+struct TSerialPort::TState {
+  HANDLE Handle = INVALID_HANDLE_VALUE;
+  std::string Path;
+  TOverlapped ReadOp;
+  TOverlapped WriteOp;
+  COMMTIMEOUTS Timeouts{};  // as last given to the driver
+  // The write thread's write in the driver: its own copy of the bytes, so that the thread's queue may be
+  // released while the driver still reads from them.
+  bool WritePending = false;
+  std::vector<std::uint8_t> PendingBytes;
+  TOverlapped QueuedOp;
+};
+
+TSerialPort::TSerialPort(std::unique_ptr<TState> State) : State_(std::move(State)) {}
+
+TSerialPort::~TSerialPort() {
+  // Nothing may still point into this object's buffers or control blocks when they are released.
+  ::PurgeComm(State_->Handle, PURGE_TXABORT | PURGE_RXABORT);
+  if (State_->WritePending) {
+    ::CancelIoEx(State_->Handle, &State_->QueuedOp.Ov);
+    DWORD ignored = 0;
+    ::GetOverlappedResult(State_->Handle, &State_->QueuedOp.Ov, &ignored, TRUE);
+  }
+  ::CloseHandle(State_->Handle);
+}
+
+std::string TSerialPort::DevicePath(const std::string& Path) {
+  // COM10 and above open only through the device namespace; COM1..COM9 open through it as well.
+  return Path.rfind("\\\\", 0) == 0 ? Path : "\\\\.\\" + Path;
+}
+
+std::unique_ptr<TSerialPort> TSerialPort::Open(const std::string& Path, int& Error) {
+  const std::string path = DevicePath(Path);
+  auto state = std::make_unique<TState>();
+  if (!state->ReadOp.Valid() || !state->WriteOp.Valid() || !state->QueuedOp.Valid()) {
+    Error = LastError();
+    return nullptr;
+  }
+  // Share mode 0: a second opener, here or in another process, is refused with ERROR_ACCESS_DENIED.
+  state->Handle = ::CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OVERLAPPED, nullptr);
+  if (state->Handle == INVALID_HANDLE_VALUE) {
+    Error = LastError();
+    return nullptr;
+  }
+  state->Path = Path;
+  Error = 0;
+  return std::unique_ptr<TSerialPort>(new TSerialPort(std::move(state)));
+}
+
+bool TSerialPort::IsDeviceGone(int Code) const {
+  switch (Code) {
+    case ERROR_ACCESS_DENIED:         // USB adapters after removal: the open handle refuses every call
+    case ERROR_BAD_COMMAND:           // "the device does not recognize the command", after removal
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEV_NOT_EXIST:         // "the device is no longer available"
+    case ERROR_GEN_FAILURE:           // the driver's own failure once its device has gone
+    case ERROR_NOT_READY:             // a modem-line query on a line whose device has gone
+    case ERROR_OPERATION_ABORTED:     // a wait or write the driver ended (ours end only at Close)
+    case ERROR_INVALID_FUNCTION:      // under wine: a pseudo-terminal whose far end went away
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool TSerialPort::IsMissingDevice(int Error) { return Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND; }
+
+const std::string& TSerialPort::Path() const { return State_->Path; }
+
+int TSerialPort::ApplyLineSettings(const TSerialLineSettings& Settings) {
+  // Every member comes from the settings, none from the driver's current block: a value the driver
+  // reports back (wine, for one) need not be one it takes again.
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  TranslateLineSettings(Settings, dcb);
+  if (!::SetCommState(State_->Handle, &dcb)) return LastError();
+  return 0;
+}
+
+int TSerialPort::SetupBuffers(std::int32_t InSize, std::int32_t OutSize) {
+  return ::SetupComm(State_->Handle, static_cast<DWORD>(InSize), static_cast<DWORD>(OutSize)) ? 0 : LastError();
+}
+
+int TSerialPort::SetTimeouts() {
+  // Reads set their own time-outs (Read); writes wait as long as the line needs.
+  COMMTIMEOUTS t{};
+  t.ReadIntervalTimeout = MAXDWORD;  // until the first read: return at once with what is there
+  if (!::SetCommTimeouts(State_->Handle, &t)) return LastError();
+  State_->Timeouts = t;
+  return 0;
+}
+
+int TSerialPort::SetEventMask(std::uint32_t Mask) { return ::SetCommMask(State_->Handle, Mask) ? 0 : LastError(); }
+
+int TSerialPort::GetStatus(TSerialCommStatus& Status, bool) {
+  Status = TSerialCommStatus{};
+  DWORD errors = 0;
+  COMSTAT stat{};
+  if (!::ClearCommError(State_->Handle, &errors, &stat)) return LastError();
+  Status.Errors = errors & (CE_RXOVER | CE_OVERRUN | CE_RXPARITY | CE_FRAME | CE_BREAK);
+  Status.cbInQue = stat.cbInQue;
+  Status.cbOutQue = stat.cbOutQue;
+  return 0;
+}
+
+int TSerialPort::Read(void* Buffer, int Count, std::uint32_t TimeoutMs, int IntervalMs, int& Bytes) {
+  Bytes = 0;
+  if (Count <= 0) return 0;
+  // The driver times the read: at most TimeoutMs in all, and once bytes came, no gap above IntervalMs.
+  // A total of 0 would mean "no total limit" to the driver, so a zero time-out takes what is there.
+  COMMTIMEOUTS t = State_->Timeouts;
+  if (TimeoutMs == 0) {
+    t.ReadIntervalTimeout = MAXDWORD;
+    t.ReadTotalTimeoutMultiplier = 0;
+    t.ReadTotalTimeoutConstant = 0;
+  } else {
+    t.ReadIntervalTimeout = static_cast<DWORD>(std::max(IntervalMs, 1));
+    t.ReadTotalTimeoutMultiplier = 0;
+    t.ReadTotalTimeoutConstant = TimeoutMs;
+  }
+  if (std::memcmp(&t, &State_->Timeouts, sizeof t) != 0) {
+    if (!::SetCommTimeouts(State_->Handle, &t)) return LastError();
+    State_->Timeouts = t;
+  }
+  TOverlapped& op = State_->ReadOp;
+  op.Rearm();
+  DWORD got = 0;
+  if (::ReadFile(State_->Handle, Buffer, static_cast<DWORD>(Count), &got, &op.Ov)) {
+    Bytes = static_cast<int>(got);
+    return 0;
+  }
+  const int e = LastError();
+  if (e == ERROR_TIMEOUT) return 0;
+  if (e != ERROR_IO_PENDING) return e;
+  // The driver ends the read by its time-outs; the extra second only guards against one that does not.
+  const int r = FinishWithin(State_->Handle, op, TimeoutMs == TSerialHandleObject::Infinite ? INFINITE : TimeoutMs + 1000, got);
+  Bytes = static_cast<int>(got);
+  return r;
+}
+
+int TSerialPort::WriteSome(const void* Buffer, int Count, int& Bytes) {
+  Bytes = 0;
+  TState& s = *State_;
+  if (s.WritePending) {
+    DWORD done = 0;
+    if (!::GetOverlappedResult(s.Handle, &s.QueuedOp.Ov, &done, FALSE)) {
+      const int e = LastError();
+      if (e == ERROR_IO_INCOMPLETE) return EAGAIN;
+      s.WritePending = false;
+      Bytes = static_cast<int>(done);
+      // Nothing here cancels a queued write: an abort comes from the driver (a device removed).
+      return e == ERROR_TIMEOUT ? 0 : e;
+    }
+    // The bytes the caller passed last time are still the first ones of its queue.
+    s.WritePending = false;
+    Bytes = static_cast<int>(done);
+    return 0;
+  }
+  if (Count <= 0) return 0;
+  s.PendingBytes.assign(static_cast<const std::uint8_t*>(Buffer), static_cast<const std::uint8_t*>(Buffer) + Count);
+  s.QueuedOp.Rearm();
+  DWORD done = 0;
+  if (::WriteFile(s.Handle, s.PendingBytes.data(), static_cast<DWORD>(Count), &done, &s.QueuedOp.Ov)) {
+    Bytes = static_cast<int>(done);
+    return 0;
+  }
+  const int e = LastError();
+  if (e != ERROR_IO_PENDING) return e;
+  s.WritePending = true;
+  return EAGAIN;
+}
+
+int TSerialPort::Write(const void* Buffer, int Count, std::uint32_t TimeoutMs, int& Bytes) {
+  Bytes = 0;
+  if (Count <= 0) return 0;
+  TOverlapped& op = State_->WriteOp;
+  op.Rearm();
+  DWORD done = 0;
+  if (::WriteFile(State_->Handle, Buffer, static_cast<DWORD>(Count), &done, &op.Ov)) {
+    Bytes = static_cast<int>(done);
+    return 0;
+  }
+  const int e = LastError();
+  if (e != ERROR_IO_PENDING) return e;
+  const int r = FinishWithin(State_->Handle, op, TimeoutMs, done);
+  Bytes = static_cast<int>(done);
+  return r;
+}
+
+bool TSerialPort::WaitWritable(const TSerialHandleObject& Cancel) {
+  if (!State_->WritePending) return true;
+  const HANDLE handles[2] = {reinterpret_cast<HANDLE>(Cancel.Handle()), State_->QueuedOp.Ov.hEvent};
+  return ::WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0 + 1;
+}
+
+std::unique_ptr<TSerialLineWatch> TSerialPort::Watch(std::uint32_t Mask, const TSerialHandleObject& Wake, int& Error) {
+  auto watch = std::make_unique<TWin32LineWatch>(State_->Handle, Mask, reinterpret_cast<HANDLE>(Wake.Handle()));
+  if (!watch->Valid()) {
+    Error = LastError();
+    return nullptr;
+  }
+  Error = 0;
+  return watch;
+}
+
+}  // namespace hexloader

@@ -1,0 +1,190 @@
+// The settings store on Windows: real INI files in temporary folders, through the system's profile
+// functions.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/exception_display.h"
+#include "core/utf8_path.h"
+#include "ui/settings/executable_path.h"
+#include "ui/settings/reg_ini_file.h"
+#include "ui/settings/settings_errors.h"
+
+namespace hexloader {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class SettingsStore : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '_');
+    // A Cyrillic folder: the store's paths cross into the system as UTF-16.
+    dir_ = fs::temp_directory_path() / PathFromUtf8("hexloader-настройки-" + std::to_string(::GetCurrentProcessId()) + "-" + name);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    ini_ = dir_ / "hexloader.ini";
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  void WriteIni(const std::string& Text) { std::ofstream(ini_, std::ios::binary) << Text; }
+  std::string IniPath() const { return Utf8FromPath(ini_); }
+  std::unique_ptr<TRegIniFile> Store() {
+    auto store = std::make_unique<TRegIniFile>();
+    store->SetPath(IniPath());
+    return store;
+  }
+
+  fs::path dir_;
+  fs::path ini_;
+};
+
+TEST_F(SettingsStore, FirstRunHasNothingAndCreatesNothing) {
+  auto store = Store();
+  EXPECT_FALSE(store->HasSection("PortName"));
+  EXPECT_FALSE(store->HasSection("FileName"));
+  EXPECT_EQ(store->ReadValue("PortName", "Name", "COM1"), "COM1");
+  EXPECT_EQ(store->ReadValue("FileName", "Name", ""), "");
+  EXPECT_FALSE(fs::exists(ini_));
+}
+
+struct TSectionCase {
+  const char* Label;
+  const char* File;
+  bool HasPortName;
+  const char* PortNameValue;  // ReadValue("PortName", "Name", "COM1")
+};
+void PrintTo(const TSectionCase& c, std::ostream* os) { *os << c.Label; }
+
+class SectionPresence : public SettingsStore, public ::testing::WithParamInterface<TSectionCase> {};
+
+TEST_P(SectionPresence, AnswersAsTheFileSays) {
+  WriteIni(GetParam().File);
+  auto store = Store();
+  EXPECT_EQ(store->HasSection("PortName"), GetParam().HasPortName);
+  EXPECT_EQ(store->ReadValue("PortName", "Name", "COM1"), GetParam().PortNameValue);
+}
+
+// Files as an older loader or an operator's editor leaves them (8-bit text).
+INSTANTIATE_TEST_SUITE_P(
+    Files, SectionPresence,
+    ::testing::Values(TSectionCase{"HeaderWithoutKeys", "[PortName]\r\n", false, "COM1"},
+                      TSectionCase{"OnlyOtherKey", "[PortName]\r\nBaud=19200\r\n", true, "COM1"},
+                      TSectionCase{"KeyPresent", "[PortName]\r\nName=COM3\r\n", true, "COM3"},
+                      TSectionCase{"LetterCaseOfNamesIgnored", "[portname]\r\nNAME=COM4\r\n", true, "COM4"},
+                      TSectionCase{"CommentOnly", "[PortName]\r\n;Name=COM4\r\n", false, "COM1"},
+                      TSectionCase{"UnixLineEnds", "[PortName]\nName=COM10\n", true, "COM10"},
+                      TSectionCase{"OtherSectionOnly", "[FileName]\r\nName=C:\\x.hex\r\n", false, "COM1"}),
+    [](const ::testing::TestParamInfo<TSectionCase>& info) { return std::string(info.param.Label); });
+
+TEST_F(SettingsStore, CyrillicPathWrittenIsReadByNewInstance) {
+  const std::string path = "C:\\Users\\оператор\\прошивки\\blink v2.hex";
+  Store()->WriteValue("FileName", "Name", path);
+  auto fresh = Store();
+  EXPECT_TRUE(fresh->HasSection("FileName"));
+  EXPECT_EQ(fresh->ReadValue("FileName", "Name", ""), path);
+}
+
+TEST_F(SettingsStore, NewFileIsUnicodeAndAnOldFileKeepsItsEncoding) {
+  Store()->WriteValue("PortName", "Name", "COM3");
+  EXPECT_EQ(ReadAll(ini_).substr(0, 2), "\xFF\xFE");
+
+  WriteIni("; operator notes\r\n[PortName]\r\nName=COM3\r\n");
+  Store()->WriteValue("PortName", "Name", "COM4");
+  const std::string text = ReadAll(ini_);
+  EXPECT_NE(text.substr(0, 2), "\xFF\xFE");
+  EXPECT_NE(text.find("; operator notes"), std::string::npos);
+  EXPECT_NE(text.find("Name=COM4"), std::string::npos);
+}
+
+TEST_F(SettingsStore, LongValueReadsBackCutTo2047Characters) {
+  Store()->WriteValue("FileName", "Name", std::string(3000, 'x'));
+  EXPECT_EQ(Store()->ReadValue("FileName", "Name", ""), std::string(2047, 'x'));
+}
+
+TEST_F(SettingsStore, LineBreakInValueIsRefusedAndFileKept) {
+  WriteIni("[PortName]\r\nName=COM3\r\n");
+  EXPECT_THROW(Store()->WriteValue("FileName", "Name", "C:\\a.hex\r\n[PortName]\r\nName=evil"), EIniFileException);
+  EXPECT_EQ(ReadAll(ini_), "[PortName]\r\nName=COM3\r\n");
+}
+
+struct TUnwritableCase {
+  const char* Label;
+  const char* Setup;  // "folder": the INI name is a folder; "missing": its folder does not exist
+};
+void PrintTo(const TUnwritableCase& c, std::ostream* os) { *os << c.Label; }
+class Unwritable : public SettingsStore, public ::testing::WithParamInterface<TUnwritableCase> {};
+
+TEST_P(Unwritable, RaisesWithFullPathAndDisplayAddsPeriod) {
+  if (std::string(GetParam().Setup) == "folder") fs::create_directory(ini_);
+  else ini_ = dir_ / "gone" / "hexloader.ini";
+  try {
+    Store()->WriteValue("PortName", "Name", "COM3");
+    FAIL() << "no exception";
+  } catch (const EIniFileException& e) {
+    EXPECT_EQ(e.Message(), "Unable to write to " + IniPath());
+    EXPECT_EQ(ExceptionDisplayText(e.Message()), "Unable to write to " + IniPath() + ".");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, Unwritable,
+                         ::testing::Values(TUnwritableCase{"NameIsAFolder", "folder"},
+                                           TUnwritableCase{"FolderMissing", "missing"}),
+                         [](const auto& info) { return std::string(info.param.Label); });
+
+TEST_F(SettingsStore, PathChangeMovesToTheNewFile) {
+  auto store = Store();
+  store->WriteValue("PortName", "Name", "COM3");
+  store->SetPathType(TPathType::ptIniFile);  // equal value: nothing to rebuild
+  EXPECT_FALSE(store->ReopenNeeded());
+  const fs::path other = dir_ / "other.ini";
+  store->SetPath(Utf8FromPath(other));
+  store->WriteValue("PortName", "Name", "COM4");
+  EXPECT_EQ(store->IniFileName(), Utf8FromPath(other));
+  EXPECT_EQ(Store()->ReadValue("PortName", "Name", ""), "COM3");
+  store->SetPath(IniPath());
+  EXPECT_EQ(store->ReadValue("PortName", "Name", ""), "COM3");
+}
+
+TEST_F(SettingsStore, DefaultFileLiesBesideTheExecutable) {
+  TRegIniFile store;
+  store.HasSection("PortName");
+  const std::string exe = ExecutablePath();
+  ASSERT_GE(exe.size(), 4u);
+  EXPECT_EQ(exe.substr(exe.size() - 4), ".exe");
+  EXPECT_EQ(store.IniFileName(), exe.substr(0, exe.size() - 4) + ".ini");
+  EXPECT_TRUE(fs::exists(PathFromUtf8(exe)));
+}
+
+struct TNameCase {
+  const char* Label;
+  const char* Executable;
+  const char* Ini;
+};
+void PrintTo(const TNameCase& c, std::ostream* os) { *os << c.Label; }
+
+class IniName : public ::testing::TestWithParam<TNameCase> {};
+
+TEST_P(IniName, ReplacesOrAppendsExtension) { EXPECT_EQ(IniFileNameFor(GetParam().Executable), GetParam().Ini); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, IniName,
+    ::testing::Values(TNameCase{"WithExtension", "C:\\Tools\\loader.exe", "C:\\Tools\\loader.ini"},
+                      TNameCase{"DotInFolderOnly", "C:\\Tools.old\\loader", "C:\\Tools.old\\loader.ini"},
+                      TNameCase{"DotInDriveRelativeName", "C:loader", "C:loader.ini"},
+                      TNameCase{"ForwardSlashes", "C:/Tools.old/loader", "C:/Tools.old/loader.ini"}),
+    [](const ::testing::TestParamInfo<TNameCase>& info) { return std::string(info.param.Label); });
+
+}  // namespace
+}  // namespace hexloader
