@@ -91,8 +91,11 @@ bool TEventLoop::IsUiThread() const {
 }
 
 void TEventLoop::Post(std::function<void()> Call) {
-  std::lock_guard<std::mutex> guard(state_->Lock);
-  state_->Calls.push_back(std::move(Call));
+  {
+    std::lock_guard<std::mutex> guard(state_->Lock);
+    state_->Calls.push_back(std::move(Call));
+  }
+  // Woken after the lock is released: woken under it, the loop would at once block on the lock again.
   state_->Wake.notify_all();
 }
 

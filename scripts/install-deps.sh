@@ -6,6 +6,7 @@ set -euo pipefail
 PACKAGES=(
   # toolchain and build
   build-essential cmake make pkg-config
+  nettle-dev nlohmann-json3-dev      # SHA-256 and JSON for the command line's upload record
   clang libclang-rt-14-dev          # libFuzzer and the sanitizer runtimes for clang
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <exception>
 #include <thread>
 
 #include "core/exception_display.h"
@@ -165,6 +166,24 @@ void TSerialCustomComm::CloseInternal(bool FireOnClose) {
   if (FireOnClose) DoClose();
   // Lets a device (or the driver behind it) settle before the port is opened again.
   std::this_thread::sleep_for(std::chrono::milliseconds(CloseSettleMs));
+}
+
+void TSerialCustomComm::CloseTogether(const std::vector<TSerialCustomComm*>& Comms) {
+  bool Closed = false;
+  std::exception_ptr First;
+  for (TSerialCustomComm* Comm : Comms) {
+    if (!Comm || !Comm->IsOpen()) continue;
+    Closed = true;
+    try {
+      Comm->StopThreads();
+      Comm->ReleaseHandle();
+      if (!Comm->Destroying_) Comm->DoClose();
+    } catch (...) {
+      if (!First) First = std::current_exception();
+    }
+  }
+  if (First) std::rethrow_exception(First);
+  if (Closed) std::this_thread::sleep_for(std::chrono::milliseconds(CloseSettleMs));
 }
 
 void TSerialCustomComm::DoOpen() {

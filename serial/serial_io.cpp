@@ -47,8 +47,15 @@ void TSerialCustomComm::GetCommStatus(TSerialCommStatus& Status) {
 
 int TSerialCustomComm::InQueueCount() {
   if (!IsOpen() || Lost()) return 0;
+  // The status query of GetCommStatus (it also clears the line error flags), less the output queue
+  // count: this runs once per received batch, and nothing here reads that count.
+  std::lock_guard<std::mutex> guard(ReadLock_);
+  if (!IsOpen() || Lost()) return 0;
   TSerialCommStatus status;
-  GetCommStatus(status);
+  if (const int e = Handle_->GetStatus(status, false)) {
+    PortCallFailed(serial_msg::Statistics, e);  // raises, unless the device is gone
+    return 0;
+  }
   return static_cast<int>(status.cbInQue);
 }
 

@@ -44,8 +44,9 @@ class TSerialPort {
   int SetTimeouts();
   int SetEventMask(std::uint32_t Mask);
 
-  // Error flags accumulated since the previous call (cleared by it) and the queue counts.
-  int GetStatus(TSerialCommStatus& Status);
+  // Error flags accumulated since the previous call (cleared by it) and the queue counts. Without
+  // OutQueue, cbOutQue stays 0 and is not asked for (the received-data path needs only cbInQue).
+  int GetStatus(TSerialCommStatus& Status, bool OutQueue = true);
 
   // Reads up to Count bytes: waits at most TimeoutMs for the first, then takes what follows without a
   // gap longer than IntervalMs; never waits past TimeoutMs in all. Bytes is what was read (also on an

@@ -210,12 +210,12 @@ int TSerialPort::SetupBuffers(std::int32_t, std::int32_t) { return 0; }
 int TSerialPort::SetTimeouts() { return 0; }
 int TSerialPort::SetEventMask(std::uint32_t) { return 0; }
 
-int TSerialPort::GetStatus(TSerialCommStatus& Status) {
+int TSerialPort::GetStatus(TSerialCommStatus& Status, bool OutQueue) {
   Status = TSerialCommStatus{};
   int in = 0;
   if (::ioctl(State_->Fd, FIONREAD, &in) != 0) return errno;
   int out = 0;
-  if (::ioctl(State_->Fd, TIOCOUTQ, &out) != 0) out = 0;  // not every driver counts its output
+  if (OutQueue && ::ioctl(State_->Fd, TIOCOUTQ, &out) != 0) out = 0;  // not every driver counts its output
   Status.cbInQue = static_cast<std::uint32_t>(in);
   Status.cbOutQue = static_cast<std::uint32_t>(out);
   if (State_->HasCounters) {

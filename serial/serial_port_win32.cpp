@@ -195,7 +195,7 @@ int TSerialPort::SetTimeouts() {
 
 int TSerialPort::SetEventMask(std::uint32_t Mask) { return ::SetCommMask(State_->Handle, Mask) ? 0 : LastError(); }
 
-int TSerialPort::GetStatus(TSerialCommStatus& Status) {
+int TSerialPort::GetStatus(TSerialCommStatus& Status, bool) {
   Status = TSerialCommStatus{};
   DWORD errors = 0;
   COMSTAT stat{};

@@ -154,13 +154,46 @@ void TSerialCommEventThread::Execute() {
       continue;
     }
     if (occurred == 0) continue;
-    // The next wait starts only after the dispatch has run: OnRxChar is never nested, and bytes that
-    // arrive meanwhile end that next wait at once (the watch is edge-triggered).
-    HandOver([occurred](const std::shared_ptr<TSerialDispatchGate>& Gate) {
-               TSerialCustomComm::DispatchLineEvents(Gate, occurred);
-             },
-             WaitEvent_);
+    // The watch is edge-triggered: bytes that arrive while a dispatch is on its way end the next wait,
+    // and Deliver adds them to that dispatch's successor.
+    Deliver(occurred);
   }
+}
+
+void TSerialCommEventThread::Deliver(std::uint32_t Occurred) {
+  TSerialDispatchGate& gate = Gate();
+  {
+    std::lock_guard<std::mutex> guard(gate.DeliveryLock);
+    if (gate.DispatchQueued) {
+      gate.PendingEvents |= Occurred;
+      return;
+    }
+    gate.DispatchQueued = true;
+  }
+  PostDispatch(Dispatcher(), SharedGate(), Occurred);
+}
+
+void TSerialCommEventThread::PostDispatch(TUiDispatcher& Dispatcher, const std::shared_ptr<TSerialDispatchGate>& Gate,
+                                          std::uint32_t Events) {
+  Dispatcher.Post([&Dispatcher, Gate, Events] {
+    // A dispatch that runs after Close finds the gate closed and does nothing.
+    if (Gate->Comm) {
+      try {
+        TSerialCustomComm::DispatchLineEvents(Gate, Events);
+      } catch (...) {
+        ShowException(std::current_exception());
+      }
+    }
+    std::uint32_t next;
+    {
+      std::lock_guard<std::mutex> guard(Gate->DeliveryLock);
+      next = Gate->Comm ? Gate->PendingEvents : 0;
+      Gate->PendingEvents = 0;
+      Gate->DispatchQueued = next != 0;
+    }
+    // Queued, not run here: other user-interface work gets its turn between the two.
+    if (next != 0) PostDispatch(Dispatcher, Gate, next);
+  });
 }
 
 // --- TSerialCommWriteThread ---

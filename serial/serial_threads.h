@@ -2,7 +2,8 @@
 // The serial component's two background threads, their base and the write thread's queue.
 // Each thread object is owned by the component (TSerialCustomComm), which starts it at Open and at
 // Close asks it to stop and joins it. Neither thread calls a handler: both hand their work to the
-// user-interface thread and wait until it has run there, or until they are asked to stop.
+// user-interface thread. The write thread waits until it has run there (or until it is asked to
+// stop); the event thread keeps one dispatch on its way at a time and goes back to its wait at once.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -25,6 +26,14 @@ class TSerialPort;
 // Close clears Comm, so a dispatch that runs after Close does nothing.
 struct TSerialDispatchGate {
   TSerialCustomComm* Comm = nullptr;
+  // The event thread's line events go to the user-interface thread one dispatch at a time: while one
+  // is queued or running, the events that occur are gathered in PendingEvents and go out in one more
+  // dispatch as soon as it has run. So OnRxChar is never nested and bytes arriving during it bring
+  // exactly one more call, while the event thread goes straight back to its wait instead of being
+  // woken a second time, per received byte, to hear that the dispatch is over.
+  std::mutex DeliveryLock;
+  bool DispatchQueued = false;         // guarded by DeliveryLock
+  std::uint32_t PendingEvents = 0;     // EV_* bits; guarded by DeliveryLock
   // Whether OnTxEmpty is bound, read by the write thread: with no handler, the transmit-empty
   // hand-over would cost a trip through the user-interface thread per frame for nothing.
   std::atomic<bool> TxEmptyBound{false};
@@ -78,8 +87,10 @@ class TSerialThread {
   // The device is gone, as a platform call failing with Code showed (see TSerialCustomComm).
   void ReportLost(const char* Pattern, int Code);
 
-  // Read without the user-interface thread: only the gate's atomic members.
-  const TSerialDispatchGate& Gate() const { return *Gate_; }
+  // Read without the user-interface thread: only the gate's atomic members and what DeliveryLock guards.
+  TSerialDispatchGate& Gate() const { return *Gate_; }
+  const std::shared_ptr<TSerialDispatchGate>& SharedGate() const { return Gate_; }
+  TUiDispatcher& Dispatcher() const { return Dispatcher_; }
 
   std::atomic<bool> StopRequested_{false};
   TSerialPort& Port_;
@@ -107,6 +118,11 @@ class TSerialCommEventThread : public TSerialThread {
   void Execute() override;
 
  private:
+  // Hands Occurred to the user-interface thread, or adds it to the dispatch already on its way.
+  void Deliver(std::uint32_t Occurred);
+  static void PostDispatch(TUiDispatcher& Dispatcher, const std::shared_ptr<TSerialDispatchGate>& Gate,
+                           std::uint32_t Events);
+
   std::uint32_t EventMask_;
   TSerialWaitEvent WaitEvent_;
 };

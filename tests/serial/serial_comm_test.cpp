@@ -165,6 +165,31 @@ TEST_F(SerialLifecycle, ExceptionInOnCloseReachesCallerAndPortIsClosed) {
   EXPECT_FALSE(Comm.IsOpen());
 }
 
+// Closing the ports of a run together: every open one is closed with its OnClose, a closed one is
+// left alone, and a failing OnClose neither keeps the others open nor is lost.
+TEST_F(SerialLifecycle, ClosingTogetherClosesEveryOpenPortAndRaisesTheFirstOnCloseFailure) {
+  TPty OtherPty, ThirdPty;
+  TSerialComm Other, Third;
+  Other.SetDeviceName(OtherPty.Path);
+  Third.SetDeviceName(ThirdPty.Path);
+  int closedFirst = 0, closedThird = 0;
+  Comm.SetOnClose([&](TSerialCustomComm&) {
+    ++closedFirst;
+    throw Exception("close handler failed");
+  });
+  Third.SetOnClose([&](TSerialCustomComm&) { ++closedThird; });
+  Comm.Open();
+  Third.Open();  // Other stays closed
+  EXPECT_THROW(TSerialCustomComm::CloseTogether({&Comm, &Other, &Third}), Exception);
+  EXPECT_FALSE(Comm.IsOpen());
+  EXPECT_FALSE(Third.IsOpen());
+  EXPECT_EQ(closedFirst, 1);
+  EXPECT_EQ(closedThird, 1);
+  // Each device is free again for another opener.
+  Third.Open();
+  EXPECT_TRUE(Third.IsOpen());
+}
+
 TEST_F(SerialLifecycle, DestroyingOpenComponentClosesWithoutOnClose) {
   int closed = 0;
   {

@@ -13,6 +13,7 @@
 #include "tests/upload/session_fixture.h"
 #include "tests/upload/sim_process.h"
 #include "tools/sim/device_model.h"
+#include "tools/sim/sim_options.h"
 
 namespace hexloader::test {
 namespace {
@@ -93,6 +94,32 @@ INSTANTIATE_TEST_SUITE_P(
                       TSimFaultCase{"WrongReplyAtSecond", Wrong(2), {0xAA, 0xAA ^ 0x5A, 0xAA}},
                       TSimFaultCase{"SilentFromSecond", Silent(2), {0xAA}},
                       TSimFaultCase{"TwoNoiseBytesInThird", Noise(3, 2), {0xAA, 0xAA, 0xFF, 0xFF, 0xAA}}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+struct TNumberedPathCase {
+  const char* Name;
+  const char* Path;
+  int Device, Devices, Board, Boards;
+  const char* Expected;
+};
+void PrintTo(const TNumberedPathCase& C, std::ostream* Out) { *Out << C.Name; }
+
+class SimNumberedPath : public ::testing::TestWithParam<TNumberedPathCase> {};
+
+TEST_P(SimNumberedPath, NamesEachDeviceAndBoardApart) {
+  const TNumberedPathCase& C = GetParam();
+  EXPECT_EQ(sim::NumberedPath(C.Path, C.Device, C.Devices, C.Board, C.Boards), C.Expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, SimNumberedPath,
+    ::testing::Values(TNumberedPathCase{"OneDeviceOneBoardKeepsThePath", "/tmp/mem.bin", 1, 1, 1, 1, "/tmp/mem.bin"},
+                      TNumberedPathCase{"DeviceBeforeTheExtension", "/tmp/mem.bin", 3, 4, 1, 1, "/tmp/mem-3.bin"},
+                      TNumberedPathCase{"BoardBeforeTheExtension", "mem.bin", 1, 1, 2, 3, "mem-b2.bin"},
+                      TNumberedPathCase{"DeviceAndBoard", "mem.bin", 2, 2, 3, 3, "mem-2-b3.bin"},
+                      TNumberedPathCase{"NoExtensionAppends", "/tmp/ttySIM", 2, 2, 1, 1, "/tmp/ttySIM-2"},
+                      TNumberedPathCase{"DotInAFolderIsNoExtension", "/tmp/a.d/tty", 1, 2, 1, 1, "/tmp/a.d/tty-1"},
+                      TNumberedPathCase{"HiddenFileHasNoExtension", "/tmp/.mem", 1, 2, 1, 1, "/tmp/.mem-1"}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST(SimProcess, TermEndsItCleanlyAndRemovesItsLink) {

@@ -54,7 +54,7 @@ std::string CliPath() {
   return HEXLOADER_CLI_PATH;
 }
 
-TSimProcess::TSimProcess(const std::vector<std::string>& Args) {
+TSimProcess::TSimProcess(const std::vector<std::string>& Args, int Ports) {
   int Pipe[2];
   if (::pipe2(Pipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
   std::vector<std::string> All{SimPath(), "--log", "none"};
@@ -70,10 +70,19 @@ TSimProcess::TSimProcess(const std::vector<std::string>& Args) {
     ::close(Pipe[0]);
     throw std::runtime_error("cannot start " + All[0]);
   }
-  char C;
-  while (::read(Pipe[0], &C, 1) == 1 && C != '\n') PortPath_ += C;
+  for (int i = 0; i < Ports; ++i) {
+    std::string Path;
+    char C;
+    while (::read(Pipe[0], &C, 1) == 1 && C != '\n') Path += C;
+    if (Path.empty()) break;
+    PortPaths_.push_back(Path);
+  }
   ::close(Pipe[0]);
-  if (PortPath_.empty()) throw std::runtime_error("the simulator printed no port");
+  if (static_cast<int>(PortPaths_.size()) != Ports) {
+    Stop();
+    throw std::runtime_error("the simulator printed " + std::to_string(PortPaths_.size()) + " of " +
+                             std::to_string(Ports) + " ports");
+  }
 }
 
 TSimProcess::~TSimProcess() {
@@ -90,6 +99,37 @@ int TSimProcess::Stop() {
   if (Pid_ <= 0) return -1;
   ::kill(Pid_, SIGTERM);
   return Wait();
+}
+
+TChildProcess::TChildProcess(const std::vector<std::string>& Args, const std::string& Dir, const std::string& OutFile,
+                             const std::string& ErrFile) {
+  posix_spawn_file_actions_t Actions;
+  posix_spawn_file_actions_init(&Actions);
+  posix_spawn_file_actions_addopen(&Actions, STDOUT_FILENO, OutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&Actions, STDERR_FILENO, ErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (!Dir.empty()) posix_spawn_file_actions_addchdir_np(&Actions, Dir.c_str());
+  std::vector<std::string> All = Args;
+  auto V = Argv(All);
+  const int R = ::posix_spawn(&Pid_, V[0], &Actions, nullptr, V.data(), environ);
+  posix_spawn_file_actions_destroy(&Actions);
+  if (R != 0) throw std::runtime_error("cannot start " + All[0]);
+}
+
+TChildProcess::~TChildProcess() {
+  if (Pid_ <= 0) return;
+  ::kill(Pid_, SIGKILL);
+  Wait();
+}
+
+void TChildProcess::Signal(int Number) {
+  if (Pid_ > 0) ::kill(Pid_, Number);
+}
+
+int TChildProcess::Wait() {
+  if (Pid_ <= 0) return -1;
+  const int Status = WaitStatus(Pid_);
+  Pid_ = -1;
+  return Status;
 }
 
 int RunProgram(const std::vector<std::string>& Args, std::string* Out, std::string* Err, const std::string& Dir) {

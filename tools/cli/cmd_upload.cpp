@@ -1,11 +1,13 @@
 // hexloader-cli upload: the Start command and the upload session of the window, for scripts and
-// production lines. Converts the HEX file as Start does (the image lands in the current directory),
-// refuses what Start refuses, opens the port with the loader's line settings and runs the same session
-// on the plain event loop, drawing the progress on the terminal.
-
+// production lines. Converts the HEX file once as Start does (the image lands in the current
+// directory), refuses what Start refuses, and runs one session per port, all at once on the plain
+// event loop: each port has its own serial component and session, and one port's failure never
+// touches another. With --repeat every port programs board after board until SIGINT/SIGTERM; with
+// --log every upload is appended to a record file as one JSON line.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,17 +15,16 @@
 #include "core/exception.h"
 #include "core/exception_display.h"
 #include "core/ui_dispatcher.h"
-#include "core/utf8_path.h"
 #include "serial/serial_comm.h"
 #include "tools/cli/cli_command.h"
 #include "tools/cli/cli_conversion.h"
 #include "tools/cli/console.h"
-#include "upload/loader_line_settings.h"
-#include "upload/progress_line.h"
-#include "upload/progress_parts.h"
+#include "tools/cli/image_snapshot.h"
+#include "tools/cli/progress_board.h"
+#include "tools/cli/stop_request.h"
+#include "tools/cli/upload_job.h"
+#include "tools/cli/upload_log_file.h"
 #include "upload/reply_timeout.h"
-#include "upload/serial_comm_port.h"
-#include "upload/upload_errors.h"
 #include "upload/upload_session.h"
 
 namespace hexloader::cli {
@@ -32,134 +33,69 @@ namespace {
 using TClock = std::chrono::steady_clock;
 
 constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;      // conversion, image or port error (also a port lost), bad arguments
-constexpr int kExitReplyError = 2;   // "Ошибка ответа"
-constexpr int kExitTimeout = 3;      // no hello within --timeout, or no reply within the reply time-out
-constexpr auto kEndEchoWait = std::chrono::seconds(2);
-constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
+constexpr int kExitFailure = 1;  // conversion, image or port error, bad arguments
+constexpr auto kTickInterval = std::chrono::milliseconds(100);
+constexpr auto kFrameLeaveWait = std::chrono::seconds(2);
 
 const char* const kUsage =
-    "hexloader-cli upload --port DEVICE [--timeout SECONDS] [--reply-timeout SECONDS] [--strict] FILE.hex\n"
-    "  Converts FILE.hex into the binary image (written to the current directory, as the window's\n"
-    "  Start command does), opens DEVICE at 19200 bit/s 8N1 without flow control, prints the prompt\n"
-    "  to switch the device on and sends the image. Shows a progress bar on a terminal, a few plain\n"
-    "  progress lines otherwise.\n"
-    "  --timeout SECONDS  give up when the device has not switched on (sent its 0x55) within that\n"
-    "                     time (default: wait for ever, like the window)\n"
+    "hexloader-cli upload --port DEVICE [--port DEVICE ...] [--timeout SECONDS] [--reply-timeout SECONDS] [--strict] [--repeat] [--log FILE] FILE.hex\n"
+    "  Converts FILE.hex once into the binary image (written to the current directory, as the window's\n"
+    "  Start command does) and sends it through every DEVICE at the same time, each opened at 19200\n"
+    "  bit/s 8N1 without flow control: it prints the prompt to switch the devices on and uploads to each\n"
+    "  device as soon as it answers. On a terminal it shows one line per port (bar, percent, frames,\n"
+    "  bytes per second, state); otherwise plain lines, prefixed with the port when there are several.\n"
+    "  With several ports, or with --repeat, a summary ends the run.\n"
+    "  --port DEVICE      a port to upload through (a path, or a name under /dev); repeat it for each\n"
+    "                     device on the line\n"
+    "  --timeout SECONDS  give up when a device has not switched on (sent its 0x55) within that time\n"
+    "                     (default: wait for ever, like the window); not with --repeat, where the\n"
+    "                     next board takes as long as it takes\n"
     "  --reply-timeout SECONDS\n"
-    "                     once the transfer has begun, give up when a frame is not answered within\n"
+    "                     once a transfer has begun, give it up when a frame is not answered within\n"
     "                     that time (default 5; fractions allowed)\n"
     "  --strict           refuse a file with wrong record checksums (otherwise one warning on\n"
     "                     standard error): status 1, nothing written or sent\n"
-    "  Exit status: 0 the end frame went out; 1 conversion, image or port error (also a port that\n"
-    "  went away); 2 \"Ошибка ответа\" (a wrong reply); 3 the device did not switch on within\n"
-    "  --timeout, or \"Устройство не отвечает\" (no reply within the reply time-out).\n";
-
-// The session's view on a terminal (a redrawn bar) or in a log (a line at each quarter).
-class TTerminalView : public TUploadView {
- public:
-  explicit TTerminalView(bool Terminal) : Terminal_(Terminal) {}
-  void SetSession(const TUploadSession& Session) { Session_ = &Session; }
-
-  void SetProgressTotalParts(std::uint32_t Total) override { Parts_.SetTotalParts(Total); }
-  void SetProgressPartsComplete(std::uint32_t Parts) override {
-    Parts_.SetPartsComplete(Parts);
-    if (Visible_) Show(false);
-  }
-  void SetProgressVisible(bool Visible) override {
-    if (Visible && !Visible_) Began_ = TClock::now();
-    Visible_ = Visible;
-  }
-  void SetAnimationVisible(bool) override {}
-  void SetAnimationActive(bool) override {}
-  void SetUploadCommandsEnabled(bool) override {}
-  void ShowPowerOnPrompt() override {
-    std::printf("%s\n", PowerOnPromptText);
-    std::fflush(stdout);
-  }
-  void HidePowerOnPrompt() override {}
-  void ShowMessage(const std::string& Text) override {
-    EndBar();
-    std::fprintf(stderr, "hexloader-cli: %s\n", Text.c_str());
-  }
-
-  // The end frame went out: the display ends at 100 %. The window's arithmetic is for its bar, where an
-  // image below 128 bytes has no parts and shows 0 % throughout.
-  void ShowCompleted() { Show(true); }
-
-  // Leaves the terminal's line for other output.
-  void EndBar() {
-    if (BarDrawn_) std::printf("\n");
-    BarDrawn_ = false;
-    std::fflush(stdout);
-  }
-
- private:
-  TProgressSnapshot Snapshot() const {
-    TProgressSnapshot S;
-    S.Percent = Parts_.Percent();
-    S.FramesSent = Session_->FrameCount();
-    S.FramesTotal = static_cast<int>(Session_->ImageSize() / frame::DataBytes) + 1;
-    S.BytesTotal = Session_->ImageSize();
-    S.BytesSent = std::min<std::uint64_t>(static_cast<std::uint64_t>(Session_->FrameCount()) * frame::DataBytes, S.BytesTotal);
-    S.BytesAcknowledged = std::min<std::uint64_t>(
-        static_cast<std::uint64_t>(std::max(Session_->FrameCount() - 1, 0)) * frame::DataBytes, S.BytesTotal);
-    S.ElapsedSeconds = std::chrono::duration<double>(TClock::now() - Began_).count();
-    return S;
-  }
-
-  void Show(bool Final) {
-    TProgressSnapshot S = Snapshot();
-    if (Final) S.Percent = 100;
-    if (Terminal_) {
-      const auto Now = TClock::now();
-      if (!Final && Now - LastDraw_ < kRedrawInterval && S.Percent == LastPercent_) return;
-      LastDraw_ = Now;
-      LastPercent_ = S.Percent;
-      std::printf("\r%s\033[K", FormatProgressBar(S).c_str());
-      BarDrawn_ = true;
-      if (Final) EndBar();
-      std::fflush(stdout);
-      return;
-    }
-    // A few lines for logs: at each quarter and at the end.
-    const int Quarter = std::min(S.Percent / 25, 3);  // the end has a line of its own
-    if (!Final && Quarter <= LastQuarter_) return;
-    LastQuarter_ = Final ? 4 : Quarter;
-    std::printf("upload: %s\n", FormatProgressLine(S).c_str());
-    std::fflush(stdout);
-  }
-
-  const TUploadSession* Session_ = nullptr;
-  const bool Terminal_;
-  TProgressParts Parts_;
-  bool Visible_ = false;
-  bool BarDrawn_ = false;
-  TClock::time_point Began_{};
-  TClock::time_point LastDraw_{};
-  int LastPercent_ = -1;
-  int LastQuarter_ = 0;
-};
+    "  --repeat           board after board: after each upload, well or not, the port waits for the\n"
+    "                     next device's hello and uploads again, until SIGINT or SIGTERM (Ctrl-C). The\n"
+    "                     first stop request lets uploads in progress finish, a second abandons them.\n"
+    "                     The image is not converted again: a changed HEX file is not reread.\n"
+    "  --log FILE         append one JSON line per upload to FILE, written and flushed as each upload\n"
+    "                     ends: time (ISO 8601, start of the upload), port, file, image_bytes, sha256\n"
+    "                     (of the image as sent), result (ok, reply-error, silent, port-error,\n"
+    "                     interrupted), message (for a failure), seconds, frames. Several runs may\n"
+    "                     append to one file.\n"
+    "  Exit status: 0 every device took the image (with --repeat: every upload succeeded); otherwise\n"
+    "  that of the first port, in command-line order, with a failed upload: 1 conversion, image or port\n"
+    "  error, also a port that went away (or an upload abandoned on request, or a port stopped before\n"
+    "  its device answered); 2 \"Ошибка ответа\" (a wrong reply); 3 the device did not switch on within\n"
+    "  --timeout, or \"Устройство не отвечает\" (no reply within the reply time-out).\n"
+    "  Example, a production line with three fixtures:\n"
+    "    hexloader-cli upload --port ttyUSB0 --port ttyUSB1 --port ttyUSB2 --repeat \\\n"
+    "                         --log uploads.jsonl firmware.hex\n";
 
 struct TArgs {
-  std::string Port;
+  std::vector<std::string> Ports;
   std::string HexFile;
   long TimeoutSeconds = 0;  // 0: none
   int ReplyTimeoutMs = frame::DefaultReplyTimeoutMs;
+  bool Repeat = false;
   bool Strict = false;
+  std::string LogFile;
 };
 
 bool Parse(const std::vector<std::string>& Args, TArgs& Out, std::string& Error) {
   for (std::size_t i = 0; i < Args.size(); ++i) {
     const std::string& A = Args[i];
-    if (A == "--port" || A == "--timeout" || A == "--reply-timeout") {
+    if (A == "--port" || A == "--timeout" || A == "--reply-timeout" || A == "--log") {
       if (i + 1 >= Args.size()) {
         Error = A + " needs a value";
         return false;
       }
       const std::string& V = Args[++i];
       if (A == "--port") {
-        Out.Port = V;
+        Out.Ports.push_back(V);
+      } else if (A == "--log") {
+        Out.LogFile = V;
       } else if (A == "--reply-timeout") {
         if (!ParseReplyTimeoutSeconds(V, Out.ReplyTimeoutMs)) {
           Error = "bad value '" + V + "' for --reply-timeout (seconds, more than 0)";
@@ -177,6 +113,8 @@ bool Parse(const std::vector<std::string>& Args, TArgs& Out, std::string& Error)
           return false;
         }
       }
+    } else if (A == "--repeat") {
+      Out.Repeat = true;
     } else if (A == "--strict") {
       Out.Strict = true;
     } else if (!A.empty() && A[0] == '-') {
@@ -189,10 +127,20 @@ bool Parse(const std::vector<std::string>& Args, TArgs& Out, std::string& Error)
       return false;
     }
   }
-  if (Out.Port.empty()) Error = "--port DEVICE is required";
+  if (Out.Ports.empty()) Error = "--port DEVICE is required";
   else if (Out.HexFile.empty()) Error = "no HEX file given";
-  else if (Out.Port == UnchosenDeviceName) Error = "no port chosen";
+  for (const std::string& Port : Out.Ports)
+    if (Port == UnchosenDeviceName) Error = "no port chosen";
   return Error.empty();
+}
+
+// The run's status: that of the first port, in command-line order, with a failed upload.
+int RunStatus(const std::vector<std::unique_ptr<TUploadJob>>& Jobs, bool Repeat) {
+  for (const auto& Job : Jobs) {
+    if (Job->FirstFailureStatus() != 0) return Job->FirstFailureStatus();
+    if (!Repeat && !Job->HasResult()) return kExitFailure;  // stopped before its device answered
+  }
+  return kExitOk;
 }
 
 int Run(const std::vector<std::string>& RawArgs) {
@@ -203,87 +151,104 @@ int Run(const std::vector<std::string>& RawArgs) {
     return kExitFailure;
   }
 
+  std::unique_ptr<TUploadLogFile> Log;
+  std::unique_ptr<TImageSnapshot> Image;
+  try {
+    // Opened first: no board is programmed without its record.
+    if (!Args.LogFile.empty()) Log = std::make_unique<TUploadLogFile>(Args.LogFile);
+    const std::string ImageName = ConvertHexFile(std::filesystem::absolute(Args.HexFile).string(), Args.Strict, stderr);
+    Image = std::make_unique<TImageSnapshot>(ImageName);
+  } catch (const std::exception& E) {
+    std::fprintf(stderr, "hexloader-cli: %s\n", ExceptionDisplayText(E.what()).c_str());
+    return kExitFailure;
+  }
+
   TEventLoop Loop;
   SetUiDispatcher(&Loop);
-  // Failures inside the session's notifications (a refused read or write) come here.
-  std::string LineFailure;
+  // Installed before the ports open, so that their threads never take a stop signal's default action.
+  TStopRequest StopRequest;
+
+  std::vector<std::unique_ptr<TUploadJob>> Jobs;
+  TProgressBoard Board(StdoutIsTerminal(), Args.Repeat, Jobs);
+  // A port whose device went away closes itself and then shows why: that message belongs to its job.
+  // Anything else belongs to no port (a port's own failures end its upload and are shown with it).
   SetExceptionDisplay([&](const std::string& Message) {
-    if (LineFailure.empty()) LineFailure = ExceptionDisplayText(Message);
+    const std::string Text = ExceptionDisplayText(Message);
+    for (auto& Job : Jobs)
+      if (Job->TakeLossMessage(Text)) return;
+    Board.Say(Text);
   });
 
-  TSerialComm Comm;
-  ApplyLoaderLineSettings(Comm);
-  TTerminalView View(StdoutIsTerminal());
-  TSerialCommPort Port(Comm);
-  TUploadSession Session(Port, View, [&Args](const std::string& HexPath) {
-    return ConvertHexFile(HexPath, Args.Strict, stderr);
-  });
-  Session.SetReplyTimer(Loop.CreateTimer());
-  Session.SetReplyTimeoutMs(Args.ReplyTimeoutMs);
-  View.SetSession(Session);
-  // The component reports the loss itself (LineFailure below); the session only ends.
-  Comm.SetOnDeviceLost([&](TSerialCustomComm&) { Session.PortLost(); });
-
-  auto LastHeard = TClock::now();
-  Comm.SetOnRxChar([&](TSerialCustomComm&, int Count) {
-    LastHeard = TClock::now();
-    Session.OnRxChar(Count);
-  });
-
-  int Status = kExitFailure;
-  try {
-    Comm.SetDeviceName(Args.Port);
-    Session.SetHexFileName(Utf8FromPath(std::filesystem::absolute(PathFromUtf8(Args.HexFile))));
-    Session.Start();
-    LastHeard = TClock::now();
-
-    const auto Ended = [&] { return Session.Outcome() != TUploadOutcome::None || !LineFailure.empty(); };
-    // Only the wait for the hello: from then on the session's reply time-out bounds every wait.
-    const auto Silent = [&] {
-      return Args.TimeoutSeconds > 0 && Session.Stage() == AwaitHello &&
-             TClock::now() - LastHeard >= std::chrono::seconds(Args.TimeoutSeconds);
-    };
-    while (!Ended() && !Silent()) Loop.RunUntil(Ended, std::chrono::milliseconds(250));
-
-    if (!LineFailure.empty()) {
-      View.EndBar();
-      std::fprintf(stderr, "hexloader-cli: %s\n", LineFailure.c_str());
-      Status = kExitFailure;
-    } else if (Session.Outcome() == TUploadOutcome::Finished) {
-      // The end frame is queued; its echo shows it has reached the line before the port is closed.
-      Loop.RunUntil([&] { return Session.RxSinceSend() >= Session.FrameLen(); }, kEndEchoWait);
-      View.ShowCompleted();
-      std::printf("Upload complete: %llu bytes in %d data frames.\n",
-                  static_cast<unsigned long long>(Session.ImageSize()), Session.FrameCount());
-      std::fflush(stdout);
-      Status = kExitOk;
-    } else if (Session.Outcome() == TUploadOutcome::ReplyError) {
-      Status = kExitReplyError;  // the view has printed the message
-    } else if (Session.Outcome() == TUploadOutcome::Silent) {
-      Status = kExitTimeout;  // the view has printed the message
-    } else if (Session.Outcome() == TUploadOutcome::PortError) {
-      View.EndBar();
-      std::fprintf(stderr, "hexloader-cli: the port's device went away\n");
-      Status = kExitFailure;
-    } else {
-      View.EndBar();
-      std::fprintf(stderr, "hexloader-cli: no answer from the device for %ld s; upload abandoned\n",
-                   Args.TimeoutSeconds);
-      Status = kExitTimeout;
+  bool RecordLost = false;
+  const auto OnUploadEnd = [&](TUploadJob&, const TUploadRecord& Record) {
+    if (!Log) return;
+    try {
+      Log->Append(FormatUploadRecord(Record));
+    } catch (const std::exception& E) {
+      RecordLost = true;
+      Board.Say(ExceptionDisplayText(E.what()));
     }
-  } catch (const std::exception& E) {
-    View.EndBar();
-    std::fprintf(stderr, "hexloader-cli: %s\n", ExceptionDisplayText(E.what()).c_str());
-    Status = kExitFailure;
+  };
+  const auto OnNotice = [&](TUploadJob& Job, const std::string& Text, bool Failure) { Board.Notice(Job, Text, Failure); };
+  for (const std::string& Port : Args.Ports)
+    Jobs.push_back(std::make_unique<TUploadJob>(TJobSettings{Port, Args.HexFile, Image.get(), Args.TimeoutSeconds,
+                                                                             Args.ReplyTimeoutMs, Args.Repeat},
+                                                OnUploadEnd, OnNotice));
+  for (auto& Job : Jobs) Job->Begin();
+
+  const auto AllStopped = [&] {
+    for (const auto& Job : Jobs)
+      if (!Job->Stopped()) return false;
+    return true;
+  };
+  int StopsHandled = 0;
+  while (!AllStopped()) {
+    Loop.RunUntil([&] { return StopRequest.Count() != StopsHandled; }, kTickInterval);
+    if (StopRequest.Count() != StopsHandled) {
+      const bool First = StopsHandled == 0;
+      StopsHandled = StopRequest.Count();
+      if (First) {
+        for (auto& Job : Jobs) Job->StopAfterUpload();
+        if (!AllStopped()) Board.Say("stopping once the uploads in progress have ended; ask again to abandon them");
+      } else {
+        for (auto& Job : Jobs) Job->Abandon();
+      }
+    }
+    const auto Now = TClock::now();
+    for (auto& Job : Jobs) Job->Tick(Now);
+    Board.Redraw(false);
   }
-  Comm.Close();
-  Session.ReleaseImage();
+
+  // The frame each port sent last leaves the line before the ports close.
+  Loop.RunUntil(
+      [&] {
+        for (const auto& Job : Jobs)
+          if (!Job->FrameInFlightLeft()) return false;
+        return true;
+      },
+      std::chrono::duration_cast<std::chrono::milliseconds>(kFrameLeaveWait));
+  std::vector<TSerialCustomComm*> Comms;
+  for (auto& Job : Jobs) Comms.push_back(&Job->Comm());
+  try {
+    TSerialCustomComm::CloseTogether(Comms);
+  } catch (const std::exception& E) {
+    Board.Say(ExceptionDisplayText(E.what()));
+  }
+  Board.Finish();
+  if (!Args.Repeat)
+    for (const auto& Job : Jobs)
+      if (!Job->HasResult()) Board.Say(Job->Port() + ": stopped before the device answered");
+
+  int Status = RunStatus(Jobs, Args.Repeat);
+  if (Status == kExitOk && RecordLost) Status = kExitFailure;
+  Jobs.clear();
   SetExceptionDisplay(nullptr);
+  SetUiDispatcher(nullptr);
   return Status;
 }
 
 }  // namespace
 
-const TCliCommand UploadCommand{"upload", "send a HEX file to the device over a serial port", kUsage, Run};
+const TCliCommand UploadCommand{"upload", "send a HEX file to one or several devices over serial ports", kUsage, Run};
 
 }  // namespace hexloader::cli

@@ -1,5 +1,5 @@
-// The simulator's line on Linux: a pseudo-terminal master, polled together with a signalfd for a clean
-// exit and standard input for the Enter key. One thread does everything.
+// The simulator's lines on Linux: a pseudo-terminal master per device, polled together with a signalfd
+// for a clean exit and standard input for the Enter key. One thread does everything.
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -14,6 +14,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "tools/sim/device_model.h"
 #include "tools/sim/line_schedule.h"
@@ -59,44 +60,65 @@ bool PortOpened(int Master) {
   return ::poll(&P, 1, 0) >= 0 && !(P.revents & POLLHUP);
 }
 
-class TSimulator {
+// One device on a pseudo-terminal of its own. Number counts from 1.
+class TSimDevice {
  public:
-  TSimulator(const TSimOptions& O) : O_(O), Device_(O.Faults), Line_(O.BitRate) {}
-  int Run();
+  TSimDevice(const TSimOptions& O, int Number) : O_(O), Number_(Number), Device_(O.Faults), Line_(O.BitRate) {}
+
+  // Creates the pseudo-terminal (and the link); false with a message on standard error on failure.
+  bool Create();
+  const std::string& Path() const { return Path_; }
+
+  // The descriptor to poll for bytes from the loader (-1 while the port is not open or hung up).
+  int PollFd() const { return Open_ && !HungUp_ ? Master_.Get() : -1; }
+  // How long the loop may sleep before this device has something due.
+  std::chrono::nanoseconds WaitBudget(TClock::time_point Now) const;
+  // One turn of the loop: Revents is what poll reported for PollFd().
+  void Service(short Revents, TClock::time_point Now);
+  // Enter on standard input.
+  void OnEnter(TClock::time_point Now);
+  // Nothing more will happen: hung up, or (--once) the last board ended and the loader let go.
+  bool Finished(TClock::time_point Now) const;
+  void RemoveLink();
 
  private:
   void OnOpened(TClock::time_point Now);
   void OnClosed();
   void SwitchOn(TClock::time_point Now);
-  bool ReadLine(TClock::time_point Now);  // false: hang up and exit
+  bool ReadLine(TClock::time_point Now);  // false: hang up
   void WriteDue(TClock::time_point Now);
-  void OnFrame(const TDeviceAction& A);
+  void OnFrame(const TDeviceAction& A, TClock::time_point Now);
+  void Say(TLogLevel Level, const std::string& Text) const;
+  // With --boards, the last board's end frame has arrived: no device is left to switch on. A single
+  // board is switched on again whenever the port is opened, as a device left powered would be.
+  bool AllBoardsDone() const { return O_.Boards > 1 && Ended_ && Board_ >= O_.Boards; }
 
   const TSimOptions& O_;
+  const int Number_;
   TDeviceModel Device_;
   TLineSchedule Line_;
   TFd Master_;
+  std::string Path_;
+  std::unique_ptr<TPortLink> Link_;  // removed with the device, if still ours
+  int Board_ = 0;  // the board switched on last; 0 before the first
   bool Open_ = false;
+  bool HungUp_ = false;
   bool HelloPending_ = false;
   TClock::time_point HelloDue_{};
-  bool Ended_ = false;
+  bool Ended_ = false;  // the current board's end frame arrived
   TClock::time_point EndedAt_{};
 };
 
-int TSimulator::Run() {
-  // Blocked before the port is announced, so a stop that follows at once still ends cleanly.
-  sigset_t Signals;
-  sigemptyset(&Signals);
-  sigaddset(&Signals, SIGINT);
-  sigaddset(&Signals, SIGTERM);
-  sigprocmask(SIG_BLOCK, &Signals, nullptr);
-  TFd SignalFd(::signalfd(-1, &Signals, SFD_CLOEXEC));
+void TSimDevice::Say(TLogLevel Level, const std::string& Text) const {
+  Log(O_, Level, O_.Devices > 1 ? "device " + std::to_string(Number_) + ": " + Text : Text);
+}
 
+bool TSimDevice::Create() {
   int MasterFd = -1, SlaveFd = -1;
   if (::openpty(&MasterFd, &SlaveFd, nullptr, nullptr, nullptr) != 0) {
     const int Error = errno;
     std::fprintf(stderr, "hexloader-sim: cannot create a pseudo-terminal: %s\n", std::strerror(Error));
-    return 1;
+    return false;
   }
   Master_.Reset(MasterFd);
   // Raw on the device's side as well, so the line carries bytes unchanged whatever the loader sets.
@@ -105,103 +127,106 @@ int TSimulator::Run() {
     ::cfmakeraw(&T);
     ::tcsetattr(SlaveFd, TCSANOW, &T);
   }
-  const std::string Path = ::ttyname(SlaveFd) ? ::ttyname(SlaveFd) : "";
+  Path_ = ::ttyname(SlaveFd) ? ::ttyname(SlaveFd) : "";
   // Closed so that the master reports when the loader opens and closes the port.
   ::close(SlaveFd);
   ::fcntl(Master_.Get(), F_SETFL, ::fcntl(Master_.Get(), F_GETFL) | O_NONBLOCK);
 
-  std::unique_ptr<TPortLink> Link;  // removed when Run returns, if still ours
   if (!O_.LinkPath.empty()) {
     try {
-      Link = std::make_unique<TPortLink>(O_.LinkPath, Path);
+      Link_ = std::make_unique<TPortLink>(NumberedPath(O_.LinkPath, Number_, O_.Devices, 1, 1), Path_);
     } catch (const std::runtime_error& E) {
       std::fprintf(stderr, "hexloader-sim: %s\n", E.what());
-      return 1;
+      return false;
     }
   }
-  std::printf("%s\n", Path.c_str());
-  std::fflush(stdout);
-
-  int Status = 0;
-  bool Running = true;
-  while (Running) {
-    TClock::time_point Now = TClock::now();
-    if (!Open_ && PortOpened(Master_.Get())) OnOpened(Now);
-
-    // Wake for the next byte due on the line, the hello, or (while closed) to look for an open.
-    auto Wait = std::chrono::nanoseconds(std::chrono::seconds(1));
-    if (!Open_ || Ended_) Wait = std::chrono::milliseconds(5);
-    if (Line_.Pending()) Wait = std::min<std::chrono::nanoseconds>(Wait, Line_.NextDue() - Now);
-    if (HelloPending_) Wait = std::min<std::chrono::nanoseconds>(Wait, HelloDue_ - Now);
-    if (Wait.count() < 0) Wait = std::chrono::nanoseconds(0);
-    const timespec Timeout{static_cast<time_t>(Wait.count() / 1'000'000'000), static_cast<long>(Wait.count() % 1'000'000'000)};
-
-    pollfd P[3] = {{SignalFd.Get(), POLLIN, 0}, {Open_ ? Master_.Get() : -1, POLLIN, 0},
-                   {O_.HelloOnEnter ? STDIN_FILENO : -1, POLLIN, 0}};
-    if (::ppoll(P, 3, &Timeout, nullptr) < 0 && errno != EINTR) break;
-    Now = TClock::now();
-
-    if (P[0].revents & POLLIN) {
-      Log(O_, TLogLevel::Short, "stopped");
-      break;
-    }
-    if (P[2].revents & (POLLIN | POLLHUP)) {
-      char Buf[256];
-      const ssize_t N = ::read(STDIN_FILENO, Buf, sizeof Buf);
-      if (N <= 0) {
-        P[2].fd = -1;
-      } else if (std::memchr(Buf, '\n', static_cast<std::size_t>(N))) {
-        // The port may have been opened since the check at the top of this round.
-        if (!Open_ && PortOpened(Master_.Get())) OnOpened(Now);
-        if (Open_) SwitchOn(Now);
-        else Log(O_, TLogLevel::Short, "the port is not open yet; not switched on");
-      }
-    }
-    if (Open_ && (P[1].revents & POLLIN)) {
-      if (!ReadLine(Now)) {
-        Log(O_, TLogLevel::Short, "line hung up");
-        break;
-      }
-    }
-    if (Open_ && (P[1].revents & POLLHUP) && !(P[1].revents & POLLIN)) OnClosed();
-    if (HelloPending_ && Now >= HelloDue_) {
-      HelloPending_ = false;
-      SwitchOn(Now);
-    }
-    if (Open_) WriteDue(TClock::now());
-    // --once: the loader closes the port after the end frame; closing the line first would discard
-    // the end frame's echo before the loader has read it.
-    if (O_.Once && Ended_ && !Line_.Pending() && (!Open_ || Now - EndedAt_ > std::chrono::seconds(5))) Running = false;
-  }
-  return Status;
+  return true;
 }
 
-void TSimulator::OnOpened(TClock::time_point Now) {
+void TSimDevice::RemoveLink() { Link_.reset(); }
+
+std::chrono::nanoseconds TSimDevice::WaitBudget(TClock::time_point Now) const {
+  if (HungUp_) return std::chrono::seconds(1);
+  // Wake for the next byte due on the line, the hello, or (while closed) to look for an open.
+  std::chrono::nanoseconds Wait = std::chrono::seconds(1);
+  if (!Open_ || Ended_) Wait = std::chrono::milliseconds(5);
+  if (Line_.Pending()) Wait = std::min<std::chrono::nanoseconds>(Wait, Line_.NextDue() - Now);
+  if (HelloPending_) Wait = std::min<std::chrono::nanoseconds>(Wait, HelloDue_ - Now);
+  return Wait;
+}
+
+void TSimDevice::Service(short Revents, TClock::time_point Now) {
+  if (HungUp_) return;
+  if (!Open_ && PortOpened(Master_.Get())) OnOpened(Now);
+  if (Open_ && (Revents & POLLIN)) {
+    if (!ReadLine(Now)) {
+      Say(TLogLevel::Short, "line hung up");
+      HungUp_ = true;
+      Master_.Reset();
+      return;
+    }
+  }
+  if (Open_ && (Revents & POLLHUP) && !(Revents & POLLIN)) OnClosed();
+  if (HelloPending_ && Now >= HelloDue_) {
+    HelloPending_ = false;
+    SwitchOn(Now);
+  }
+  if (Open_) WriteDue(TClock::now());
+}
+
+void TSimDevice::OnEnter(TClock::time_point Now) {
+  if (HungUp_) return;
+  // The port may have been opened since the check at the top of this round.
+  if (!Open_ && PortOpened(Master_.Get())) OnOpened(Now);
+  if (!Open_) {
+    Say(TLogLevel::Short, "the port is not open yet; not switched on");
+    return;
+  }
+  if (AllBoardsDone()) {
+    Say(TLogLevel::Short, "every board has been programmed; not switched on");
+    return;
+  }
+  SwitchOn(Now);
+}
+
+bool TSimDevice::Finished(TClock::time_point Now) const {
+  if (HungUp_) return true;
+  // --once: the loader closes the port after the end frame; closing the line first would discard
+  // the end frame's echo before the loader has read it.
+  return O_.Once && Ended_ && Board_ >= O_.Boards && !Line_.Pending() &&
+         (!Open_ || Now - EndedAt_ > std::chrono::seconds(5));
+}
+
+void TSimDevice::OnOpened(TClock::time_point Now) {
   Open_ = true;
-  Log(O_, TLogLevel::Full, "port opened");
+  Say(TLogLevel::Full, "port opened");
+  if (AllBoardsDone()) return;
   if (!O_.HelloOnEnter) {
     HelloPending_ = true;
     HelloDue_ = Now + std::chrono::milliseconds(O_.HelloDelayMs);
   } else {
-    Log(O_, TLogLevel::Short, "port opened; press Enter to switch the device on");
+    Say(TLogLevel::Short, "port opened; press Enter to switch the device on");
   }
 }
 
-void TSimulator::OnClosed() {
+void TSimDevice::OnClosed() {
   Open_ = false;
   HelloPending_ = false;
   Line_.Clear();
-  Log(O_, TLogLevel::Full, "port closed after " + std::to_string(Device_.FramesSeen()) + " frames");
+  Say(TLogLevel::Full, "port closed after " + std::to_string(Device_.FramesSeen()) + " frames");
 }
 
-void TSimulator::SwitchOn(TClock::time_point Now) {
+void TSimDevice::SwitchOn(TClock::time_point Now) {
+  // A board whose upload did not end is switched on again (power cycled); after an end frame the
+  // next board takes its place.
+  if (Board_ == 0 || Ended_) ++Board_;
   Device_.PowerOn();
   Ended_ = false;
   Line_.Send(0x55, Now);
-  Log(O_, TLogLevel::Short, "switched on, sent 55");
+  Say(TLogLevel::Short, O_.Boards > 1 ? "board " + std::to_string(Board_) + " switched on, sent 55" : "switched on, sent 55");
 }
 
-bool TSimulator::ReadLine(TClock::time_point Now) {
+bool TSimDevice::ReadLine(TClock::time_point Now) {
   std::uint8_t Buf[4096];
   const ssize_t N = ::read(Master_.Get(), Buf, sizeof Buf);
   if (N <= 0) return true;
@@ -211,18 +236,18 @@ bool TSimulator::ReadLine(TClock::time_point Now) {
     const TDeviceAction A = Device_.Receive(Buf[i]);
     for (std::uint8_t Noise : A.NoiseAfterEcho) Line_.Send(Noise, Arrived);
     if (A.HasReply) Line_.Send(A.Reply, Arrived + std::chrono::milliseconds(O_.ReplyDelayMs));
-    if (A.FrameDone) OnFrame(A);
+    if (A.FrameDone) OnFrame(A, Arrived);
     if (A.Hangup) return false;
   }
   return true;
 }
 
-void TSimulator::OnFrame(const TDeviceAction& A) {
-  Log(O_, TLogLevel::Full, DescribeFrame(A.Frame));
-  if (A.Frame.Kind == TFrameKind::Bad) Log(O_, TLogLevel::Short, "bad frame: " + DescribeFrame(A.Frame));
-  if (A.Frame.Number == O_.Faults.WrongReplyAt) Log(O_, TLogLevel::Short, "fault: wrong reply " + DescribeFrame(A.Frame));
-  if (A.Frame.Number == O_.Faults.SilentFrom) Log(O_, TLogLevel::Short, "fault: silent from " + DescribeFrame(A.Frame));
-  if (A.Frame.Number == O_.Faults.NoiseAt) Log(O_, TLogLevel::Short, "fault: noise in " + DescribeFrame(A.Frame));
+void TSimDevice::OnFrame(const TDeviceAction& A, TClock::time_point Arrived) {
+  Say(TLogLevel::Full, DescribeFrame(A.Frame));
+  if (A.Frame.Kind == TFrameKind::Bad) Say(TLogLevel::Short, "bad frame: " + DescribeFrame(A.Frame));
+  if (A.Frame.Number == O_.Faults.WrongReplyAt) Say(TLogLevel::Short, "fault: wrong reply " + DescribeFrame(A.Frame));
+  if (A.Frame.Number == O_.Faults.SilentFrom) Say(TLogLevel::Short, "fault: silent from " + DescribeFrame(A.Frame));
+  if (A.Frame.Number == O_.Faults.NoiseAt) Say(TLogLevel::Short, "fault: noise in " + DescribeFrame(A.Frame));
   if (!A.EndFrame) return;
   Ended_ = true;
   EndedAt_ = TClock::now();
@@ -231,13 +256,19 @@ void TSimulator::OnFrame(const TDeviceAction& A) {
                      std::to_string(Device_.AddressFrames()) + " address, " + std::to_string(Device_.DataFrames()) +
                      " data); memory " + std::to_string(Memory.size()) + " bytes";
   if (!O_.MemoryPath.empty()) {
-    if (WriteMemory(O_.MemoryPath, Memory)) Text += " written to " + O_.MemoryPath;
-    else Text += "; cannot write " + O_.MemoryPath + ": " + std::strerror(errno);
+    const std::string Path = NumberedPath(O_.MemoryPath, Number_, O_.Devices, Board_, O_.Boards);
+    if (WriteMemory(Path, Memory)) Text += " written to " + Path;
+    else Text += "; cannot write " + Path + ": " + std::strerror(errno);
   }
-  Log(O_, TLogLevel::Short, Text);
+  Say(TLogLevel::Short, Text);
+  // The next board is put in and switched on a moment after the end frame's echo has gone out.
+  if (Board_ < O_.Boards && !O_.HelloOnEnter) {
+    HelloPending_ = true;
+    HelloDue_ = Arrived + std::chrono::milliseconds(O_.HelloDelayMs);
+  }
 }
 
-void TSimulator::WriteDue(TClock::time_point Now) {
+void TSimDevice::WriteDue(TClock::time_point Now) {
   std::uint8_t Buf[4096];
   std::size_t N = 0;
   while (Line_.Pending() && Line_.NextDue() <= Now && N < sizeof Buf) {
@@ -261,11 +292,69 @@ void TSimulator::WriteDue(TClock::time_point Now) {
   }
 }
 
+// Every device in one thread: one poll over the signals, standard input and each device's line.
+int RunDevices(const TSimOptions& O) {
+  // Blocked before the ports are announced, so a stop that follows at once still ends cleanly.
+  sigset_t Signals;
+  sigemptyset(&Signals);
+  sigaddset(&Signals, SIGINT);
+  sigaddset(&Signals, SIGTERM);
+  sigprocmask(SIG_BLOCK, &Signals, nullptr);
+  TFd SignalFd(::signalfd(-1, &Signals, SFD_CLOEXEC));
+
+  std::vector<std::unique_ptr<TSimDevice>> Devices;
+  const auto RemoveLinks = [&] {
+    for (auto& D : Devices) D->RemoveLink();
+  };
+  for (int i = 1; i <= O.Devices; ++i) {
+    Devices.push_back(std::make_unique<TSimDevice>(O, i));
+    if (!Devices.back()->Create()) {
+      RemoveLinks();
+      return 1;
+    }
+  }
+  for (auto& D : Devices) std::printf("%s\n", D->Path().c_str());
+  std::fflush(stdout);
+
+  bool StdinOpen = O.HelloOnEnter;
+  std::vector<pollfd> P(Devices.size() + 2);
+  for (;;) {
+    TClock::time_point Now = TClock::now();
+    std::chrono::nanoseconds Wait = std::chrono::seconds(1);
+    for (auto& D : Devices) Wait = std::min(Wait, D->WaitBudget(Now));
+    if (Wait.count() < 0) Wait = std::chrono::nanoseconds(0);
+    const timespec Timeout{static_cast<time_t>(Wait.count() / 1'000'000'000), static_cast<long>(Wait.count() % 1'000'000'000)};
+
+    P[0] = {SignalFd.Get(), POLLIN, 0};
+    P[1] = {StdinOpen ? STDIN_FILENO : -1, POLLIN, 0};
+    for (std::size_t i = 0; i < Devices.size(); ++i) P[i + 2] = {Devices[i]->PollFd(), POLLIN, 0};
+    if (::ppoll(P.data(), P.size(), &Timeout, nullptr) < 0 && errno != EINTR) break;
+    Now = TClock::now();
+
+    if (P[0].revents & POLLIN) {
+      Log(O, TLogLevel::Short, "stopped");
+      break;
+    }
+    if (P[1].revents & (POLLIN | POLLHUP)) {
+      char Buf[256];
+      const ssize_t N = ::read(STDIN_FILENO, Buf, sizeof Buf);
+      if (N <= 0) StdinOpen = false;
+      else if (std::memchr(Buf, '\n', static_cast<std::size_t>(N)))
+        for (auto& D : Devices) D->OnEnter(Now);
+    }
+    bool AllFinished = true;
+    for (std::size_t i = 0; i < Devices.size(); ++i) {
+      Devices[i]->Service(P[i + 2].revents, Now);
+      AllFinished = AllFinished && Devices[i]->Finished(Now);
+    }
+    if (AllFinished) break;
+  }
+  RemoveLinks();
+  return 0;
+}
+
 }  // namespace
 
-int RunSimulator(const TSimOptions& Options) {
-  TSimulator Sim(Options);
-  return Sim.Run();
-}
+int RunSimulator(const TSimOptions& Options) { return RunDevices(Options); }
 
 }  // namespace hexloader::sim

@@ -20,7 +20,14 @@ const char* const SimUsage =
     "  --hello-on-enter     switch on when Enter is pressed instead\n"
     "  --bit-rate N         pace the line at N bit/s, 10 bit times per byte, both directions\n"
     "  --reply-delay MS     a slow device: answer each frame MS milliseconds after it arrived\n"
-    "  --once               exit after the first end frame\n"
+    "  --once               exit after the first end frame (with --boards: the last board's, on\n"
+    "                       every device)\n"
+    "  --devices N          play N devices, each on a pseudo-terminal of its own; the paths are\n"
+    "                       printed one per line, and --link and --memory get the device's number:\n"
+    "                       PATH-1, PATH-2, ... (mem.bin -> mem-1.bin, mem-2.bin, ...)\n"
+    "  --boards K           play K boards in turn: after an end frame the device switches on again as\n"
+    "                       the next board, --hello-delay later, with fresh memory; memory files get\n"
+    "                       the board's number: mem-b1.bin, mem-b2.bin, ... (mem-2-b3.bin with --devices)\n"
     "  --log short|full|none  the frame log: a summary, every frame, or nothing (short)\n"
     "  --s51 FIRMWARE.ihx   play the device with s51 (an 8051 simulator) running the device program\n"
     "                       FIRMWARE.ihx (make device: build/device/loader51.ihx) from the moment the\n"
@@ -53,6 +60,24 @@ long Number(const std::string& Option, const std::string& Text, long Min) {
 
 }  // namespace
 
+std::string NumberedPath(const std::string& Path, int Device, int Devices, int Board, int Boards) {
+  std::string Suffix;
+  // Appended piece by piece: "-" + std::to_string(...) trips a false -Wrestrict warning of GCC 12.
+  if (Devices > 1) {
+    Suffix += '-';
+    Suffix += std::to_string(Device);
+  }
+  if (Boards > 1) {
+    Suffix += "-b";
+    Suffix += std::to_string(Board);
+  }
+  const std::size_t Slash = Path.find_last_of('/');
+  const std::size_t Dot = Path.find_last_of('.');
+  const bool HasExtension = Dot != std::string::npos && Dot > 0 && (Slash == std::string::npos || Dot > Slash + 1);
+  if (!HasExtension) return Path + Suffix;
+  return Path.substr(0, Dot) + Suffix + Path.substr(Dot);
+}
+
 TSimOptions ParseSimOptions(const std::vector<std::string>& Args, bool& Help) {
   TSimOptions O;
   Help = false;
@@ -71,6 +96,8 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args, bool& Help) {
     else if (A == "--bit-rate") O.BitRate = Number(A, Value(), 0);
     else if (A == "--reply-delay") O.ReplyDelayMs = static_cast<int>(Number(A, Value(), 0));
     else if (A == "--once") O.Once = true;
+    else if (A == "--devices") O.Devices = static_cast<int>(Number(A, Value(), 1));
+    else if (A == "--boards") O.Boards = static_cast<int>(Number(A, Value(), 1));
     else if (A == "--s51") O.S51Firmware = Value();
     else if (A == "--log") {
       const std::string& L = Value();

@@ -16,7 +16,9 @@ struct TSimOptions {
   bool HelloOnEnter = false;  // ... or when Enter is pressed on standard input
   long BitRate = 0;         // pace the line at this many bit/s (10 bit times per byte); 0 = unpaced
   int ReplyDelayMs = 0;     // a slow device: each reply leaves this long after its frame arrived
-  bool Once = false;        // exit after the first end frame
+  bool Once = false;        // exit after the first end frame (of the last board, on every device)
+  int Devices = 1;          // devices, each on a pseudo-terminal of its own
+  int Boards = 1;           // boards each device plays in turn: after an end frame the next switches on
   TLogLevel Log = TLogLevel::Short;
   bool Version = false;     // print the version and exit
   TFaults Faults;
@@ -24,6 +26,11 @@ struct TSimOptions {
 };
 
 extern const char* const SimUsage;
+
+// The file for one device and board: Path itself for one device and one board; otherwise Path with
+// "-D" (device, from 1) when there are several devices and "-bB" (board, from 1) when there are
+// several boards, put before the extension of its last component: mem.bin -> mem-2-b3.bin.
+std::string NumberedPath(const std::string& Path, int Device, int Devices, int Board, int Boards);
 
 // Raises std::invalid_argument with a message for a bad option. Sets Help when --help was given.
 TSimOptions ParseSimOptions(const std::vector<std::string>& Args, bool& Help);

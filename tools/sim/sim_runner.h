@@ -3,8 +3,8 @@
 
 namespace hexloader::sim {
 
-// Creates the pseudo-terminal, prints its path and plays the device until SIGINT/SIGTERM, --once or a
-// hang-up. Returns the exit status.
+// Creates a pseudo-terminal per device, prints their paths one per line and plays the devices until
+// SIGINT/SIGTERM, or until every device has hung up or (--once) ended. Returns the exit status.
 int RunSimulator(const TSimOptions& Options);
 
 }  // namespace hexloader::sim
