@@ -26,8 +26,11 @@ std::string Clock(double Seconds) {
 
 std::string FormatProgressBar(const TProgressSnapshot& S, int Width) {
   const int Filled = TProgressParts::FilledWidth(S.Percent, Width);
-  std::string Bar = "[" + std::string(static_cast<std::size_t>(Filled), '#') +
-                    std::string(static_cast<std::size_t>(Width - Filled), '.') + "]";
+  // Built by appending: GCC 12 warns falsely (-Wrestrict) about a literal followed by a temporary.
+  std::string Bar = "[";
+  Bar.append(static_cast<std::size_t>(Filled), '#');
+  Bar.append(static_cast<std::size_t>(Width - Filled), '.');
+  Bar += ']';
   char Text[96];
   std::snprintf(Text, sizeof Text, " %3u%%  frame %d/%d", S.Percent, S.FramesSent, S.FramesTotal);
   Bar += Text;
