@@ -10,6 +10,7 @@
 #include <new>
 #include <utility>
 
+#include "image/file_content.h"
 #include "image/file_errors.h"
 #include "image/image_file_system.h"
 
@@ -31,6 +32,8 @@ class TFdOwner {
   int Fd_;
 };
 
+}  // namespace
+
 // A buffer for a whole HEX file. Large files are tens of megabytes: huge pages spare the thousands of page
 // faults that filling them 4 KiB at a time costs, which would be a good part of the conversion's time.
 std::unique_ptr<char[], TFileBufferRelease> AllocateFileBuffer(std::size_t Capacity) {
@@ -39,8 +42,6 @@ std::unique_ptr<char[], TFileBufferRelease> AllocateFileBuffer(std::size_t Capac
   ::madvise(p, Capacity, MADV_HUGEPAGE);  // a hint only; without it the buffer works the same
   return std::unique_ptr<char[], TFileBufferRelease>(static_cast<char*>(p), TFileBufferRelease{Capacity});
 }
-
-}  // namespace
 
 void TFileBufferRelease::operator()(char* Data) const {
   if (Data) ::munmap(Data, Capacity);
@@ -57,26 +58,13 @@ TFileContent ReadWholeFile(const std::string& Path) {
   struct stat st;
   if (::fstat(fd.Get(), &st) != 0) throw EFOpenError::ForFile(Path, errno);
 
-  // The size is a hint only: the file may grow or shrink while it is read, or be a pipe. One byte more
-  // than the size lets the end show itself without a second buffer.
-  std::size_t capacity = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 64 * 1024;
-  TFileContent content{AllocateFileBuffer(capacity), 0};
-  for (;;) {
-    if (content.Size == capacity) {
-      auto bigger = AllocateFileBuffer(capacity * 2);
-      std::memcpy(bigger.get(), content.Data.get(), content.Size);
-      content.Data = std::move(bigger);
-      capacity *= 2;
+  return ReadUntilEnd(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0, [&](char* Into, std::size_t Room) {
+    for (;;) {
+      const ssize_t got = ::read(fd.Get(), Into, Room);
+      if (got >= 0) return static_cast<std::size_t>(got);
+      if (errno != EINTR) throw EFOpenError::ForFile(Path, errno);
     }
-    ssize_t got = ::read(fd.Get(), content.Data.get() + content.Size, capacity - content.Size);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw EFOpenError::ForFile(Path, errno);
-    }
-    if (got == 0) break;
-    content.Size += static_cast<std::size_t>(got);
-  }
-  return content;
+  });
 }
 
 bool EntryExists(const std::string& Path) {

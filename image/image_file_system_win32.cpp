@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "core/wide_text_win32.h"
+#include "image/file_content.h"
 #include "image/file_errors.h"
 #include "image/image_file_system.h"
 
@@ -31,11 +32,11 @@ class THandleOwner {
 
 int LastError() { return static_cast<int>(::GetLastError()); }
 
+}  // namespace
+
 std::unique_ptr<char[], TFileBufferRelease> AllocateFileBuffer(std::size_t Capacity) {
   return std::unique_ptr<char[], TFileBufferRelease>(new char[Capacity], TFileBufferRelease{Capacity});
 }
-
-}  // namespace
 
 void TFileBufferRelease::operator()(char* Data) const { delete[] Data; }
 
@@ -51,25 +52,13 @@ TFileContent ReadWholeFile(const std::string& Path) {
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(file.Get(), &size)) throw EFOpenError::ForFile(Path, LastError());
 
-  // The size is a hint only: the file may change while it is read. One byte more lets the end show.
-  std::size_t capacity = size.QuadPart > 0 ? static_cast<std::size_t>(size.QuadPart) + 1 : 64 * 1024;
-  TFileContent content{AllocateFileBuffer(capacity), 0};
-  for (;;) {
-    if (content.Size == capacity) {
-      auto bigger = AllocateFileBuffer(capacity * 2);
-      std::memcpy(bigger.get(), content.Data.get(), content.Size);
-      content.Data = std::move(bigger);
-      capacity *= 2;
-    }
+  return ReadUntilEnd(size.QuadPart > 0 ? static_cast<std::size_t>(size.QuadPart) : 0, [&](char* Into, std::size_t Room) {
     // ReadFile takes at most 4 GiB - 1 per call.
-    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(capacity - content.Size, 0x40000000));
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(Room, 0x40000000));
     DWORD got = 0;
-    if (!::ReadFile(file.Get(), content.Data.get() + content.Size, want, &got, nullptr))
-      throw EFOpenError::ForFile(Path, LastError());
-    if (got == 0) break;
-    content.Size += got;
-  }
-  return content;
+    if (!::ReadFile(file.Get(), Into, want, &got, nullptr)) throw EFOpenError::ForFile(Path, LastError());
+    return static_cast<std::size_t>(got);
+  });
 }
 
 bool EntryExists(const std::string& Path) {
