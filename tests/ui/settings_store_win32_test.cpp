@@ -10,6 +10,7 @@
 
 #include "core/exception_display.h"
 #include "core/utf8_path.h"
+#include "core/wide_text_win32.h"
 #include "ui/settings/executable_path.h"
 #include "ui/settings/reg_ini_file.h"
 #include "ui/settings/settings_errors.h"
@@ -185,6 +186,45 @@ INSTANTIATE_TEST_SUITE_P(
                       TNameCase{"DotInDriveRelativeName", "C:loader", "C:loader.ini"},
                       TNameCase{"ForwardSlashes", "C:/Tools.old/loader", "C:/Tools.old/loader.ini"}),
     [](const ::testing::TestParamInfo<TNameCase>& info) { return std::string(info.param.Label); });
+
+// The ANSI code page's bytes for Text (which it must hold).
+std::string AnsiBytes(const std::wstring& Text) {
+  const int n = ::WideCharToMultiByte(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(n), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), bytes.data(), n, nullptr, nullptr);
+  return bytes;
+}
+
+// Settings files of the program this one replaces are ANSI (Windows-1251 on Russian systems). The
+// folder names are ones the running system's ANSI code page holds: Cyrillic under 1251, Latin letters
+// with accents under 1252 (wine's code page where no Russian locale is installed).
+TEST_F(SettingsStore, AnAnsiFileStaysAnsiUntilAValueDoesNotFitThenTurnsUtf16WithEverythingKept) {
+  const bool Russian = ::GetACP() == 1251;
+  const std::wstring comment = Russian ? L"; комментарий" : L"; Kommentar für später";
+  const std::wstring oldFolder = Russian ? L"Прошивки" : L"Prüfstand";
+  const std::wstring newFolder = Russian ? L"Новые" : L"Größer";
+  WriteIni(AnsiBytes(comment + L"\r\n[PortName]\r\nName=COM3\r\n[FileName]\r\nName=C:\\" + oldFolder + L"\\fw.hex\r\n"));
+  EXPECT_EQ(Store()->ReadValue("FileName", "Name", ""), "C:\\" + Utf8FromWide(oldFolder) + "\\fw.hex");
+
+  // A value the code page holds: the file stays ANSI, so that the old program still reads it.
+  Store()->WriteValue("FileName", "Name", "C:\\" + Utf8FromWide(newFolder) + "\\fw.hex");
+  std::string bytes = ReadAll(ini_);
+  EXPECT_NE(bytes.substr(0, 2), "\xFF\xFE");
+  EXPECT_NE(bytes.find(AnsiBytes(L"Name=C:\\" + newFolder + L"\\fw.hex")), std::string::npos) << bytes;
+  EXPECT_EQ(bytes.find(AnsiBytes(comment)), 0u);
+
+  // One it does not hold: the file turns UTF-16 with its byte order mark, nothing else lost.
+  Store()->WriteValue("FileName", "Name", "C:\\ファームウェア\\fw.hex");
+  bytes = ReadAll(ini_);
+  ASSERT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+  const std::wstring wide(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+  EXPECT_EQ(wide.find(comment + L"\r\n[PortName]\r\nName=COM3\r\n"), 0u) << Utf8FromWide(wide);
+  EXPECT_NE(wide.find(L"Name=C:\\ファームウェア\\fw.hex"), std::wstring::npos);
+  auto store = Store();
+  EXPECT_EQ(store->ReadValue("FileName", "Name", ""), "C:\\ファームウェア\\fw.hex");
+  EXPECT_EQ(store->ReadValue("PortName", "Name", ""), "COM3");
+  EXPECT_FALSE(fs::exists(dir_ / "hexloader.ini.new"));
+}
 
 }  // namespace
 }  // namespace hexloader

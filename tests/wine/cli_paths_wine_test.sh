@@ -11,9 +11,10 @@ source "$(dirname "$0")/wine-env.sh"
 work=$(mktemp -d)
 sim_pid=""
 saved_temp=""
+saved_type=""
 cleanup() {
   if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then kill "$sim_pid"; wait "$sim_pid" 2>/dev/null; fi
-  [ -n "$saved_temp" ] && wine reg add 'HKCU\Environment' /v TEMP /t REG_EXPAND_SZ /d "$saved_temp" /f > /dev/null 2>&1
+  [ -n "$saved_temp" ] && wine reg add 'HKCU\Environment' /v TEMP /t "$saved_type" /d "$saved_temp" /f > /dev/null 2>&1
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -54,11 +55,14 @@ upload_case "Cyrillic file, absolute" "$work" "$folder/счётчик.hex"
 echo "== %TEMP% in a Cyrillic folder"
 temp_folder="$work/Иван/Temp"
 mkdir -p "$temp_folder"
-saved_temp=$(wine reg query 'HKCU\Environment' /v TEMP 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_EXPAND_SZ[[:space:]]*//p')
-[ -n "$saved_temp" ] || saved_temp='%USERPROFILE%\AppData\Local\Temp'
+# The prefix's own value, type and all, is put back afterwards (also when the test fails).
+saved=$(wine reg query 'HKCU\Environment' /v TEMP 2>/dev/null | tr -d '\r' | sed -n 's/^[[:space:]]*TEMP[[:space:]]*\(REG_[A-Z_]*\)[[:space:]]*/\1 /p')
+saved_type=${saved%% *}
+saved_temp=${saved#* }
+[ -n "$saved" ] || fail "Cyrillic TEMP: the prefix has no TEMP to restore"
 wine reg add 'HKCU\Environment' /v TEMP /t REG_EXPAND_SZ /d "$(wine winepath -w "$temp_folder" 2>/dev/null)" /f > /dev/null 2>&1
 upload_case "Cyrillic TEMP" "$folder" "счётчик.hex"
-wine reg add 'HKCU\Environment' /v TEMP /t REG_EXPAND_SZ /d "$saved_temp" /f > /dev/null 2>&1
+wine reg add 'HKCU\Environment' /v TEMP /t "$saved_type" /d "$saved_temp" /f > /dev/null 2>&1
 saved_temp=""
 [ -z "$(ls -A "$temp_folder")" ] || fail "Cyrillic TEMP: files left behind: $(ls -A "$temp_folder")"
 
