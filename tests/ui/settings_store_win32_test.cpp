@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -13,6 +14,7 @@
 #include "core/wide_text_win32.h"
 #include "ui/settings/executable_path.h"
 #include "ui/settings/reg_ini_file.h"
+#include "ui/settings/registry_ini_file.h"
 #include "ui/settings/settings_errors.h"
 
 namespace hexloader {
@@ -224,6 +226,87 @@ TEST_F(SettingsStore, AnAnsiFileStaysAnsiUntilAValueDoesNotFitThenTurnsUtf16With
   EXPECT_EQ(store->ReadValue("FileName", "Name", ""), "C:\\ファームウェア\\fw.hex");
   EXPECT_EQ(store->ReadValue("PortName", "Name", ""), "COM3");
   EXPECT_FALSE(fs::exists(dir_ / "hexloader.ini.new"));
+}
+
+// Registry mode against wine's registry, under a key of this test's own below HKEY_CURRENT_USER.
+class RegistryStore : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = "\\Software\\Temp\\hexloader-тест-" + std::to_string(::GetCurrentProcessId());
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, WideFromUtf8(path_.substr(1)).c_str());
+  }
+  void TearDown() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, WideFromUtf8(path_.substr(1)).c_str()); }
+  std::unique_ptr<TRegIniFile> Store() {
+    auto store = std::make_unique<TRegIniFile>();
+    store->SetPathType(TPathType::ptRegistry);
+    store->SetPath(path_);
+    return store;
+  }
+  // A value of another type, set straight through the registry.
+  void SetDword(const std::string& Section, const std::string& Name, DWORD Value) {
+    const std::wstring key = WideFromUtf8(path_.substr(1) + "\\" + Section);
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), WideFromUtf8(Name).c_str(), REG_DWORD, &Value, sizeof Value),
+              ERROR_SUCCESS);
+  }
+
+  std::string path_;
+};
+
+TEST_F(RegistryStore, WrittenValuesReadBackAndListInANewStore) {
+  EXPECT_FALSE(Store()->HasSection("FileName"));
+  EXPECT_EQ(Store()->ReadValue("PortName", "Name", "COM1"), "COM1");  // missing key: the default
+  Store()->WriteValue("FileName", "Name", "C:\\Прошивки\\счётчик.hex");
+  Store()->WriteValue("FileName", "Other", "");
+  auto store = Store();
+  EXPECT_TRUE(store->HasSection("FileName"));
+  EXPECT_FALSE(store->HasSection("PortName"));
+  EXPECT_EQ(store->ReadValue("FileName", "Name", ""), "C:\\Прошивки\\счётчик.hex");
+  EXPECT_EQ(store->ReadValue("FileName", "Other", "x"), "");
+  EXPECT_EQ(store->ReadValue("FileName", "Missing", "default"), "default");
+  // Stored as REG_SZ with its terminating zero.
+  wchar_t data[64] = {};
+  DWORD type = 0;
+  DWORD size = sizeof data;
+  ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER, WideFromUtf8(path_.substr(1) + "\\FileName").c_str(), L"Name",
+                           RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(size, (std::wcslen(L"C:\\Прошивки\\счётчик.hex") + 1) * sizeof(wchar_t));
+}
+
+TEST_F(RegistryStore, AValueOfAnotherTypeRaisesWithItsName) {
+  Store()->WriteValue("PortName", "Name", "COM3");
+  SetDword("PortName", "Baud", 19200);
+  auto store = Store();
+  EXPECT_EQ(store->ReadValue("PortName", "Name", ""), "COM3");
+  try {
+    store->ReadValue("PortName", "Baud", "");
+    FAIL() << "no exception";
+  } catch (const ERegistryException& e) {
+    EXPECT_STREQ(e.what(), "Invalid data type for 'Baud'");
+  }
+}
+
+TEST_F(RegistryStore, ASectionOpenedForReadingOnlyRefusesWritesWithTheValueName) {
+  Store()->WriteValue("PortName", "Name", "COM3");
+  auto store = Store();
+  store->SetRegAccess({TRegAccessKey::keyRead});
+  EXPECT_EQ(store->ReadValue("PortName", "Name", ""), "COM3");
+  try {
+    store->WriteValue("PortName", "Name", "COM4");
+    FAIL() << "no exception";
+  } catch (const ERegistryException& e) {
+    EXPECT_STREQ(e.what(), "Failed to set data for 'Name'");
+  }
+  EXPECT_EQ(Store()->ReadValue("PortName", "Name", ""), "COM3");
+}
+
+TEST(RegistryAccess, MembersMapOntoTheWin32Rights) {
+  EXPECT_EQ(RegistryAccessMask({TRegAccessKey::keyAllAccess}), static_cast<std::uint32_t>(KEY_ALL_ACCESS));
+  EXPECT_EQ(RegistryAccessMask({TRegAccessKey::keyRead}), static_cast<std::uint32_t>(KEY_READ));
+  EXPECT_EQ(RegistryAccessMask({TRegAccessKey::keyQueryValue, TRegAccessKey::keySetValue}), 0x3u);
+  EXPECT_EQ(RegistryAccessMask({TRegAccessKey::keyWrite, TRegAccessKey::keyExecute}),
+            static_cast<std::uint32_t>(KEY_WRITE | KEY_EXECUTE));
 }
 
 }  // namespace
