@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # hexloader-cli.exe upload under wine where a Windows user's paths are in Cyrillic: the HEX file and its
 # folder, the temporary folder (%TEMP% under a user folder named in Cyrillic) and the record file; then
-# the system's own error texts for a record path that cannot be opened.
-# Usage: cli_paths_wine_test.sh CLI_EXE LINUX_BUILD   (HEXLOADER_WINE_DIR in the environment)
+# the system's own error texts for a record path and a HEX file that cannot be opened.
+# Usage: cli_paths_wine_test.sh CLI_EXE LINUX_BUILD HOLD_FILE_EXE   (HEXLOADER_WINE_DIR in the environment)
 set -uo pipefail
 cli_exe=$1
 linux_build=$2
+hold_file_exe=$3
 source "$(dirname "$0")/wine-env.sh"
 
 work=$(mktemp -d)
@@ -84,6 +85,19 @@ error_case() {
 }
 error_case "a folder" "$work/records" "Access denied."
 error_case "a missing folder" "$work/nowhere/record.jsonl" "Path not found."
+
+echo "== the system's own text for a HEX file another program holds open without sharing"
+coproc holder { wine "$hold_file_exe" "$folder/счётчик.hex"; }
+read -r -t 20 held <&"${holder[0]}"
+held=${held%$'\r'}
+[ "$held" = held ] || fail "the helper did not hold the file"
+(cd "$folder" && wine "$cli_exe" upload --port COM5 "счётчик.hex" > "$work/out.txt" 2> "$work/err.txt")
+status=$?
+exec {holder[1]}>&-
+wait "$holder_PID" 2>/dev/null
+[ "$status" -eq 1 ] || fail "a held file: status $status"
+grep -q "^hexloader-cli: Cannot open file .*счётчик.hex\"\. Sharing violation\.\$" "$work/err.txt" ||
+  fail "a held file: '$(cat "$work/err.txt")'"
 
 [ "$failures" -eq 0 ] && echo "all passed"
 exit $((failures > 0))
