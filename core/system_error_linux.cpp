@@ -11,4 +11,6 @@ std::string SysErrorMessage(int Code) {
   return text ? std::string(text) : std::string();
 }
 
+std::string CLibraryErrorMessage(int Errno) { return SysErrorMessage(Errno); }
+
 }  // namespace hexloader

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <cstring>
+
 #include "core/system_error.h"
 #include "core/wide_text_win32.h"
 
@@ -17,6 +19,12 @@ std::string SysErrorMessage(int Code) {
   // FormatMessage ends its texts with a line break, which no message that quotes it wants.
   while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) message.pop_back();
   return Utf8FromWide(message);
+}
+
+std::string CLibraryErrorMessage(int Errno) {
+  // The C library's table is in the C locale's language and ASCII.
+  const char* text = std::strerror(Errno);
+  return text ? std::string(text) : std::string();
 }
 
 }  // namespace hexloader

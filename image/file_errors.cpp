@@ -20,22 +20,30 @@ std::string Expanded(const std::string& Path) {
   return Utf8FromPath(absolute.lexically_normal());
 }
 
-std::string FileMessage(const char* What, const std::string& Path, int ErrorCode) {
-  return std::string("Cannot ") + What + " file \"" + Expanded(Path) + "\". " + SysErrorMessage(ErrorCode);
+std::string FileMessage(const char* What, const std::string& Path, const std::string& SystemText) {
+  return std::string("Cannot ") + What + " file \"" + Expanded(Path) + "\". " + SystemText;
 }
 
 }  // namespace
 
 EFOpenError EFOpenError::ForFile(const std::string& Path, int ErrorCode) {
-  return EFOpenError(FileMessage("open", Path, ErrorCode));
+  return EFOpenError(FileMessage("open", Path, SysErrorMessage(ErrorCode)));
+}
+
+EFOpenError EFOpenError::ForStream(const std::string& Path, int Errno) {
+  return EFOpenError(FileMessage("open", Path, CLibraryErrorMessage(Errno)));
 }
 
 EFCreateError EFCreateError::ForFile(const std::string& Path, int ErrorCode) {
-  return EFCreateError(FileMessage("create", Path, ErrorCode));
+  return EFCreateError(FileMessage("create", Path, SysErrorMessage(ErrorCode)));
 }
 
 EFWriteError EFWriteError::ForFile(const std::string& Path, int ErrorCode) {
-  return EFWriteError(FileMessage("write", Path, ErrorCode));
+  return EFWriteError(FileMessage("write", Path, SysErrorMessage(ErrorCode)));
+}
+
+EFWriteError EFWriteError::ForStream(const std::string& Path, int Errno) {
+  return EFWriteError(FileMessage("write", Path, CLibraryErrorMessage(Errno)));
 }
 
 EConvertError EConvertError::NotAnInteger(const std::string& Text) {

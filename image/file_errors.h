@@ -13,6 +13,8 @@ class EFOpenError : public Exception {
   using Exception::Exception;
   // "Cannot open file \"%s\". %s": the expanded (absolute) path and the system's text for ErrorCode.
   static EFOpenError ForFile(const std::string& Path, int ErrorCode);
+  // The same, for a C stream's read that failed: Errno read through the C library's own text.
+  static EFOpenError ForStream(const std::string& Path, int Errno);
 };
 
 class EFCreateError : public Exception {
@@ -28,6 +30,8 @@ class EFWriteError : public Exception {
   using Exception::Exception;
   // "Cannot write file \"%s\". %s": the expanded (absolute) path and the system's text for ErrorCode.
   static EFWriteError ForFile(const std::string& Path, int ErrorCode);
+  // The same, for a C stream's write or close that failed: Errno read through the C library's own text.
+  static EFWriteError ForStream(const std::string& Path, int Errno);
 };
 
 class EConvertError : public Exception {

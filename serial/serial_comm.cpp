@@ -203,7 +203,9 @@ void TSerialCustomComm::DoClose() {
 
 void TSerialCustomComm::WriteDCB() {
   if (!IsOpen() || !UpdateDCB_) return;
-  if (const int e = Handle_->ApplyLineSettings(BuildLineSettings(*this))) PortCallFailed(serial_msg::WriteDcb, e);
+  // A refused setting is the setter's error, never a lost device: the port stays open (adapters refuse
+  // rates they do not support with the same code a pulled one gives).
+  if (const int e = Handle_->ApplyLineSettings(BuildLineSettings(*this))) RaiseCommError(serial_msg::WriteDcb, e);
 }
 
 void TSerialCustomComm::SetupBuffers() {

@@ -58,9 +58,9 @@ class TSerialPort {
   int WriteSome(const void* Buffer, int Count, int& Bytes);
   // Writes Count bytes, waiting at most TimeoutMs for room; Bytes is what was written.
   int Write(const void* Buffer, int Count, std::uint32_t TimeoutMs, int& Bytes);
-  // Waits until the driver takes output again, or a write under way ended (true), or Cancel is
-  // signaled (false).
-  bool WaitWritable(const TSerialHandleObject& Cancel);
+  // Waits until the driver takes output again, or a write under way ended (0), or Cancel is signaled
+  // (1). A wait that itself failed returns its error code (> 1).
+  int WaitWritable(const TSerialHandleObject& Cancel);
 
   // A watch for the events of Mask (EV_* bits); Wake ends its wait.
   std::unique_ptr<TSerialLineWatch> Watch(std::uint32_t Mask, const TSerialHandleObject& Wake, int& Error);

@@ -286,14 +286,14 @@ int TSerialPort::Write(const void* Buffer, int Count, std::uint32_t TimeoutMs, i
   return 0;
 }
 
-bool TSerialPort::WaitWritable(const TSerialHandleObject& Cancel) {
+int TSerialPort::WaitWritable(const TSerialHandleObject& Cancel) {
   pollfd fds[2] = {{static_cast<int>(Cancel.Handle()), POLLIN, 0}, {State_->Fd, POLLOUT, 0}};
   for (;;) {
     const int r = ::poll(fds, 2, -1);
     if (r < 0 && errno == EINTR) continue;
-    if (r < 0) return false;
-    if (fds[0].revents) return false;
-    return true;  // writable, or an error that the next write reports
+    if (r < 0) return errno;
+    if (fds[0].revents) return 1;
+    return 0;  // writable, or an error that the next write reports
   }
 }
 

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "core/wide_text_win32.h"
+#include "serial/comm_verdict_win32.h"
 #include "serial/line_dcb_win32.h"
+#include "serial/line_watch_win32.h"
 #include "serial/serial_port.h"
 #include "serial/comm_api_win32.h"
 
@@ -45,58 +47,6 @@ int FinishWithin(HANDLE Port, TOverlapped& Op, std::uint32_t TimeoutMs, DWORD& B
   return e == ERROR_OPERATION_ABORTED || e == ERROR_TIMEOUT ? 0 : e;
 }
 
-class TWin32LineWatch : public TSerialLineWatch {
- public:
-  TWin32LineWatch(HANDLE Port, std::uint32_t Mask, HANDLE Wake) : Port_(Port), Mask_(Mask), Wake_(Wake) {}
-  bool Valid() const { return Op_.Valid(); }
-  static constexpr DWORD kLivenessCheckMs = 1000;
-
-  int Wait(std::uint32_t& Occurred) override {
-    Occurred = 0;
-    Op_.Rearm();
-    DWORD mask = 0;
-    if (!::WaitCommEvent(Port_, &mask, &Op_.Ov)) {
-      const int e = LastError();
-      if (e != ERROR_IO_PENDING) return e;
-      const HANDLE handles[2] = {Op_.Ov.hEvent, Wake_};
-      DWORD r;
-      // Some drivers leave the wait pending when their device is pulled: a quiet line is asked now and
-      // then whether the device is still there (the modem-line query clears nothing the component reads).
-      while ((r = ::WaitForMultipleObjects(2, handles, FALSE, kLivenessCheckMs)) == WAIT_TIMEOUT) {
-        DWORD lines = 0;
-        if (!::GetCommModemStatus(Port_, &lines)) {
-          const int e = LastError();
-          EndPendingWait();
-          return e;
-        }
-      }
-      if (r == WAIT_OBJECT_0 + 1) {
-        EndPendingWait();
-        return 1;
-      }
-      DWORD ignored = 0;
-      if (!::GetOverlappedResult(Port_, &Op_.Ov, &ignored, TRUE)) return LastError();
-    }
-    Occurred = mask & Mask_;
-    return 0;
-  }
-
- private:
-  // Setting the mask again ends a pending wait (cancelling it does not, on every system); the wait
-  // must have ended before its control block and mask go out of scope.
-  void EndPendingWait() {
-    ::SetCommMask(Port_, 0);
-    ::SetCommMask(Port_, Mask_);
-    DWORD ignored = 0;
-    ::GetOverlappedResult(Port_, &Op_.Ov, &ignored, TRUE);
-  }
-
-  HANDLE Port_;
-  std::uint32_t Mask_;
-  HANDLE Wake_;
-  TOverlapped Op_;
-};
-
 }  // namespace
 
 struct TSerialPort::TState {
@@ -110,6 +60,8 @@ struct TSerialPort::TState {
   bool WritePending = false;
   std::vector<std::uint8_t> PendingBytes;
   TOverlapped QueuedOp;
+  // Line-event waits that a driver would not end: released only after the handle is closed.
+  std::vector<std::unique_ptr<TCommWaitBlock>> AbandonedWaits;
 };
 
 TSerialPort::TSerialPort(std::unique_ptr<TState> State) : State_(std::move(State)) {}
@@ -123,6 +75,7 @@ TSerialPort::~TSerialPort() {
     ::GetOverlappedResult(State_->Handle, &State_->QueuedOp.Ov, &ignored, TRUE);
   }
   ::CloseHandle(State_->Handle);
+  State_->AbandonedWaits.clear();
 }
 
 std::string TSerialPort::DevicePath(const std::string& Path) {
@@ -150,20 +103,8 @@ std::unique_ptr<TSerialPort> TSerialPort::Open(const std::string& Path, int& Err
 }
 
 bool TSerialPort::IsDeviceGone(int Code) const {
-  switch (Code) {
-    case ERROR_ACCESS_DENIED:         // USB adapters after removal: the open handle refuses every call
-    case ERROR_BAD_COMMAND:           // "the device does not recognize the command", after removal
-    case ERROR_DEVICE_REMOVED:
-    case ERROR_DEVICE_NOT_CONNECTED:
-    case ERROR_DEV_NOT_EXIST:         // "the device is no longer available"
-    case ERROR_GEN_FAILURE:           // the driver's own failure once its device has gone
-    case ERROR_NOT_READY:             // a modem-line query on a line whose device has gone
-    case ERROR_OPERATION_ABORTED:     // a wait or write the driver ended (ours end only at Close)
-    case ERROR_INVALID_FUNCTION:      // under wine: a pseudo-terminal whose far end went away
-      return true;
-    default:
-      return false;
-  }
+  // Every caller passes what a read, a write, a wait or an error query returned.
+  return JudgeCommFailure(TCommCall::Wait, Code) == TCommVerdict::Lost;
 }
 
 bool TSerialPort::IsMissingDevice(int Error) { return Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND; }
@@ -200,7 +141,12 @@ int TSerialPort::GetStatus(TSerialCommStatus& Status, bool) {
   DWORD errors = 0;
   COMSTAT stat{};
   if (!::ClearCommError(State_->Handle, &errors, &stat)) return LastError();
-  Status.Errors = errors & (CE_RXOVER | CE_OVERRUN | CE_RXPARITY | CE_FRAME | CE_BREAK);
+  // Both words as the driver reports them: CE_TXFULL and CE_MODE reach OnError as well.
+  Status.Errors = errors;
+  Status.Flags = static_cast<std::uint32_t>(stat.fCtsHold) | static_cast<std::uint32_t>(stat.fDsrHold) << 1 |
+                 static_cast<std::uint32_t>(stat.fRlsdHold) << 2 | static_cast<std::uint32_t>(stat.fXoffHold) << 3 |
+                 static_cast<std::uint32_t>(stat.fXoffSent) << 4 | static_cast<std::uint32_t>(stat.fEof) << 5 |
+                 static_cast<std::uint32_t>(stat.fTxim) << 6;
   Status.cbInQue = stat.cbInQue;
   Status.cbOutQue = stat.cbOutQue;
   return 0;
@@ -290,14 +236,22 @@ int TSerialPort::Write(const void* Buffer, int Count, std::uint32_t TimeoutMs, i
   return r;
 }
 
-bool TSerialPort::WaitWritable(const TSerialHandleObject& Cancel) {
-  if (!State_->WritePending) return true;
+int TSerialPort::WaitWritable(const TSerialHandleObject& Cancel) {
+  if (!State_->WritePending) return 0;
   const HANDLE handles[2] = {reinterpret_cast<HANDLE>(Cancel.Handle()), State_->QueuedOp.Ov.hEvent};
-  return ::WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0 + 1;
+  switch (::WaitForMultipleObjects(2, handles, FALSE, INFINITE)) {
+    case WAIT_OBJECT_0 + 1:
+      return 0;
+    case WAIT_OBJECT_0:
+      return 1;
+    default:
+      return LastError();
+  }
 }
 
 std::unique_ptr<TSerialLineWatch> TSerialPort::Watch(std::uint32_t Mask, const TSerialHandleObject& Wake, int& Error) {
-  auto watch = std::make_unique<TWin32LineWatch>(State_->Handle, Mask, reinterpret_cast<HANDLE>(Wake.Handle()));
+  auto watch = std::make_unique<TWin32LineWatch>(SystemCommWaitCalls(), State_->Handle, Mask,
+                                                 reinterpret_cast<HANDLE>(Wake.Handle()), State_->AbandonedWaits);
   if (!watch->Valid()) {
     Error = LastError();
     return nullptr;

@@ -259,7 +259,15 @@ void TSerialCommWriteThread::Execute() {
       WriteCompleted(written);
     } else if (e == 0 || e == EAGAIN) {
       // The driver's queue is full: wait for room, or for Close.
-      if (!Port_.WaitWritable(CloseEvent_)) break;
+      const int w = Port_.WaitWritable(CloseEvent_);
+      if (w == 1) break;
+      if (w != 0) {
+        // Without this thread nothing more is written: said once, as a lost device is, rather than
+        // leaving later writes to fail with a full buffer and no reason.
+        ReportLost(serial_msg::WriteError, w);
+        CloseEvent_.WaitFor(TSerialHandleObject::Infinite);
+        break;
+      }
     } else if (Port_.IsDeviceGone(e)) {
       // No retry: the device will not come back on this descriptor. The component closes itself.
       ReportLost(serial_msg::WriteError, e);

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstring>
 
+#include "core/file_stream.h"
 #include "image/file_errors.h"
 #include "upload/upload_errors.h"
 
@@ -35,11 +36,9 @@ void TUploadSession::Start() {
   Outcome_ = TUploadOutcome::None;
   try {
     const std::string Name = PrepareImage(HexFileName_);
-    std::FILE* File = Name.empty() ? nullptr : std::fopen(Name.c_str(), "rb");
-    if (!File) {
-      const int Error = Name.empty() ? ENOENT : errno;
-      throw EFOpenError::ForFile(Name, Error);
-    }
+    int Error = ENOENT;
+    std::FILE* File = Name.empty() ? nullptr : OpenStream(Name, TStreamMode::Read, Error);
+    if (!File) throw EFOpenError::ForFile(Name, Error);
     ImageStream_.reset(File);
 
     std::uint64_t Size = 0;

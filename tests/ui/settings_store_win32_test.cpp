@@ -4,14 +4,17 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "core/exception_display.h"
 #include "core/utf8_path.h"
+#include "core/wide_text_win32.h"
 #include "ui/settings/executable_path.h"
 #include "ui/settings/reg_ini_file.h"
+#include "ui/settings/registry_ini_file.h"
 #include "ui/settings/settings_errors.h"
 
 namespace hexloader {
@@ -185,6 +188,126 @@ INSTANTIATE_TEST_SUITE_P(
                       TNameCase{"DotInDriveRelativeName", "C:loader", "C:loader.ini"},
                       TNameCase{"ForwardSlashes", "C:/Tools.old/loader", "C:/Tools.old/loader.ini"}),
     [](const ::testing::TestParamInfo<TNameCase>& info) { return std::string(info.param.Label); });
+
+// The ANSI code page's bytes for Text (which it must hold).
+std::string AnsiBytes(const std::wstring& Text) {
+  const int n = ::WideCharToMultiByte(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(n), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), bytes.data(), n, nullptr, nullptr);
+  return bytes;
+}
+
+// Settings files of the program this one replaces are ANSI (Windows-1251 on Russian systems). The
+// folder names are ones the running system's ANSI code page holds: Cyrillic under 1251, Latin letters
+// with accents under 1252 (wine's code page where no Russian locale is installed).
+TEST_F(SettingsStore, AnAnsiFileStaysAnsiUntilAValueDoesNotFitThenTurnsUtf16WithEverythingKept) {
+  const bool Russian = ::GetACP() == 1251;
+  const std::wstring comment = Russian ? L"; комментарий" : L"; Kommentar für später";
+  const std::wstring oldFolder = Russian ? L"Прошивки" : L"Prüfstand";
+  const std::wstring newFolder = Russian ? L"Новые" : L"Größer";
+  WriteIni(AnsiBytes(comment + L"\r\n[PortName]\r\nName=COM3\r\n[FileName]\r\nName=C:\\" + oldFolder + L"\\fw.hex\r\n"));
+  EXPECT_EQ(Store()->ReadValue("FileName", "Name", ""), "C:\\" + Utf8FromWide(oldFolder) + "\\fw.hex");
+
+  // A value the code page holds: the file stays ANSI, so that the old program still reads it.
+  Store()->WriteValue("FileName", "Name", "C:\\" + Utf8FromWide(newFolder) + "\\fw.hex");
+  std::string bytes = ReadAll(ini_);
+  EXPECT_NE(bytes.substr(0, 2), "\xFF\xFE");
+  EXPECT_NE(bytes.find(AnsiBytes(L"Name=C:\\" + newFolder + L"\\fw.hex")), std::string::npos) << bytes;
+  EXPECT_EQ(bytes.find(AnsiBytes(comment)), 0u);
+
+  // One it does not hold: the file turns UTF-16 with its byte order mark, nothing else lost.
+  Store()->WriteValue("FileName", "Name", "C:\\ファームウェア\\fw.hex");
+  bytes = ReadAll(ini_);
+  ASSERT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+  const std::wstring wide(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+  EXPECT_EQ(wide.find(comment + L"\r\n[PortName]\r\nName=COM3\r\n"), 0u) << Utf8FromWide(wide);
+  EXPECT_NE(wide.find(L"Name=C:\\ファームウェア\\fw.hex"), std::wstring::npos);
+  auto store = Store();
+  EXPECT_EQ(store->ReadValue("FileName", "Name", ""), "C:\\ファームウェア\\fw.hex");
+  EXPECT_EQ(store->ReadValue("PortName", "Name", ""), "COM3");
+  EXPECT_FALSE(fs::exists(dir_ / "hexloader.ini.new"));
+}
+
+// Registry mode against wine's registry, under a key of this test's own below HKEY_CURRENT_USER.
+class RegistryStore : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = "\\Software\\Temp\\hexloader-тест-" + std::to_string(::GetCurrentProcessId());
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, WideFromUtf8(path_.substr(1)).c_str());
+  }
+  void TearDown() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, WideFromUtf8(path_.substr(1)).c_str()); }
+  std::unique_ptr<TRegIniFile> Store() {
+    auto store = std::make_unique<TRegIniFile>();
+    store->SetPathType(TPathType::ptRegistry);
+    store->SetPath(path_);
+    return store;
+  }
+  // A value of another type, set straight through the registry.
+  void SetDword(const std::string& Section, const std::string& Name, DWORD Value) {
+    const std::wstring key = WideFromUtf8(path_.substr(1) + "\\" + Section);
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), WideFromUtf8(Name).c_str(), REG_DWORD, &Value, sizeof Value),
+              ERROR_SUCCESS);
+  }
+
+  std::string path_;
+};
+
+TEST_F(RegistryStore, WrittenValuesReadBackAndListInANewStore) {
+  EXPECT_FALSE(Store()->HasSection("FileName"));
+  EXPECT_EQ(Store()->ReadValue("PortName", "Name", "COM1"), "COM1");  // missing key: the default
+  Store()->WriteValue("FileName", "Name", "C:\\Прошивки\\счётчик.hex");
+  Store()->WriteValue("FileName", "Other", "");
+  auto store = Store();
+  EXPECT_TRUE(store->HasSection("FileName"));
+  EXPECT_FALSE(store->HasSection("PortName"));
+  EXPECT_EQ(store->ReadValue("FileName", "Name", ""), "C:\\Прошивки\\счётчик.hex");
+  EXPECT_EQ(store->ReadValue("FileName", "Other", "x"), "");
+  EXPECT_EQ(store->ReadValue("FileName", "Missing", "default"), "default");
+  // Stored as REG_SZ with its terminating zero.
+  wchar_t data[64] = {};
+  DWORD type = 0;
+  DWORD size = sizeof data;
+  ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER, WideFromUtf8(path_.substr(1) + "\\FileName").c_str(), L"Name",
+                           RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(size, (std::wcslen(L"C:\\Прошивки\\счётчик.hex") + 1) * sizeof(wchar_t));
+}
+
+TEST_F(RegistryStore, AValueOfAnotherTypeRaisesWithItsName) {
+  Store()->WriteValue("PortName", "Name", "COM3");
+  SetDword("PortName", "Baud", 19200);
+  auto store = Store();
+  EXPECT_EQ(store->ReadValue("PortName", "Name", ""), "COM3");
+  try {
+    store->ReadValue("PortName", "Baud", "");
+    FAIL() << "no exception";
+  } catch (const ERegistryException& e) {
+    EXPECT_STREQ(e.what(), "Invalid data type for 'Baud'");
+  }
+}
+
+TEST_F(RegistryStore, ASectionOpenedForReadingOnlyRefusesWritesWithTheValueName) {
+  Store()->WriteValue("PortName", "Name", "COM3");
+  auto store = Store();
+  store->SetRegAccess({TRegAccessKey::keyRead});
+  EXPECT_EQ(store->ReadValue("PortName", "Name", ""), "COM3");
+  try {
+    store->WriteValue("PortName", "Name", "COM4");
+    FAIL() << "no exception";
+  } catch (const ERegistryException& e) {
+    EXPECT_STREQ(e.what(), "Failed to set data for 'Name'");
+  }
+  EXPECT_EQ(Store()->ReadValue("PortName", "Name", ""), "COM3");
+}
+
+TEST(RegistryAccess, MembersMapOntoTheWin32Rights) {
+  EXPECT_EQ(RegistryAccessMask({TRegAccessKey::keyAllAccess}), static_cast<std::uint32_t>(KEY_ALL_ACCESS));
+  EXPECT_EQ(RegistryAccessMask({TRegAccessKey::keyRead}), static_cast<std::uint32_t>(KEY_READ));
+  EXPECT_EQ(RegistryAccessMask({TRegAccessKey::keyQueryValue, TRegAccessKey::keySetValue}), 0x3u);
+  EXPECT_EQ(RegistryAccessMask({TRegAccessKey::keyWrite, TRegAccessKey::keyExecute}),
+            static_cast<std::uint32_t>(KEY_WRITE | KEY_EXECUTE));
+}
 
 }  // namespace
 }  // namespace hexloader

@@ -15,6 +15,7 @@
 #include "core/exception.h"
 #include "core/exception_display.h"
 #include "core/ui_dispatcher.h"
+#include "core/utf8_path.h"
 #include "serial/serial_comm.h"
 #include "tools/cli/cli_command.h"
 #include "tools/cli/cli_conversion.h"
@@ -156,7 +157,7 @@ int Run(const std::vector<std::string>& RawArgs) {
   try {
     // Opened first: no board is programmed without its record.
     if (!Args.LogFile.empty()) Log = std::make_unique<TUploadLogFile>(Args.LogFile);
-    const std::string ImageName = ConvertHexFile(std::filesystem::absolute(Args.HexFile).string(), Args.Strict, stderr);
+    const std::string ImageName = ConvertHexFile(Utf8FromPath(std::filesystem::absolute(PathFromUtf8(Args.HexFile))), Args.Strict, stderr);
     Image = std::make_unique<TImageSnapshot>(ImageName);
   } catch (const std::exception& E) {
     std::fprintf(stderr, "hexloader-cli: %s\n", ExceptionDisplayText(E.what()).c_str());

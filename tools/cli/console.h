@@ -13,7 +13,8 @@ void PrepareConsole();
 // Cyrillic file name survives whatever the ANSI code page is).
 std::vector<std::string> CommandLineArguments(int Argc, char** Argv);
 
-// True when standard output is a terminal (a console window), where a progress bar can be drawn.
+// True when standard output is a terminal where a progress bar can be drawn (on Windows a console that
+// reads VT sequences; an older console gets plain lines).
 bool StdoutIsTerminal();
 
 }  // namespace hexloader::cli

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "core/wide_text_win32.h"
 #include "tools/cli/console.h"
@@ -16,12 +17,57 @@ bool IsConsole(DWORD Which) {
   return ::GetConsoleMode(::GetStdHandle(Which), &mode) != 0;
 }
 
+// What the console was before the program changed it, put back when the program ends: the user's
+// window keeps its own code page and modes after we exit.
+struct TConsoleState {
+  UINT OutputCodePage = 0;  // 0: not changed
+  HANDLE Output = INVALID_HANDLE_VALUE;
+  DWORD OutputMode = 0;
+  bool ModeChanged = false;
+  bool Drawing = false;  // standard output is a console that reads VT sequences
+};
+TConsoleState Saved;
+
+void RestoreConsole() {
+  if (Saved.ModeChanged) ::SetConsoleMode(Saved.Output, Saved.OutputMode);
+  if (Saved.OutputCodePage != 0) ::SetConsoleOutputCP(Saved.OutputCodePage);
+  Saved.ModeChanged = false;
+  Saved.OutputCodePage = 0;
+}
+
+// Runs before the default action of Ctrl+C, Ctrl+Break or a closed window ends a program that has no
+// handler of its own for them (convert, ports); an upload's own stop handler comes first and keeps it.
+BOOL WINAPI RestoreBeforeDefault(DWORD) {
+  RestoreConsole();
+  return FALSE;
+}
+
 }  // namespace
 
 void PrepareConsole() {
+  const bool OutConsole = IsConsole(STD_OUTPUT_HANDLE);
   // Text goes out as UTF-8 bytes: through a pipe or a file they pass unchanged; a console is told to
-  // read them as UTF-8 rather than in its OEM code page.
-  if (IsConsole(STD_OUTPUT_HANDLE) || IsConsole(STD_ERROR_HANDLE)) ::SetConsoleOutputCP(CP_UTF8);
+  // read them as UTF-8 rather than in its OEM code page, and gets its own code page back at exit.
+  if (OutConsole || IsConsole(STD_ERROR_HANDLE)) {
+    const UINT Current = ::GetConsoleOutputCP();
+    if (Current != CP_UTF8 && ::SetConsoleOutputCP(CP_UTF8)) Saved.OutputCodePage = Current;
+  }
+  // The progress display moves the cursor with VT sequences; a console that cannot read them (before
+  // Windows 10) would print them, so there the display falls back to plain lines.
+  if (OutConsole) {
+    Saved.Output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    ::GetConsoleMode(Saved.Output, &Saved.OutputMode);
+    if (Saved.OutputMode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) {
+      Saved.Drawing = true;
+    } else if (::SetConsoleMode(Saved.Output, Saved.OutputMode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {
+      Saved.ModeChanged = true;
+      Saved.Drawing = true;
+    }
+  }
+  if (Saved.OutputCodePage != 0 || Saved.ModeChanged) {
+    std::atexit(RestoreConsole);
+    ::SetConsoleCtrlHandler(RestoreBeforeDefault, TRUE);
+  }
   // Lines end in "\n" as on Linux, so that scripts read the same output on both systems.
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
@@ -37,6 +83,6 @@ std::vector<std::string> CommandLineArguments(int Argc, char** Argv) {
   return args;
 }
 
-bool StdoutIsTerminal() { return IsConsole(STD_OUTPUT_HANDLE); }
+bool StdoutIsTerminal() { return Saved.Drawing; }
 
 }  // namespace hexloader::cli

@@ -6,6 +6,8 @@
 #include <random>
 #include <system_error>
 
+#include "core/file_stream.h"
+#include "core/utf8_path.h"
 #include "image/file_errors.h"
 #include "tools/cli/image_digest.h"
 #include "upload/upload_errors.h"
@@ -14,8 +16,9 @@ namespace hexloader::cli {
 namespace {
 
 std::vector<std::uint8_t> ReadImage(const std::string& Name) {
-  std::FILE* File = std::fopen(Name.c_str(), "rb");
-  if (!File) throw EFOpenError::ForFile(Name, errno);
+  int OpenError = 0;
+  std::FILE* File = OpenStream(Name, TStreamMode::Read, OpenError);
+  if (!File) throw EFOpenError::ForFile(Name, OpenError);
   std::vector<std::uint8_t> Bytes;
   std::uint8_t Block[4096];
   std::size_t N;
@@ -25,7 +28,7 @@ std::vector<std::uint8_t> ReadImage(const std::string& Name) {
   const bool Failed = std::ferror(File) != 0;
   const int Error = errno;
   std::fclose(File);
-  if (Failed) throw EFOpenError::ForFile(Name, Error);
+  if (Failed) throw EFOpenError::ForStream(Name, Error);
   return Bytes;
 }
 
@@ -35,10 +38,11 @@ std::FILE* CreatePrivateFile(std::string& Path) {
   std::error_code Ignored;
   const std::filesystem::path Folder = std::filesystem::temp_directory_path(Ignored);
   for (int Attempt = 0;; ++Attempt) {
-    Path = (Folder / ("hexloader-image-" + std::to_string(Random()) + "-" + std::to_string(Random()) + ".BIN")).string();
-    if (std::filesystem::exists(Path, Ignored) && Attempt < 16) continue;
-    if (std::FILE* File = std::fopen(Path.c_str(), "wb")) return File;
-    throw EFCreateError::ForFile(Path, errno);
+    Path = Utf8FromPath(Folder / ("hexloader-image-" + std::to_string(Random()) + "-" + std::to_string(Random()) + ".BIN"));
+    int Error = 0;
+    if (std::FILE* File = OpenStream(Path, TStreamMode::CreateNew, Error)) return File;
+    if (std::filesystem::exists(PathFromUtf8(Path), Ignored) && Attempt < 16) continue;
+    throw EFCreateError::ForFile(Path, Error);
   }
 }
 
@@ -48,7 +52,7 @@ TImageSnapshot::TImageSnapshot(const std::string& Name) {
   const std::vector<std::uint8_t> Bytes = ReadImage(Name);
   if (Bytes.size() >= MaxImageSize) {
     std::error_code Error;
-    const std::uintmax_t Size = std::filesystem::file_size(Name, Error);
+    const std::uintmax_t Size = std::filesystem::file_size(PathFromUtf8(Name), Error);
     throw EImageTooLarge::ForSize(Error ? Bytes.size() : Size);
   }
   Size_ = Bytes.size();
@@ -59,11 +63,11 @@ TImageSnapshot::TImageSnapshot(const std::string& Name) {
   const bool Written = Bytes.empty() || std::fwrite(Bytes.data(), 1, Bytes.size(), File) == Bytes.size();
   const int Error = errno;
   if (std::fclose(File) != 0 || !Written) {
-    std::remove(Path_.c_str());
-    throw EFWriteError::ForFile(Path_, Written ? errno : Error);
+    RemoveFile(Path_);
+    throw EFWriteError::ForStream(Path_, Written ? errno : Error);
   }
 }
 
-TImageSnapshot::~TImageSnapshot() { std::remove(Path_.c_str()); }
+TImageSnapshot::~TImageSnapshot() { RemoveFile(Path_); }
 
 }  // namespace hexloader::cli

@@ -34,6 +34,77 @@ bool StartUnicodeFileIfMissing(const std::wstring& FileName) {
   return ok;
 }
 
+// True when Text survives the ANSI code page unchanged: the profile functions would store any other
+// character of it in an ANSI file as '?' and still report success.
+bool FitsAnsiFile(const std::wstring& Text) {
+  if (Text.empty() || ::GetACP() == CP_UTF8) return true;
+  BOOL usedDefault = FALSE;
+  const int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, Text.data(), static_cast<int>(Text.size()), nullptr,
+                                      0, nullptr, &usedDefault);
+  return n > 0 && !usedDefault;
+}
+
+// The whole file's bytes; false with the system's error set when it cannot be read.
+bool ReadFileBytes(const std::wstring& FileName, std::string& Bytes) {
+  HANDLE file = ::CreateFileW(FileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  Bytes.clear();
+  char block[65536];
+  DWORD got = 0;
+  bool ok = true;
+  while ((ok = ::ReadFile(file, block, sizeof block, &got, nullptr) != 0) && got > 0) Bytes.append(block, got);
+  const DWORD error = ::GetLastError();
+  ::CloseHandle(file);
+  ::SetLastError(error);
+  return ok;
+}
+
+bool IsUnicodeFile(const std::string& Bytes) {
+  return Bytes.size() >= 2 && ((Bytes[0] == '\xFF' && Bytes[1] == '\xFE') || (Bytes[0] == '\xFE' && Bytes[1] == '\xFF'));
+}
+
+// The ANSI file FileName (as Bytes holds it) rewritten in UTF-16 with the byte order mark, every line kept;
+// through a new file moved over the old one, so that a failure leaves the old file whole.
+bool RewriteAsUnicode(const std::wstring& FileName, const std::string& Bytes) {
+  std::wstring text(1, L'\xFEFF');
+  if (!Bytes.empty()) {
+    const int n = ::MultiByteToWideChar(CP_ACP, 0, Bytes.data(), static_cast<int>(Bytes.size()), nullptr, 0);
+    if (n <= 0) return false;
+    text.resize(1 + static_cast<std::size_t>(n));
+    ::MultiByteToWideChar(CP_ACP, 0, Bytes.data(), static_cast<int>(Bytes.size()), text.data() + 1, n);
+  }
+  const std::wstring temp = FileName + L".new";
+  HANDLE file = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const DWORD size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+  DWORD written = 0;
+  bool ok = ::WriteFile(file, text.data(), size, &written, nullptr) && written == size;
+  ok = ::FlushFileBuffers(file) && ok;
+  DWORD error = ::GetLastError();
+  ::CloseHandle(file);
+  if (ok) {
+    // The profile functions may hold the old file's contents: they are told to let go of it.
+    ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, FileName.c_str());
+    ok = ::MoveFileExW(temp.c_str(), FileName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    error = ::GetLastError();
+  }
+  if (!ok) {
+    ::DeleteFileW(temp.c_str());
+    ::SetLastError(error);
+  }
+  return ok;
+}
+
+// Settings files of the program this one replaces are ANSI (Windows-1251): they stay ANSI, so that it
+// can still read them, until a value arrives that the code page cannot hold; then the file turns UTF-16.
+bool MakeRoomForText(const std::wstring& FileName, const std::wstring& Text) {
+  if (FitsAnsiFile(Text)) return true;
+  std::string bytes;
+  if (!ReadFileBytes(FileName, bytes)) return false;
+  return IsUnicodeFile(bytes) || RewriteAsUnicode(FileName, bytes);
+}
+
 }  // namespace
 
 std::string ReadProfileString(const std::string& FileName, const std::string& Section, const std::string& Key,
@@ -70,8 +141,11 @@ bool WriteProfileString(const std::string& FileName, const std::string& Section,
   }
   const std::wstring file = WideFromUtf8(FileName);
   if (!StartUnicodeFileIfMissing(file)) return false;
-  return ::WritePrivateProfileStringW(WideFromUtf8(Section).c_str(), WideFromUtf8(Key).c_str(),
-                                      WideFromUtf8(Value).c_str(), file.c_str()) != 0;
+  const std::wstring section = WideFromUtf8(Section);
+  const std::wstring key = WideFromUtf8(Key);
+  const std::wstring value = WideFromUtf8(Value);
+  if (!MakeRoomForText(file, section + key + value)) return false;
+  return ::WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), file.c_str()) != 0;
 }
 
 bool CreateProfileFolder(const std::string& FileName) {

@@ -2,6 +2,7 @@
 
 #include "core/path_separators.h"
 #include "ui/settings/executable_path.h"
+#include "ui/settings/registry_ini_file.h"
 #include "ui/settings/settings_errors.h"
 #include "ui/settings/settings_location.h"
 
@@ -15,6 +16,19 @@ std::string IniFileNameFor(const std::string& ExecutablePath) {
     return ExecutablePath.substr(0, dot) + ".ini";
   return ExecutablePath + ".ini";
 }
+
+// "\Software\Temp\" and the executable's name without folder or extension (this program has no
+// application title of its own to put there).
+namespace {
+
+std::string DefaultRegistryPath() {
+  const std::string exe = ExecutablePath();
+  const std::size_t slash = exe.find_last_of(PathSeparators());
+  const std::string name = IniFileNameFor(slash == std::string::npos ? exe : exe.substr(slash + 1));
+  return "\\Software\\Temp\\" + name.substr(0, name.size() - 4);
+}
+
+}  // namespace
 
 TRegIniFile::TRegIniFile() = default;
 TRegIniFile::~TRegIniFile() = default;  // frees the backing object, which flushes
@@ -46,8 +60,9 @@ void TRegIniFile::SetRegAccess(const TRegAccess& Value) {
 void TRegIniFile::EnsureOpen() {
   if (ReopenNeeded_) {
     Backing_.reset();
-    if (PathType_ == TPathType::ptRegistry) throw ERegistryException(RegistryUnavailableMessage());
-    if (Path_.empty()) {
+    if (PathType_ == TPathType::ptRegistry) {
+      Backing_ = OpenRegistryIniFile(RegKey_, Path_.empty() ? DefaultRegistryPath() : Path_, RegAccess_);
+    } else if (Path_.empty()) {
       const TSettingsFile file = SettingsFileFor(ExecutablePath(), CurrentSettingsEnvironment());
       Backing_ = std::make_unique<TIniFile>(file.Path, file.CreateFolder);
     } else {

@@ -12,4 +12,14 @@ std::string RegistryUnavailableMessage() {
   return "Registry settings are not available on this platform; use an INI file (PathType ptIniFile)";
 }
 
+std::string RegistryInvalidDataTypeMessage(const std::string& ValueName) {
+  return "Invalid data type for '" + ValueName + "'";
+}
+
+std::string RegistryGetDataMessage(const std::string& ValueName) { return "Failed to get data for '" + ValueName + "'"; }
+
+std::string RegistrySetDataMessage(const std::string& ValueName) { return "Failed to set data for '" + ValueName + "'"; }
+
+std::string RegistryCreateKeyMessage(const std::string& Section) { return "Failed to create key " + Section; }
+
 }  // namespace hexloader

@@ -20,5 +20,11 @@ class ERegistryException : public Exception {
 std::string UnableToWriteMessage(const std::string& IniPath);
 // The refusal of registry mode where the platform has no registry.
 std::string RegistryUnavailableMessage();
+// Registry mode's failures: "Invalid data type for '%s'", "Failed to get data for '%s'" and "Failed to set
+// data for '%s'" with the value's name, "Failed to create key %s" with the section's.
+std::string RegistryInvalidDataTypeMessage(const std::string& ValueName);
+std::string RegistryGetDataMessage(const std::string& ValueName);
+std::string RegistrySetDataMessage(const std::string& ValueName);
+std::string RegistryCreateKeyMessage(const std::string& Section);
 
 }  // namespace hexloader
