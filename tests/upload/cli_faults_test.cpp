@@ -169,11 +169,13 @@ INSTANTIATE_TEST_SUITE_P(Table, CliStopRequests, ::testing::ValuesIn(StopCases()
 TEST_F(CliFaults, AReaderLeavingStandardOutputCostsNoRecordAndNoSummary) {
   TSimProcess Sim({"--boards", "3", "--hello-delay", "200", "--memory", Dir.File("mem.bin")});
   ASSERT_EQ(::mkfifo(Dir.File("out.fifo").c_str(), 0600), 0);
+  // The reader is there first: the child's open of the FIFO must not wait for it while starting.
+  const int Reader = ::open(Dir.File("out.fifo").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(Reader, 0);
   TChildProcess Cli(Upload({"--port", Sim.PortPath(), "--repeat", "--log", "uploads.jsonl", "fw.hex"}), Dir.Path(),
                     Dir.File("out.fifo"), Dir.File("err.txt"));
+  ::fcntl(Reader, F_SETFL, 0);
   // As "| head -1": one line read, then the reader is gone.
-  const int Reader = ::open(Dir.File("out.fifo").c_str(), O_RDONLY);
-  ASSERT_GE(Reader, 0);
   char Byte = 0;
   while (::read(Reader, &Byte, 1) == 1 && Byte != '\n') {
   }
@@ -229,6 +231,22 @@ INSTANTIATE_TEST_SUITE_P(
         TRefusalCase{"EmptyHexFile", {"--port", "PORT", "--log", "uploads.jsonl", "empty.hex"}, "empty.hex: no data records"},
         TRefusalCase{"EofOnlyHexFile", {"--port", "PORT", "--log", "uploads.jsonl", "eof.hex"}, "eof.hex: no data records"}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+
+// --- a record that goes in only in part ---
+
+TEST_F(CliFaults, AShortWriteIsCutOffAndStopsTheLine) {
+  // A file size limit a little past the record file's end: the next line goes in only in part (the
+  // shell's limit counts 1024-byte blocks; the signal for the limit is ignored, so the write comes back short).
+  const std::string Earlier = std::string(9100, 'x') + "\n";
+  WriteFile(Dir.File("uploads.jsonl"), std::vector<std::uint8_t>(Earlier.begin(), Earlier.end()));
+  TSimProcess Sim({"--boards", "5", "--hello-delay", "0", "--memory", Dir.File("mem.bin")});
+  const std::string Command = "ulimit -f 9; trap '' XFSZ; exec \"$0\" upload --port \"$1\" --repeat --log uploads.jsonl fw.hex";
+  std::string Out, Err;
+  EXPECT_EQ(RunProgram({"/bin/bash", "-c", Command, CliPath(), Sim.PortPath()}, &Out, &Err, Dir.Path()), 1) << Err;
+  EXPECT_NE(Err.find("a record could not be written"), std::string::npos) << Err;
+  EXPECT_EQ(Text("uploads.jsonl"), Earlier) << "the part that went in was not cut off";
+  EXPECT_FALSE(std::filesystem::exists(Dir.File("mem-b2.bin"))) << "a second board was programmed without its record";
+}
 
 // --- a record file on a file system that fills up ---
 
