@@ -106,7 +106,9 @@ TEST_P(CliStopRequests, EndWithTheirRecordsSummaryAndStatus) {
   TSimProcess Sim(SimArgs);
   CliArgs.insert(CliArgs.end(), {"--port", Sim.PortPath(), "fw.hex"});
   TChildProcess Cli(Upload(CliArgs), Dir.Path(), Dir.File("out.txt"), Dir.File("err.txt"));
-  if (C.Moment == TMoment::BetweenBoards) ASSERT_TRUE(AwaitRecords(2));
+  if (C.Moment == TMoment::BetweenBoards) {
+    ASSERT_TRUE(AwaitRecords(2));
+  }
   std::this_thread::sleep_for(C.Moment == TMoment::MidUpload ? 700ms : 300ms);
   for (int i = 0; i < C.Times; ++i) {
     Cli.Signal(C.Signal);
@@ -143,7 +145,9 @@ TEST_P(CliStopRequests, EndWithTheirRecordsSummaryAndStatus) {
       EXPECT_NE(Out.find("2 good, 0 failed"), std::string::npos) << Out;
       break;
   }
-  if (C.Moment != TMoment::WaitingForHello) EXPECT_NE(Out.find("Summary:"), std::string::npos) << Out;
+  if (C.Moment != TMoment::WaitingForHello) {
+    EXPECT_NE(Out.find("Summary:"), std::string::npos) << Out;
+  }
 }
 
 std::vector<TStopCase> StopCases() {
