@@ -98,6 +98,9 @@ void TSerialCustomComm::OpenHandle() {
 
 void TSerialCustomComm::Open() {
   CheckClosed();
+  // What is left of the settle pause a self-close did not take.
+  const auto Now = std::chrono::steady_clock::now();
+  if (Now < SettleUntil_) std::this_thread::sleep_for(SettleUntil_ - Now);
   OpenHandle();
   try {
     WriteDCB();
@@ -159,13 +162,14 @@ void TSerialCustomComm::ReleaseHandle() { Handle_.reset(); }
 
 void TSerialCustomComm::Close() { CloseInternal(!Destroying_); }
 
-void TSerialCustomComm::CloseInternal(bool FireOnClose) {
+void TSerialCustomComm::CloseInternal(bool FireOnClose, bool Settle) {
   if (!IsOpen()) return;
   StopThreads();
   ReleaseHandle();
-  if (FireOnClose) DoClose();
   // Lets a device (or the driver behind it) settle before the port is opened again.
-  std::this_thread::sleep_for(std::chrono::milliseconds(CloseSettleMs));
+  SettleUntil_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(CloseSettleMs);
+  if (FireOnClose) DoClose();
+  if (Settle) std::this_thread::sleep_for(std::chrono::milliseconds(CloseSettleMs));
 }
 
 void TSerialCustomComm::CloseTogether(const std::vector<TSerialCustomComm*>& Comms) {

@@ -13,8 +13,10 @@
 // A device that goes away while the port is open (unplugged, hung up, its node removed), seen by
 // either thread or by a call on the user-interface thread, is reported once: the component closes
 // itself on the user-interface thread (threads joined, OnClose), fires OnDeviceLost, and then raises
-// the failure's message to the central exception display. Until then every operation acts as on a
+// the failure's message to the central exception display. That self-close takes no settle pause on
+// the user-interface thread; a later Open of the same port waits out what is left of it. Until then every operation acts as on a
 // closed port (no exception, result 0), so nothing more comes from that port until it is opened again.
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -190,7 +192,8 @@ class TSerialCustomComm : public TSerialComponent {
   void SetEventMask();
   void DoOpen();
   void DoClose();
-  void CloseInternal(bool FireOnClose);
+  // Settle false: the pause is not taken now but owed by the next Open (SettleUntil_).
+  void CloseInternal(bool FireOnClose, bool Settle = true);
   void BuffersChanged();
   void EventCharsChanged();
   void FlowControlChanged();
@@ -216,6 +219,9 @@ class TSerialCustomComm : public TSerialComponent {
   std::shared_ptr<TSerialDispatchGate> Gate_;
   std::uint32_t EventMask_ = 0;
   bool Destroying_ = false;
+  // A port that closed itself for a lost device skips the settle pause (it would stall every other
+  // port on the shared thread); an Open before this time waits out the rest of it.
+  std::chrono::steady_clock::time_point SettleUntil_{};
 
   bool AutoOpen_ = false;
   std::int32_t PortNum_ = 0;

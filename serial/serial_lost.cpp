@@ -36,7 +36,8 @@ void TSerialCustomComm::PortCallFailed(const char* Pattern, int Code) {
 
 void TSerialCustomComm::CloseLost(const std::string& Message) {
   try {
-    Close();
+    // No pause here: this runs on the thread every other port shares (Open takes it if needed).
+    CloseInternal(!Destroying_, false);
     if (OnDeviceLost_) OnDeviceLost_(*this);
   } catch (...) {
     // A handler's own failure is shown as well; the device's message still follows.

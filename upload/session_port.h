@@ -18,6 +18,9 @@ class TSessionPort {
   virtual int WriteBuf(const void* Buffer, int Count) = 0;
   // Reads up to Count received bytes; returns how many were read (0 when none came in time).
   virtual int ReadBuf(void* Buffer, int Count) = 0;
+  // Received bytes not yet read (0 when the port cannot tell). The reply time-out asks it: bytes that
+  // came but were not yet handed over (the thread they go to was busy) are no silence of the device.
+  virtual int InQueueCount() { return 0; }
 };
 
 }  // namespace hexloader

@@ -223,6 +223,18 @@ void TUploadSession::SendFrame() {
 
 void TUploadSession::ReplyTimedOut() {
   if (Stage_ == Idle || Stage_ == AwaitHello) return;
+  // The time-out measures the device's silence, not a stall of this thread: an answer that has come
+  // but waits to be handed over restarts the wait (its hand-over stops the timer).
+  int Waiting = 0;
+  try {
+    Waiting = Port_.InQueueCount();
+  } catch (...) {
+    Waiting = 0;  // a port that fails now is seen by its next read
+  }
+  if (Waiting > 0 && ReplyTimer_) {
+    ReplyTimer_->Start(std::chrono::milliseconds(ReplyTimeoutMs_), [this] { ReplyTimedOut(); });
+    return;
+  }
   ResetAfterError();
   // An echo still missing now will not come: the next session's hello must not be taken for it.
   if (RxSinceSend_ < FrameLen_) RxSinceSend_ = FrameLen_;

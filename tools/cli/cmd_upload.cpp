@@ -37,6 +37,8 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;  // conversion, image or port error, bad arguments
 constexpr auto kTickInterval = std::chrono::milliseconds(100);
 constexpr auto kFrameLeaveWait = std::chrono::seconds(2);
+constexpr const char* kRecordLostStop = "a record could not be written: no more boards are started";
+constexpr const char* kRecordLostSummary = "stopped early: a record could not be written (see above)";
 
 const char* const kUsage =
     "hexloader-cli upload --port DEVICE [--port DEVICE ...] [--timeout SECONDS] [--reply-timeout SECONDS] [--strict] [--repeat] [--log FILE] FILE.hex\n"
@@ -68,8 +70,9 @@ const char* const kUsage =
     "  Exit status: 0 every device took the image (with --repeat: every upload succeeded); otherwise\n"
     "  that of the first port, in command-line order, with a failed upload: 1 conversion, image or port\n"
     "  error, also a port that went away (or an upload abandoned on request, or a port stopped before\n"
-    "  its device answered); 2 \"Ошибка ответа\" (a wrong reply); 3 the device did not switch on within\n"
-    "  --timeout, or \"Устройство не отвечает\" (no reply within the reply time-out).\n"
+    "  its device answered, or a record that could not be written); 2 \"Ошибка ответа\" (a wrong reply);\n"
+    "  3 the device did not switch on within the time given by --timeout, or \"Устройство не отвечает\"\n"
+    "  (no reply within the reply time-out).\n"
     "  Example, a production line with three fixtures:\n"
     "    hexloader-cli upload --port ttyUSB0 --port ttyUSB1 --port ttyUSB2 --repeat \\\n"
     "                         --log uploads.jsonl firmware.hex\n";
@@ -93,6 +96,10 @@ bool Parse(const std::vector<std::string>& Args, TArgs& Out, std::string& Error)
         return false;
       }
       const std::string& V = Args[++i];
+      if (V.empty() && (A == "--port" || A == "--log")) {
+        Error = A + " needs a value that is not empty";
+        return false;
+      }
       if (A == "--port") {
         Out.Ports.push_back(V);
       } else if (A == "--log") {
@@ -159,6 +166,9 @@ int Run(const std::vector<std::string>& RawArgs) {
     if (!Args.LogFile.empty()) Log = std::make_unique<TUploadLogFile>(Args.LogFile);
     const std::string ImageName = ConvertHexFile(Utf8FromPath(std::filesystem::absolute(PathFromUtf8(Args.HexFile))), Args.Strict, stderr);
     Image = std::make_unique<TImageSnapshot>(ImageName);
+    // The window keeps the exchange for an empty image; a production line would only program boards
+    // with nothing, and record them as good.
+    if (Image->Size() == 0) throw Exception(Args.HexFile + ": no data records");
   } catch (const std::exception& E) {
     std::fprintf(stderr, "hexloader-cli: %s\n", ExceptionDisplayText(E.what()).c_str());
     return kExitFailure;
@@ -186,8 +196,13 @@ int Run(const std::vector<std::string>& RawArgs) {
     try {
       Log->Append(FormatUploadRecord(Record));
     } catch (const std::exception& E) {
-      RecordLost = true;
       Board.Say(ExceptionDisplayText(E.what()));
+      if (RecordLost) return;
+      RecordLost = true;
+      // No board without its record: no port arms another one; uploads in progress end as on a stop
+      // request. Done here, not in the loop, so that no port starts a board in between.
+      Board.Say(kRecordLostStop);
+      for (auto& Job : Jobs) Job->StopAfterUpload();
     }
   };
   const auto OnNotice = [&](TUploadJob& Job, const std::string& Text, bool Failure) { Board.Notice(Job, Text, Failure); };
@@ -236,9 +251,7 @@ int Run(const std::vector<std::string>& RawArgs) {
     Board.Say(ExceptionDisplayText(E.what()));
   }
   Board.Finish();
-  if (!Args.Repeat)
-    for (const auto& Job : Jobs)
-      if (!Job->HasResult()) Board.Say(Job->Port() + ": stopped before the device answered");
+  if (RecordLost) Board.Say(kRecordLostSummary);
 
   int Status = RunStatus(Jobs, Args.Repeat);
   if (Status == kExitOk && RecordLost) Status = kExitFailure;

@@ -30,7 +30,8 @@ void PrintCommandHelp(FILE* out, const TCliCommand& c) {
     const std::size_t length = end ? static_cast<std::size_t>(end - line) : std::strlen(line);
     const std::string text(line, length);
     const std::size_t first = text.find_first_not_of(' ');
-    const bool optionLine = first != std::string::npos && first > 0 && text[first] == '-';
+    // Options stand two spaces in; a deeper "-" continues something else (an example's command line).
+    const bool optionLine = first == 2 && text[first] == '-';
     const bool continuation = first != std::string::npos && first > 4;
     if (optionLine && !inOptions) std::fprintf(out, "\n");
     inOptions = optionLine || (inOptions && continuation);

@@ -1,6 +1,8 @@
 #include "tools/cli/progress_board.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <string>
 
 #include "upload/progress_parts.h"
 #include "upload/upload_errors.h"
@@ -118,9 +120,17 @@ void TProgressBoard::Say(const std::string& Text) {
 void TProgressBoard::Finish() {
   Redraw(true);
   if (Jobs_.size() < 2 && !Repeat_) return;
-  std::printf("Summary:\n");
-  for (const auto& Job : Jobs_) std::printf("%s\n", FormatSummaryLine(*Job, PortWidth(), Repeat_).c_str());
-  std::fflush(stdout);
+  std::string Text = "Summary:\n";
+  for (const auto& Job : Jobs_) Text += FormatSummaryLine(*Job, PortWidth(), Repeat_) + "\n";
+  // Standard output gone (its reader ended): the summary still reaches the operator, on standard error.
+  if (!std::ferror(stdout)) {
+    std::fputs(Text.c_str(), stdout);
+    std::fflush(stdout);
+  }
+  if (std::ferror(stdout)) {
+    std::fputs(Text.c_str(), stderr);
+    std::fflush(stderr);
+  }
 }
 
 }  // namespace hexloader::cli

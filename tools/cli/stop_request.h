@@ -1,12 +1,14 @@
 #pragma once
-// SIGINT and SIGTERM as requests to stop, counted, for a program that checks them in its loop. The
-// first request asks for a clean stop; a later one for a quicker one. After the second the default
-// action is back, so a third ends the process at once.
+// The platform's requests to stop (a signal, a closed terminal, the console's Ctrl events), counted,
+// for a program that checks them in its loop. The first request asks for a clean stop; a later one for
+// a quicker one; any after that change nothing: the handling stays installed for the object's whole
+// life, so no request ever ends the process outright while it closes its ports and writes its summary.
+// A reader gone from standard output is no reason to stop either.
 namespace hexloader::cli {
 
 class TStopRequest {
  public:
-  TStopRequest();   // installs the handlers
+  TStopRequest();   // installs the handling
   ~TStopRequest();  // restores the default actions
   TStopRequest(const TStopRequest&) = delete;
   TStopRequest& operator=(const TStopRequest&) = delete;

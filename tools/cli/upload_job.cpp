@@ -30,6 +30,7 @@ constexpr const char* kPortClosedMessage = "the port was closed";
 constexpr const char* kPortLostMessage = "the port's device went away";
 constexpr auto kLossMessageWait = std::chrono::seconds(1);
 constexpr const char* kAbandonedMessage = "upload abandoned: the program was asked to stop";
+constexpr const char* kStoppedWaitingMessage = "stopped before the device answered";
 
 }  // namespace
 
@@ -135,7 +136,8 @@ void TUploadJob::OnRxChar(int Count) {
   LastHeard_ = TClock::now();
   // A failed upload's remains, or anything after it, never reach the session: it would take them
   // for replies and carry on with an upload already recorded as failed.
-  if (State_ == TJobState::Settling || (State_ == TJobState::Stopped && LastResult_ != TUploadResult::Ok)) {
+  // A stopped port uploads nothing more: a device switched on after a stop request is left alone.
+  if (State_ == TJobState::Settling || State_ == TJobState::Stopped) {
     Drain(Count);
     return;
   }
@@ -250,6 +252,9 @@ void TUploadJob::Tick(TClock::time_point Now) {
 
 void TUploadJob::StopAfterUpload() {
   StopRequested_ = true;
+  // The upload a single run was asked for did not happen: that is a record of its own. With --repeat a
+  // port waiting for the next board has nothing to record.
+  if (State_ == TJobState::AwaitHello && !Settings_.Repeat) EndUpload(TUploadResult::Interrupted, kStoppedWaitingMessage);
   if (State_ == TJobState::AwaitHello || State_ == TJobState::Settling) State_ = TJobState::Stopped;
 }
 
@@ -300,7 +305,8 @@ void TUploadJob::EndUpload(TUploadResult Result, const std::string& Message) {
     OnNotice_(*this, Message, true);
   }
 
-  if (Result == TUploadResult::Ok && Again) {
+  // The record may have failed just now, and the run stopped arming boards (StopAfterUpload).
+  if (Result == TUploadResult::Ok && Again && !StopRequested_) {
     try {
       Arm();
     } catch (const std::exception& E) {

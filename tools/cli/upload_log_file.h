@@ -7,15 +7,22 @@
 
 namespace hexloader::cli {
 
+// The refusal of a record file that is no regular file.
+inline std::string NotRegularFileMessage(const std::string& Path) {
+  return "Cannot open file \"" + Path + "\". Not a regular file: upload records go to a regular file only";
+}
+
 class TUploadLogFile {
  public:
-  // Opens (creating) Path for appending; raises EFOpenError.
+  // Opens (creating) Path for appending; raises EFOpenError, or Exception with NotRegularFileMessage
+  // for anything but a regular file (a FIFO, a device, a folder), without blocking on it.
   explicit TUploadLogFile(const std::string& Path);
   ~TUploadLogFile();
   TUploadLogFile(const TUploadLogFile&) = delete;
   TUploadLogFile& operator=(const TUploadLogFile&) = delete;
 
-  // Appends one complete line; raises EFWriteError when it did not reach the file whole.
+  // Appends one complete line; raises EFWriteError when it did not reach the file whole, after cutting
+  // off whatever part of it did (the file never holds half a line).
   void Append(const std::string& Line);
 
  private:
