@@ -20,7 +20,10 @@ void TUploadSession::StopReplyTimer() {
   if (ReplyTimer_) ReplyTimer_->Stop();
 }
 
-void TUploadSession::ReleaseImage() { ImageStream_.reset(); }
+void TUploadSession::ReleaseImage() {
+  ImageStream_.reset();
+  ImageBytesOpen_ = false;
+}
 
 std::string TUploadSession::PrepareImage(const std::string& HexPath) { return Preparer_(HexPath); }
 
@@ -35,18 +38,23 @@ void TUploadSession::Start() {
   Stage_ = Idle;
   Outcome_ = TUploadOutcome::None;
   try {
-    const std::string Name = PrepareImage(HexFileName_);
-    int Error = ENOENT;
-    std::FILE* File = Name.empty() ? nullptr : OpenStream(Name, TStreamMode::Read, Error);
-    if (!File) throw EFOpenError::ForFile(Name, Error);
-    ImageStream_.reset(File);
-
     std::uint64_t Size = 0;
-    if (std::fseek(File, 0, SEEK_END) == 0) {
-      const long End = std::ftell(File);
-      if (End > 0) Size = static_cast<std::uint64_t>(End);
+    if (ImageBytes_) {
+      ImageBytesOpen_ = true;
+      ImageBytesRead_ = 0;
+      Size = ImageBytes_->size();
+    } else {
+      const std::string Name = PrepareImage(HexFileName_);
+      int Error = ENOENT;
+      std::FILE* File = Name.empty() ? nullptr : OpenStream(Name, TStreamMode::Read, Error);
+      if (!File) throw EFOpenError::ForFile(Name, Error);
+      ImageStream_.reset(File);
+      if (std::fseek(File, 0, SEEK_END) == 0) {
+        const long End = std::ftell(File);
+        if (End > 0) Size = static_cast<std::uint64_t>(End);
+      }
+      std::fseek(File, 0, SEEK_SET);
     }
-    std::fseek(File, 0, SEEK_SET);
     if (Size >= MaxImageSize) {
       ReleaseImage();
       throw EImageTooLarge::ForSize(Size);
@@ -145,7 +153,13 @@ void TUploadSession::NextDataFrame() {
 bool TUploadSession::BuildDataFrame() {
   std::memset(FrameBuf_, 0, sizeof FrameBuf_);
   std::size_t n = 0;
-  if (ImageStream_) n = std::fread(FrameBuf_ + 3, 1, frame::DataBytes, ImageStream_.get());
+  if (ImageStream_) {
+    n = std::fread(FrameBuf_ + 3, 1, frame::DataBytes, ImageStream_.get());
+  } else if (ImageBytesOpen_) {
+    n = std::min<std::size_t>(frame::DataBytes, ImageBytes_->size() - ImageBytesRead_);
+    if (n > 0) std::memcpy(FrameBuf_ + 3, ImageBytes_->data() + ImageBytesRead_, n);
+    ImageBytesRead_ += n;
+  }
   FrameBuf_[0] = frame::DataKind;
   FrameBuf_[1] = static_cast<std::uint8_t>(FrameAddr_ >> 8);
   FrameBuf_[2] = static_cast<std::uint8_t>(FrameAddr_ & 0xFF);

@@ -23,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/ui_timer.h"
 #include "upload/session_port.h"
@@ -82,6 +83,11 @@ class TUploadSession {
   TUploadSession(const TUploadSession&) = delete;
   TUploadSession& operator=(const TUploadSession&) = delete;
 
+  // The image as bytes instead of the file the preparer names: Start then neither converts nor opens a
+  // file (the command line keeps one image in memory for every board of its run). Bytes must outlive
+  // the session; nullptr goes back to the preparer.
+  void SetImageBytes(const std::vector<std::uint8_t>* Bytes) { ImageBytes_ = Bytes; }
+
   // The full path of the chosen HEX file (the window sets it from its settings and the File command).
   void SetHexFileName(const std::string& Name) { HexFileName_ = Name; }
   const std::string& HexFileName() const { return HexFileName_; }
@@ -127,7 +133,7 @@ class TUploadSession {
   std::uint16_t FrameAddr() const { return FrameAddr_; }
   int FrameCount() const { return FrameCount_; }
   bool LastFrame() const { return LastFrame_; }
-  bool ImageOpen() const { return ImageStream_ != nullptr; }
+  bool ImageOpen() const { return ImageStream_ != nullptr || ImageBytesOpen_; }
   // Size in bytes of the image prepared by the last successful Start.
   std::uint64_t ImageSize() const { return ImageSize_; }
   TUploadOutcome Outcome() const { return Outcome_; }
@@ -168,6 +174,9 @@ class TUploadSession {
   int FrameCount_ = 0;
   bool LastFrame_ = false;
   std::unique_ptr<std::FILE, TFileCloser> ImageStream_;
+  const std::vector<std::uint8_t>* ImageBytes_ = nullptr;
+  bool ImageBytesOpen_ = false;
+  std::size_t ImageBytesRead_ = 0;
   std::string HexFileName_;
   std::uint64_t ImageSize_ = 0;
   TUploadOutcome Outcome_ = TUploadOutcome::None;

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -191,6 +192,31 @@ TEST_F(CliFaults, AReaderLeavingStandardOutputCostsNoRecordAndNoSummary) {
   EXPECT_NE(Err.find("Summary:"), std::string::npos) << Err;
   EXPECT_NE(Err.find("3 good, 0 failed"), std::string::npos) << Err;
   for (const json& R : Records()) EXPECT_EQ(R.at("result"), "ok");
+}
+
+// The image is held in memory for the whole run: no file in the temporary folder, and removing the
+// converted image while boards are programmed changes nothing.
+TEST_F(CliFaults, TheImageIsKeptInMemoryForTheWholeRun) {
+  std::filesystem::create_directory(Dir.File("tmp"));
+  TSimProcess Sim({"--boards", "3", "--hello-delay", "100", "--bit-rate", "115200", "--memory", Dir.File("mem.bin")});
+  std::vector<std::string> Args = {"/usr/bin/env", "TMPDIR=" + Dir.File("tmp")};
+  const std::vector<std::string> Cli = Upload({"--port", Sim.PortPath(), "--repeat", "--log", "uploads.jsonl", "fw.hex"});
+  Args.insert(Args.end(), Cli.begin(), Cli.end());
+  TChildProcess Run(Args, Dir.Path(), Dir.File("out.txt"), Dir.File("err.txt"));
+  ASSERT_TRUE(AwaitRecords(1)) << Text("err.txt");
+  EXPECT_TRUE(std::filesystem::is_empty(Dir.File("tmp"))) << "a temporary file was made";
+  EXPECT_TRUE(std::filesystem::remove(Dir.File("fw.BIN"))) << "the converted image is in the folder";
+  ASSERT_TRUE(AwaitRecords(3)) << Text("err.txt");
+  Run.Signal(SIGINT);
+  EXPECT_EQ(Run.Wait(), 0) << Text("err.txt");
+  const std::vector<json> Lines = Records();
+  ASSERT_EQ(Lines.size(), 3u);
+  for (const json& R : Lines) EXPECT_EQ(R.at("result"), "ok") << R;
+  for (int b = 1; b <= 3; ++b) {
+    const std::vector<std::uint8_t> Memory = ReadFile(Dir.File("mem-b" + std::to_string(b) + ".bin"));
+    ASSERT_GE(Memory.size(), Image.size()) << b;
+    EXPECT_TRUE(std::equal(Image.begin(), Image.end(), Memory.begin())) << "board " << b;
+  }
 }
 
 // --- arguments refused before any port is opened ---

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <system_error>
 
 #include "core/file_stream.h"
@@ -32,42 +31,15 @@ std::vector<std::uint8_t> ReadImage(const std::string& Name) {
   return Bytes;
 }
 
-// A new file of its own in the temporary folder, under a random name that no other file has.
-std::FILE* CreatePrivateFile(std::string& Path) {
-  std::random_device Random;
-  std::error_code Ignored;
-  const std::filesystem::path Folder = std::filesystem::temp_directory_path(Ignored);
-  for (int Attempt = 0;; ++Attempt) {
-    Path = Utf8FromPath(Folder / ("hexloader-image-" + std::to_string(Random()) + "-" + std::to_string(Random()) + ".BIN"));
-    int Error = 0;
-    if (std::FILE* File = OpenStream(Path, TStreamMode::CreateNew, Error)) return File;
-    if (std::filesystem::exists(PathFromUtf8(Path), Ignored) && Attempt < 16) continue;
-    throw EFCreateError::ForFile(Path, Error);
-  }
-}
-
 }  // namespace
 
-TImageSnapshot::TImageSnapshot(const std::string& Name) {
-  const std::vector<std::uint8_t> Bytes = ReadImage(Name);
-  if (Bytes.size() >= MaxImageSize) {
+TImageSnapshot::TImageSnapshot(const std::string& Name) : Bytes_(ReadImage(Name)) {
+  if (Bytes_.size() >= MaxImageSize) {
     std::error_code Error;
     const std::uintmax_t Size = std::filesystem::file_size(PathFromUtf8(Name), Error);
-    throw EImageTooLarge::ForSize(Error ? Bytes.size() : Size);
+    throw EImageTooLarge::ForSize(Error ? Bytes_.size() : Size);
   }
-  Size_ = Bytes.size();
-  Sha256_ = Sha256Hex(Bytes);
-
-  std::FILE* File = CreatePrivateFile(Path_);
-  // An empty image has no data to hand to fwrite (its buffer may be null).
-  const bool Written = Bytes.empty() || std::fwrite(Bytes.data(), 1, Bytes.size(), File) == Bytes.size();
-  const int Error = errno;
-  if (std::fclose(File) != 0 || !Written) {
-    RemoveFile(Path_);
-    throw EFWriteError::ForStream(Path_, Written ? errno : Error);
-  }
+  Sha256_ = Sha256Hex(Bytes_);
 }
-
-TImageSnapshot::~TImageSnapshot() { RemoveFile(Path_); }
 
 }  // namespace hexloader::cli

@@ -80,8 +80,9 @@ TUploadJob::TUploadJob(TJobSettings Settings, TOnUploadEnd OnUploadEnd, TOnNotic
   Comm_->SetDeviceName(Settings_.Port);
   CommPort_ = std::make_unique<TSerialCommPort>(*Comm_);
   View_ = std::make_unique<TJobView>(*this, OnNotice_);
-  const std::string ImagePath = Settings_.Image->Path();
-  Session_ = std::make_unique<TUploadSession>(*CommPort_, *View_, [ImagePath](const std::string&) { return ImagePath; });
+  // The image is sent from memory: no file to convert or open per board.
+  Session_ = std::make_unique<TUploadSession>(*CommPort_, *View_, [](const std::string&) { return std::string(); });
+  Session_->SetImageBytes(&Settings_.Image->Bytes());
   Session_->SetHexFileName(Settings_.HexFile);
   Session_->SetReplyTimer(UiDispatcher().CreateTimer());
   Session_->SetReplyTimeoutMs(Settings_.ReplyTimeoutMs);
