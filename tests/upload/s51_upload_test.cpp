@@ -71,7 +71,8 @@ TEST_P(S51Upload, EndsWithItsStatusesAndTheDevicesMemory) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, S51Upload,
     ::testing::Values(
-        TUploadCase{"EmptyImage", 0, false, 0, "", 0, ""},
+        // The smallest image the command line sends: it refuses one without data.
+        TUploadCase{"OneByteImage", 1, false, 0, "", 0, ""},
         TUploadCase{"Image1000Bytes", 1000, false, 0, "", 0, ""},
         TUploadCase{"LargestImage", 65535, false, 0, "", 0, ""},
         // Sync, address, data 1, then data 2 answered wrongly; the loader closes the port, which
