@@ -85,6 +85,7 @@ error_case() {
 }
 error_case "a folder" "$work/records" "Access denied."
 error_case "a missing folder" "$work/nowhere/record.jsonl" "Path not found."
+error_case "the NUL device" "NUL" "Not a regular file: upload records go to a regular file only."
 
 echo "== the system's own text for a HEX file another program holds open without sharing"
 coproc holder { wine "$hold_file_exe" "$folder/счётчик.hex"; }
