@@ -7,6 +7,7 @@
 #include "image/hex_to_bin.h"
 #include "image/image_file_system.h"
 #include "tools/cli/checksum_messages.h"
+#include "tools/cli/console_text.h"
 
 namespace hexloader::cli {
 
@@ -23,7 +24,7 @@ std::string ConvertHexFile(const std::string& HexPath, bool Strict, std::FILE* W
   TChecksumCounter counter;
   std::string imageName = HexToBinText(HexPath, content.Text(), [&counter](const THexLine& Line) { counter.Check(Line); });
   // Only beside an image: a file the converter refuses gets its error alone.
-  if (counter.Report().BadRecords > 0) std::fprintf(Warnings, "%s\n", ChecksumWarning(counter.Report()).c_str());
+  if (counter.Report().BadRecords > 0) PrintText(Warnings, "%s\n", ChecksumWarning(counter.Report()).c_str());
   return imageName;
 }
 

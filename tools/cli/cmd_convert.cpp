@@ -3,6 +3,7 @@
 
 #include "core/exception.h"
 #include "tools/cli/cli_command.h"
+#include "tools/cli/console_text.h"
 #include "tools/cli/cli_conversion.h"
 
 namespace hexloader::cli {
@@ -15,25 +16,25 @@ int Run(const std::vector<std::string>& Args) {
     if (a == "--strict") {
       strict = true;
     } else if (!a.empty() && a[0] == '-') {
-      std::fprintf(stderr, "hexloader-cli convert: unknown option '%s'\n\n%s", a.c_str(), ConvertCommand.Usage);
+      PrintText(stderr, "hexloader-cli convert: unknown option '%s'\n\n%s", a.c_str(), ConvertCommand.Usage);
       return 1;
     } else if (hexFile.empty()) {
       hexFile = a;
     } else {
-      std::fprintf(stderr, "%s", ConvertCommand.Usage);
+      PrintText(stderr, "%s", ConvertCommand.Usage);
       return 1;
     }
   }
   if (hexFile.empty()) {
-    std::fprintf(stderr, "%s", ConvertCommand.Usage);
+    PrintText(stderr, "%s", ConvertCommand.Usage);
     return 1;
   }
   try {
     std::string imageName = ConvertHexFile(hexFile, strict, stderr);
-    std::printf("%s\n", imageName.c_str());
+    PrintText(stdout, "%s\n", imageName.c_str());
     return 0;
   } catch (const Exception& e) {
-    std::fprintf(stderr, "%s\n", e.what());
+    PrintText(stderr, "%s\n", e.what());
     return 1;
   }
 }

@@ -4,24 +4,24 @@
 #include "serial/enum_com_ports.h"
 #include "serial/port_access.h"
 #include "tools/cli/cli_command.h"
+#include "tools/cli/console_text.h"
 
 namespace hexloader::cli {
 namespace {
 
 int Run(const std::vector<std::string>& Args) {
   if (!Args.empty()) {
-    std::fprintf(stderr, "hexloader-cli ports: unexpected argument '%s'\n", Args.front().c_str());
+    PrintText(stderr, "hexloader-cli ports: unexpected argument '%s'\n", Args.front().c_str());
     return 1;
   }
   std::vector<std::string> names = EnumComPorts();
   SortPortNames(names);
   for (const std::string& name : names) {
-    std::printf("%s\n", name.c_str());
+    PrintText(stdout, "%s\n", name.c_str());
     // The list on standard output stays one name a line for scripts; the advice goes beside it.
     const std::string advice = PortAccessAdvice(name);
     if (advice.empty()) continue;
-    std::fflush(stdout);
-    std::fprintf(stderr, "%s: %s\n", name.c_str(), advice.c_str());
+    PrintText(stderr, "%s: %s\n", name.c_str(), advice.c_str());
   }
   return 0;
 }

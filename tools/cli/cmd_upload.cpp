@@ -18,6 +18,7 @@
 #include "core/utf8_path.h"
 #include "serial/serial_comm.h"
 #include "tools/cli/cli_command.h"
+#include "tools/cli/console_text.h"
 #include "tools/cli/cli_conversion.h"
 #include "tools/cli/console.h"
 #include "tools/cli/image_snapshot.h"
@@ -155,7 +156,7 @@ int Run(const std::vector<std::string>& RawArgs) {
   TArgs Args;
   std::string Error;
   if (!Parse(RawArgs, Args, Error)) {
-    std::fprintf(stderr, "hexloader-cli upload: %s\n\n%s", Error.c_str(), kUsage);
+    PrintText(stderr, "hexloader-cli upload: %s\n\n%s", Error.c_str(), kUsage);
     return kExitFailure;
   }
 
@@ -170,7 +171,7 @@ int Run(const std::vector<std::string>& RawArgs) {
     // with nothing, and record them as good.
     if (Image->Size() == 0) throw Exception(Args.HexFile + ": no data records");
   } catch (const std::exception& E) {
-    std::fprintf(stderr, "hexloader-cli: %s\n", ExceptionDisplayText(E.what()).c_str());
+    PrintText(stderr, "hexloader-cli: %s\n", ExceptionDisplayText(E.what()).c_str());
     return kExitFailure;
   }
 

@@ -18,9 +18,9 @@ bool IsConsole(DWORD Which) {
 }
 
 // What the console was before the program changed it, put back when the program ends: the user's
-// window keeps its own code page and modes after we exit.
+// window keeps its own modes after we exit. Its code page is never changed: text reaches a console
+// as UTF-16 (console_text_win32.cpp).
 struct TConsoleState {
-  UINT OutputCodePage = 0;  // 0: not changed
   HANDLE Output = INVALID_HANDLE_VALUE;
   DWORD OutputMode = 0;
   bool ModeChanged = false;
@@ -30,9 +30,7 @@ TConsoleState Saved;
 
 void RestoreConsole() {
   if (Saved.ModeChanged) ::SetConsoleMode(Saved.Output, Saved.OutputMode);
-  if (Saved.OutputCodePage != 0) ::SetConsoleOutputCP(Saved.OutputCodePage);
   Saved.ModeChanged = false;
-  Saved.OutputCodePage = 0;
 }
 
 // Runs before the default action of Ctrl+C, Ctrl+Break or a closed window ends a program that has no
@@ -46,12 +44,6 @@ BOOL WINAPI RestoreBeforeDefault(DWORD) {
 
 void PrepareConsole() {
   const bool OutConsole = IsConsole(STD_OUTPUT_HANDLE);
-  // Text goes out as UTF-8 bytes: through a pipe or a file they pass unchanged; a console is told to
-  // read them as UTF-8 rather than in its OEM code page, and gets its own code page back at exit.
-  if (OutConsole || IsConsole(STD_ERROR_HANDLE)) {
-    const UINT Current = ::GetConsoleOutputCP();
-    if (Current != CP_UTF8 && ::SetConsoleOutputCP(CP_UTF8)) Saved.OutputCodePage = Current;
-  }
   // The progress display moves the cursor with VT sequences; a console that cannot read them (before
   // Windows 10) would print them, so there the display falls back to plain lines.
   if (OutConsole) {
@@ -64,7 +56,7 @@ void PrepareConsole() {
       Saved.Drawing = true;
     }
   }
-  if (Saved.OutputCodePage != 0 || Saved.ModeChanged) {
+  if (Saved.ModeChanged) {
     std::atexit(RestoreConsole);
     ::SetConsoleCtrlHandler(RestoreBeforeDefault, TRUE);
   }

@@ -8,9 +8,11 @@
 #include "hexloader_version.h"
 #include "tools/cli/cli_command.h"
 #include "tools/cli/console.h"
+#include "tools/cli/console_text.h"
 
 namespace {
 
+using hexloader::cli::PrintText;
 using hexloader::cli::TCliCommand;
 
 const TCliCommand* const kCommands[] = {
@@ -23,7 +25,7 @@ const TCliCommand* const kCommands[] = {
 // line before each run of option lines so that they stand apart from the prose (the manual page is
 // made from this text).
 void PrintCommandHelp(FILE* out, const TCliCommand& c) {
-  std::fprintf(out, "The %s command:\n", c.Name);
+  PrintText(out, "The %s command:\n", c.Name);
   bool inOptions = false;
   for (const char* line = c.Usage; *line;) {
     const char* end = std::strchr(line, '\n');
@@ -33,26 +35,26 @@ void PrintCommandHelp(FILE* out, const TCliCommand& c) {
     // Options stand two spaces in; a deeper "-" continues something else (an example's command line).
     const bool optionLine = first == 2 && text[first] == '-';
     const bool continuation = first != std::string::npos && first > 4;
-    if (optionLine && !inOptions) std::fprintf(out, "\n");
+    if (optionLine && !inOptions) PrintText(out, "\n");
     inOptions = optionLine || (inOptions && continuation);
-    std::fprintf(out, "%s%s\n", text.empty() ? "" : "  ", text.c_str());
+    PrintText(out, "%s%s\n", text.empty() ? "" : "  ", text.c_str());
     line = end ? end + 1 : line + length;
   }
-  std::fprintf(out, "\n");
+  PrintText(out, "\n");
 }
 
 void PrintHelp(FILE* out) {
-  std::fprintf(out,
+  PrintText(out,
                "Usage: hexloader-cli COMMAND [OPTIONS] [ARGS]\n"
                "  or:  hexloader-cli help COMMAND\n"
                "  or:  hexloader-cli --version\n"
                "Converts Intel HEX firmware into the loader's flat image and uploads it to the device over a\n"
                "serial line, as the hexloader window does.\n\n"
                "Commands:\n");
-  for (const TCliCommand* c : kCommands) std::fprintf(out, "  %-10s %s\n", c->Name, c->Summary);
-  std::fprintf(out, "\n");
+  for (const TCliCommand* c : kCommands) PrintText(out, "  %-10s %s\n", c->Name, c->Summary);
+  PrintText(out, "\n");
   for (const TCliCommand* c : kCommands) PrintCommandHelp(out, *c);
-  std::fprintf(out,
+  PrintText(out,
                "Options:\n"
                "  -h, --help     show this help, or with a command the command's help, and exit\n"
                "  --version      show the program's version and exit\n");
@@ -78,7 +80,7 @@ int main(int argc, char** argv) {
   if (!std::strcmp(first, "--help") || !std::strcmp(first, "-h") || !std::strcmp(first, "help")) {
     if (all.size() > 2) {
       if (const TCliCommand* c = Find(all[2].c_str())) {
-        std::printf("%s", c->Usage);
+        PrintText(stdout, "%s", c->Usage);
         return 0;
       }
     }
@@ -86,19 +88,19 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!std::strcmp(first, "--version")) {
-    std::printf("hexloader-cli %s\n", HEXLOADER_VERSION);
+    PrintText(stdout, "hexloader-cli %s\n", HEXLOADER_VERSION);
     return 0;
   }
   const TCliCommand* command = Find(first);
   if (!command) {
-    std::fprintf(stderr, "hexloader-cli: unknown command '%s'\n\n", first);
+    PrintText(stderr, "hexloader-cli: unknown command '%s'\n\n", first);
     PrintHelp(stderr);
     return 1;
   }
   std::vector<std::string> args(all.begin() + 2, all.end());
   for (const std::string& a : args) {
     if (a == "--help" || a == "-h") {
-      std::printf("%s", command->Usage);
+      PrintText(stdout, "%s", command->Usage);
       return 0;
     }
   }

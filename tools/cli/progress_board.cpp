@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "tools/cli/console_text.h"
 #include "upload/progress_parts.h"
 #include "upload/upload_errors.h"
 
@@ -80,11 +81,9 @@ void TProgressBoard::Notice(const TUploadJob& Job, const std::string& Text, bool
   }
   const std::string Prefix = Jobs_.size() > 1 ? Job.Port() + ": " : "";
   if (Failure) {
-    std::fprintf(stderr, "hexloader-cli: %s%s\n", Prefix.c_str(), Text.c_str());
-    std::fflush(stderr);
+    PrintText(stderr, "hexloader-cli: %s%s\n", Prefix.c_str(), Text.c_str());
   } else {
-    std::printf("%s%s\n", Prefix.c_str(), Text.c_str());
-    std::fflush(stdout);
+    PrintText(stdout, "%s%s\n", Prefix.c_str(), Text.c_str());
   }
 }
 
@@ -106,13 +105,11 @@ void TProgressBoard::Redraw(bool Force) {
     Text += "\033[K\n";
   }
   LinesDrawn_ = static_cast<int>(Jobs_.size());
-  std::fputs(Text.c_str(), stdout);
-  std::fflush(stdout);
+  WriteText(stdout, Text);
 }
 
 void TProgressBoard::Say(const std::string& Text) {
-  std::fprintf(stderr, "hexloader-cli: %s\n", Text.c_str());
-  std::fflush(stderr);
+  PrintText(stderr, "hexloader-cli: %s\n", Text.c_str());
   // The board goes on below the message.
   LinesDrawn_ = 0;
 }
@@ -123,14 +120,7 @@ void TProgressBoard::Finish() {
   std::string Text = "Summary:\n";
   for (const auto& Job : Jobs_) Text += FormatSummaryLine(*Job, PortWidth(), Repeat_) + "\n";
   // Standard output gone (its reader ended): the summary still reaches the operator, on standard error.
-  if (!std::ferror(stdout)) {
-    std::fputs(Text.c_str(), stdout);
-    std::fflush(stdout);
-  }
-  if (std::ferror(stdout)) {
-    std::fputs(Text.c_str(), stderr);
-    std::fflush(stderr);
-  }
+  if (std::ferror(stdout) || !WriteText(stdout, Text)) WriteText(stderr, Text);
 }
 
 }  // namespace hexloader::cli
