@@ -21,6 +21,7 @@
 #include "ui/copy_animation.h"
 #include "ui/dialogs.h"
 #include "ui/guarded.h"
+#include "ui/hex_file_choice.h"
 #include "ui/logo_picture.h"
 #include "ui/power_prompt.h"
 #include "ui/progress_bar.h"
@@ -123,6 +124,8 @@ void TForm1::BuildControls() {
   StatusBar1_->Arrange(PortStatusPane_, ProgressBar1_);  // 47 + 293 until a port name needs more
 }
 
+// The steps run in order; an exception ends FormCreate at its step (the caption then stays the stored one)
+// and reaches the central display once, through the Guarded call around it.
 void TForm1::FormCreate() {
   FillPortMenu();
   RestorePort();
@@ -167,7 +170,7 @@ void TForm1::RestorePort() {
       }
     }
   }
-  AChangeComPort_->trigger();
+  AChangeComPortExecute();
 }
 
 void TForm1::RestoreFile() {
@@ -179,7 +182,8 @@ void TForm1::RestoreFile() {
       return;
     }
   }
-  ASelectFile_->trigger();
+  // Run directly, not through the action (which shows its own failures): a failure here ends FormCreate.
+  ASelectFileExecute();
 }
 
 void TForm1::ASelectFileExecute() {
@@ -187,6 +191,7 @@ void TForm1::ASelectFileExecute() {
                              texts::OpenDialogDefaultExt};
   const std::optional<std::string> path = Dialogs_.AskOpenFile(isVisible() ? this : nullptr, request);
   if (!path) return;
+  CheckStorableHexFileName(*path);
   // The caption keeps the name it got at start-up.
   Session_.SetHexFileName(*path);
   RegIniFile1_.WriteValue(texts::FileSection, texts::NameKey, *path);
