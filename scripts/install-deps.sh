@@ -13,6 +13,7 @@ PACKAGES=(
   srecord binutils time             # independent converters, peak-memory measurement
   # GUI
   qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg-dev
+  libxcb1-dev                       # the window's empty title on X11
   qt6-translations-l10n             # Qt's own dialogs and buttons in Russian
   fonts-dejavu-core                 # a sans-serif font with Cyrillic glyphs
   xvfb xauth x11-apps imagemagick   # screenshots of the real window

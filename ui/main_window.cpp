@@ -23,6 +23,7 @@
 #include "ui/guarded.h"
 #include "ui/hex_file_choice.h"
 #include "ui/logo_picture.h"
+#include "ui/native_title.h"
 #include "ui/power_prompt.h"
 #include "ui/progress_bar.h"
 #include "ui/status_bar.h"
@@ -77,6 +78,7 @@ TForm1::~TForm1() { FormDestroy(); }
 void TForm1::BuildControls() {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QString::fromUtf8(texts::StoredCaption));
+  KeepEmptyTitleEmpty(*this);  // no file known: the caption is empty
   setFont(WindowFont(11));
   setFixedSize(344, 128);
   setAutoFillBackground(true);

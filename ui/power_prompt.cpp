@@ -3,6 +3,7 @@
 #include <QLabel>
 
 #include "ui/app_font.h"
+#include "ui/native_title.h"
 #include "upload/upload_errors.h"
 
 namespace hexloader {
@@ -10,6 +11,7 @@ namespace hexloader {
 TForm2::TForm2(QWidget* Owner) : QWidget(Owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
   setObjectName(QStringLiteral("Form2"));
   setWindowTitle(QString());
+  KeepEmptyTitleEmpty(*this);
   setFixedSize(195, 57);
   setAutoFillBackground(true);
   Label1_ = new QLabel(QString::fromUtf8(PowerOnPromptText), this);
