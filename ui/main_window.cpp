@@ -28,6 +28,7 @@
 #include "ui/progress_bar.h"
 #include "ui/status_bar.h"
 #include "ui/status_pane.h"
+#include "ui/window_frame.h"
 #include "upload/loader_line_settings.h"
 #include "upload/reply_timeout.h"
 
@@ -80,10 +81,11 @@ void TForm1::BuildControls() {
   setWindowTitle(QString::fromUtf8(texts::StoredCaption));
   KeepEmptyTitleEmpty(*this);  // no file known: the caption is empty
   setFont(WindowFont(11));
+  setWindowFlags(FixedDialogFrame(Qt::Window, true));
   setFixedSize(344, 128);
   setAutoFillBackground(true);
   if (const QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    KeepFrameCentred(*this, [screen] { return screen->availableGeometry(); });
 
   auto makeAction = [this](const char* Caption, const char* Hint, const QIcon& Icon, void (TForm1::*Execute)()) {
     auto* action = new QAction(Icon, QString::fromUtf8(Caption), this);
