@@ -13,9 +13,11 @@ PACKAGES=(
   srecord binutils time             # independent converters, peak-memory measurement
   # GUI
   qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg-dev
+  libxcb1-dev                       # the window's empty title on X11
   qt6-translations-l10n             # Qt's own dialogs and buttons in Russian
   fonts-dejavu-core                 # a sans-serif font with Cyrillic glyphs
-  xvfb xauth x11-apps imagemagick   # screenshots of the real window
+  xvfb xauth x11-apps x11-utils imagemagick   # screenshots of the real window; xprop
+  openbox                           # a window manager framing the windows in their tests
   # the 8051 device program and the instruction-level 8051 simulator its tests run it in
   sdcc sdcc-ucsim
   # the Debian package and its checks

@@ -20,6 +20,8 @@ inline constexpr const char* OpenDialogFilterName = "HexFiles";
 inline constexpr const char* OpenDialogFilterPattern = "*.hex";
 inline constexpr const char* OpenDialogDefaultExt = "hex";
 
+inline constexpr const char* FileNameWithLineBreak =
+    "Имя файла содержит перевод строки и не может быть сохранено в настройках";
 inline constexpr const char* PortNotDefined = "Последовательный порт не определен";
 inline constexpr const char* OkButton = "OK";
 

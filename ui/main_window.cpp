@@ -21,11 +21,14 @@
 #include "ui/copy_animation.h"
 #include "ui/dialogs.h"
 #include "ui/guarded.h"
+#include "ui/hex_file_choice.h"
 #include "ui/logo_picture.h"
+#include "ui/native_title.h"
 #include "ui/power_prompt.h"
 #include "ui/progress_bar.h"
 #include "ui/status_bar.h"
 #include "ui/status_pane.h"
+#include "ui/window_frame.h"
 #include "upload/loader_line_settings.h"
 #include "upload/reply_timeout.h"
 
@@ -76,11 +79,13 @@ TForm1::~TForm1() { FormDestroy(); }
 void TForm1::BuildControls() {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QString::fromUtf8(texts::StoredCaption));
+  KeepEmptyTitleEmpty(*this);  // no file known: the caption is empty
   setFont(WindowFont(11));
+  setWindowFlags(FixedDialogFrame(Qt::Window, true));
   setFixedSize(344, 128);
   setAutoFillBackground(true);
   if (const QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    KeepFrameCentred(*this, [screen] { return screen->availableGeometry(); });
 
   auto makeAction = [this](const char* Caption, const char* Hint, const QIcon& Icon, void (TForm1::*Execute)()) {
     auto* action = new QAction(Icon, QString::fromUtf8(Caption), this);
@@ -123,6 +128,8 @@ void TForm1::BuildControls() {
   StatusBar1_->Arrange(PortStatusPane_, ProgressBar1_);  // 47 + 293 until a port name needs more
 }
 
+// The steps run in order; an exception ends FormCreate at its step (the caption then stays the stored one)
+// and reaches the central display once, through the Guarded call around it.
 void TForm1::FormCreate() {
   FillPortMenu();
   RestorePort();
@@ -167,7 +174,7 @@ void TForm1::RestorePort() {
       }
     }
   }
-  AChangeComPort_->trigger();
+  AChangeComPortExecute();
 }
 
 void TForm1::RestoreFile() {
@@ -179,7 +186,8 @@ void TForm1::RestoreFile() {
       return;
     }
   }
-  ASelectFile_->trigger();
+  // Run directly, not through the action (which shows its own failures): a failure here ends FormCreate.
+  ASelectFileExecute();
 }
 
 void TForm1::ASelectFileExecute() {
@@ -187,6 +195,7 @@ void TForm1::ASelectFileExecute() {
                              texts::OpenDialogDefaultExt};
   const std::optional<std::string> path = Dialogs_.AskOpenFile(isVisible() ? this : nullptr, request);
   if (!path) return;
+  CheckStorableHexFileName(*path);
   // The caption keeps the name it got at start-up.
   Session_.SetHexFileName(*path);
   RegIniFile1_.WriteValue(texts::FileSection, texts::NameKey, *path);

@@ -8,12 +8,13 @@
 
 #include "ui/app_font.h"
 #include "ui/app_texts.h"
+#include "ui/window_frame.h"
 
 namespace hexloader {
 
 TMessageDialog::TMessageDialog(const QString& Text, QWidget* Parent) : QDialog(Parent) {
   setWindowTitle(QString::fromUtf8(texts::ApplicationTitle));
-  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  setWindowFlags(FixedDialogFrame(Qt::Dialog, false));
   setFont(WindowFont(11));
   setModal(true);
 
@@ -39,7 +40,7 @@ TMessageDialog::TMessageDialog(const QString& Text, QWidget* Parent) : QDialog(P
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
   adjustSize();
-  if (screen) move(screen->geometry().center() - rect().center());
+  if (screen) KeepFrameCentred(*this, [screen] { return screen->geometry(); });
 }
 
 }  // namespace hexloader

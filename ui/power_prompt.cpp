@@ -3,13 +3,16 @@
 #include <QLabel>
 
 #include "ui/app_font.h"
+#include "ui/native_title.h"
+#include "ui/window_frame.h"
 #include "upload/upload_errors.h"
 
 namespace hexloader {
 
-TForm2::TForm2(QWidget* Owner) : QWidget(Owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
+TForm2::TForm2(QWidget* Owner) : QWidget(Owner, FixedDialogFrame(Qt::Dialog, false)) {
   setObjectName(QStringLiteral("Form2"));
   setWindowTitle(QString());
+  KeepEmptyTitleEmpty(*this);
   setFixedSize(195, 57);
   setAutoFillBackground(true);
   Label1_ = new QLabel(QString::fromUtf8(PowerOnPromptText), this);
@@ -20,9 +23,11 @@ TForm2::TForm2(QWidget* Owner) : QWidget(Owner, Qt::Dialog | Qt::MSWindowsFixedS
 }
 
 void TForm2::ShowCentred() {
-  if (QWidget* owner = parentWidget()) {
-    const QRect frame = owner->frameGeometry();
-    move(frame.center() - QPoint(width() / 2, height() / 2));
+  if (!Centring_) {
+    Centring_ = true;
+    KeepFrameCentred(*this, [this] { return parentWidget() ? parentWidget()->frameGeometry() : geometry(); });
+  } else if (parentWidget()) {
+    CentreFrame(*this, parentWidget()->frameGeometry());
   }
   show();
   raise();

@@ -19,6 +19,7 @@ class TForm2 : public QWidget {
 
  private:
   QLabel* Label1_;
+  bool Centring_ = false;
 };
 
 }  // namespace hexloader

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "core/exception_display.h"
+#include "tests/serial/ordinary_user.h"
 #include "ui/settings/executable_path.h"
 #include "ui/settings/reg_ini_file.h"
 #include "ui/settings/settings_errors.h"
@@ -154,6 +155,73 @@ TEST_F(SettingsStore, WritableFileInReadOnlyFolderIsUpdated) {
   Store()->WriteValue("PortName", "Name", "ttyUSB0");
   EXPECT_EQ(Store()->ReadValue("PortName", "Name", "COM1"), "ttyUSB0");
 }
+
+// Writes the operator's protection must stop, as an ordinary user meets them (root writes anyway).
+struct TRefusalCase {
+  const char* Label;
+  bool FileExists;
+  fs::perms FileMode;
+  bool FolderWritable;
+  const char* Value;
+  bool LineBreakMessage;  // else "Unable to write to" the file
+};
+void PrintTo(const TRefusalCase& c, std::ostream* os) { *os << c.Label; }
+
+class WriteRefusal : public SettingsStore, public ::testing::WithParamInterface<TRefusalCase> {};
+
+TEST_P(WriteRefusal, RaisesAndLeavesTheFolderAsItWas) {
+  const TRefusalCase& c = GetParam();
+  const std::string before = "; operator notes\n[PortName]\nName=ttyS0\n";
+  if (c.FileExists) {
+    WriteIni(before);
+    fs::permissions(ini_, c.FileMode);
+  }
+  if (::geteuid() == 0) {
+    const passwd* nobody = ::getpwnam("nobody");
+    if (nobody == nullptr) {
+      GTEST_SKIP() << "no ordinary user on this machine";
+    }
+    ASSERT_EQ(::chown(dir_.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    if (c.FileExists) {
+      ASSERT_EQ(::chown(ini_.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    }
+  }
+  if (!c.FolderWritable) fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
+
+  std::string message;
+  {
+    test::TAsOrdinaryUser user;
+    if (::geteuid() == 0) {
+      GTEST_SKIP() << "cannot become an ordinary user";
+    }
+    try {
+      Store()->WriteValue("FileName", "Name", c.Value);
+    } catch (const EIniFileException& e) {
+      message = e.Message();
+    }
+  }
+  EXPECT_EQ(message, c.LineBreakMessage ? LineBreakInValueMessage("FileName", "Name")
+                                        : UnableToWriteMessage(ini_.string()));
+  std::vector<fs::path> left;
+  for (const auto& entry : fs::directory_iterator(dir_)) left.push_back(entry.path());
+  if (c.FileExists) {
+    EXPECT_EQ(ReadAll(ini_), before);
+    EXPECT_EQ(left, std::vector<fs::path>{ini_}) << "no temporary file left beside it";
+  } else {
+    EXPECT_TRUE(left.empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AsOrdinaryUser, WriteRefusal,
+    ::testing::Values(
+        TRefusalCase{"ReadOnlyFile", true, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read,
+                     true, "/a.hex", false},
+        TRefusalCase{"ReadOnlyFileInReadOnlyFolder", true, fs::perms::owner_read, false, "/a.hex", false},
+        TRefusalCase{"ReadOnlyFolderWithoutFile", false, fs::perms::none, false, "/a.hex", false},
+        TRefusalCase{"LineBreakInWritableFile", true, fs::perms::owner_read | fs::perms::owner_write, true,
+                     "/a\nb.hex", true}),
+    [](const ::testing::TestParamInfo<TRefusalCase>& info) { return std::string(info.param.Label); });
 
 TEST_F(SettingsStore, PathChangeMovesToTheNewFile) {
   auto store = Store();

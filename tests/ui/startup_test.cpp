@@ -31,6 +31,7 @@ class TStartupTest : public QObject {
   void StartBeforeAPortWasChosenDoesNothing();
   void ChoosingAnotherFileKeepsCaptionAndWritesSettings();
   void SettingsWriteFailureReachesTheExceptionDisplay();
+  void FileNameWithLineBreakIsRefusedWithItsOwnMessage();
   void LayoutAsTheOperatorSeesIt();
   void PortPaneFitsTheName_data();
   void PortPaneFitsTheName();
@@ -166,6 +167,25 @@ void TStartupTest::SettingsWriteFailureReachesTheExceptionDisplay() {
   f.Form = std::make_unique<TForm1>(f.Dialogs, options);
   QCOMPARE(f.Dialogs.Errors, std::vector<std::string>{"Unable to write to /proc/hexloader-window-test.ini."});
   QCOMPARE(f.Form->HexFileName(), hex);  // what the command did before the failure stays done
+  // The failure ended start-up at the file: the steps before it ran, the caption was never set.
+  QCOMPARE(f.Dialogs.MessagesDuringFileDialog, std::vector<std::string>{PortMessage});
+  QCOMPARE(f.Form->windowTitle(), QString::fromUtf8(texts::StoredCaption));
+  QVERIFY(f.Form->Form2() != nullptr);  // the window is still built whole
+  QCoreApplication::processEvents();
+  QCOMPARE(f.Dialogs.Errors.size(), std::size_t(1));
+}
+
+void TStartupTest::FileNameWithLineBreakIsRefusedWithItsOwnMessage() {
+  TWindowFixture f;
+  const std::string first = f.WriteHex("first.hex", 16);
+  const std::string ini = "[PortName]\nName=ttyS0\n[FileName]\nName=" + first + "\n";
+  f.WriteIni(ini);
+  TForm1& form = f.MakeForm({"ttyS0"});
+  f.Dialogs.FileAnswers.push_back(f.WriteHex("a\nb.hex", 16));
+  form.ASelectFile()->trigger();
+  QCOMPARE(f.Dialogs.Errors, std::vector<std::string>{std::string(texts::FileNameWithLineBreak) + "."});
+  QCOMPARE(form.HexFileName(), first);  // the choice is refused whole
+  QCOMPARE(f.ReadIni(), ini);
 }
 
 void TStartupTest::LayoutAsTheOperatorSeesIt() {

@@ -125,6 +125,9 @@ bool WriteProfileString(const std::string& LinkOrFile, const std::string& Sectio
     errno = EACCES;
     return false;
   }
+  // The rename below would replace a file the operator made read-only: its own permission must hold.
+  // Asked for the effective identity, which is the one that opens files.
+  if (exists && ::faccessat(AT_FDCWD, FileName.c_str(), W_OK, AT_EACCESS) != 0) return false;
   const std::vector<std::string> lines = profile::WithValue(std::move(current), Section, Key, Value);
   const char* eol = crlf ? "\r\n" : "\n";
   std::string text;

@@ -8,6 +8,10 @@ std::string UnableToWriteMessage(const std::string& IniPath) {
   return "Unable to write to " + (IniPath.empty() ? std::string("$HOME/.config/hexloader/hexloader.ini") : IniPath);
 }
 
+std::string LineBreakInValueMessage(const std::string& Section, const std::string& Key) {
+  return "A value with a line break cannot be stored under [" + Section + "] " + Key;
+}
+
 std::string RegistryUnavailableMessage() {
   return "Registry settings are not available on this platform; use an INI file (PathType ptIniFile)";
 }

@@ -18,6 +18,8 @@ class ERegistryException : public Exception {
 
 // "Unable to write to %s" with the INI file's full path.
 std::string UnableToWriteMessage(const std::string& IniPath);
+// The refusal of a value that holds a line break (it would end its line and could forge further keys).
+std::string LineBreakInValueMessage(const std::string& Section, const std::string& Key);
 // The refusal of registry mode where the platform has no registry.
 std::string RegistryUnavailableMessage();
 // Registry mode's failures: "Invalid data type for '%s'", "Failed to get data for '%s'" and "Failed to set
