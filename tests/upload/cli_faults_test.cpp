@@ -20,6 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/upload/intel_hex_writer.h"
+#include "tests/upload/record_lines.h"
 #include "tests/upload/session_fixture.h"
 #include "tests/upload/sim_process.h"
 
@@ -35,26 +36,8 @@ class CliFaults : public ::testing::Test {
  protected:
   CliFaults() : Image(PatternImage(kImageSize)) { WriteIntelHex(Dir.File("fw.hex"), Image); }
 
-  // The record's lines; a line that is not JSON (half a line, two glued together) fails the test.
-  std::vector<json> Records(const std::string& Name = "uploads.jsonl") const {
-    std::vector<json> Lines;
-    std::ifstream In(Dir.File(Name));
-    std::string Line;
-    while (std::getline(In, Line)) {
-      json J = json::parse(Line, nullptr, false);
-      EXPECT_FALSE(J.is_discarded()) << "not JSON: " << Line;
-      if (!J.is_discarded()) Lines.push_back(J);
-    }
-    return Lines;
-  }
-
-  bool AwaitRecords(std::size_t Count) const {
-    for (int i = 0; i < 1200; ++i) {
-      if (Records().size() >= Count) return true;
-      std::this_thread::sleep_for(50ms);
-    }
-    return false;
-  }
+  std::vector<json> Records(const std::string& Name = "uploads.jsonl") const { return ReadRecordLines(Dir.File(Name)); }
+  bool AwaitRecords(std::size_t Count) const { return AwaitRecordLines(Dir.File("uploads.jsonl"), Count); }
 
   std::string Text(const std::string& Name) const {
     const std::vector<std::uint8_t> Bytes = ReadFile(Dir.File(Name));

@@ -20,6 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/upload/intel_hex_writer.h"
+#include "tests/upload/record_lines.h"
 #include "tests/upload/session_fixture.h"
 #include "tests/upload/sim_process.h"
 
@@ -41,27 +42,8 @@ class CliProduction : public ::testing::Test {
     ImageSha256 = Out.substr(0, 64);
   }
 
-  // The record's lines, each parsed; a line that is not JSON fails the test.
-  std::vector<json> Records() const {
-    std::vector<json> Lines;
-    std::ifstream In(Dir.File("uploads.jsonl"));
-    std::string Line;
-    while (std::getline(In, Line)) {
-      json J = json::parse(Line, nullptr, false);
-      EXPECT_FALSE(J.is_discarded()) << "not JSON: " << Line;
-      if (!J.is_discarded()) Lines.push_back(J);
-    }
-    return Lines;
-  }
-
-  // Waits (generously) until the record holds Count lines.
-  bool AwaitRecords(std::size_t Count) const {
-    for (int i = 0; i < 1200; ++i) {
-      if (Records().size() >= Count) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-  }
+  std::vector<json> Records() const { return ReadRecordLines(Dir.File("uploads.jsonl")); }
+  bool AwaitRecords(std::size_t Count) const { return AwaitRecordLines(Dir.File("uploads.jsonl"), Count); }
 
   // The record of a good upload of the image through Port.
   void ExpectGoodRecord(const json& R, const std::string& Port) const {
