@@ -3,8 +3,8 @@
 
 #include "core/exception.h"
 #include "tools/cli/cli_command.h"
-#include "tools/cli/console_text.h"
 #include "tools/cli/cli_conversion.h"
+#include "tools/cli/console_text.h"
 
 namespace hexloader::cli {
 namespace {
