@@ -8,23 +8,21 @@ cli_exe=$1
 linux_build=$2
 hold_file_exe=$3
 source "$(dirname "$0")/wine-env.sh"
+source "$(dirname "$0")/check-lib.sh"
 
 work=$(mktemp -d)
 sim_pid=""
 saved_temp=""
 saved_type=""
 cleanup() {
-  if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then kill "$sim_pid"; wait "$sim_pid" 2>/dev/null; fi
+  stop_process "$sim_pid"
   [ -n "$saved_temp" ] && wine reg add 'HKCU\Environment' /v TEMP /t "$saved_type" /d "$saved_temp" /f > /dev/null 2>&1
   rm -rf "$work"
 }
 trap cleanup EXIT
-failures=0
-fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
 # A 600-byte image in HEX form, the same for every case.
-head -c 600 /dev/urandom > "$work/image.bin"
-srec_cat "$work/image.bin" -binary -o "$work/image.hex" -intel -obs=32
+random_image 600 "$work/image.bin" "$work/image.hex"
 
 # upload_case NAME FOLDER HEX [OPTIONS...]: one upload against the simulated device on COM5, which must
 # end with status 0 and the device's memory equal to the image.
@@ -100,5 +98,4 @@ wait "$holder_PID" 2>/dev/null
 grep -q "^hexloader-cli: Cannot open file .*счётчик.hex\"\. Sharing violation\.\$" "$work/err.txt" ||
   fail "a held file: '$(cat "$work/err.txt")'"
 
-[ "$failures" -eq 0 ] && echo "all passed"
-exit $((failures > 0))
+finish_checks

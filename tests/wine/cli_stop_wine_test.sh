@@ -8,23 +8,21 @@ set -uo pipefail
 cli_exe=$1
 linux_build=$2
 source "$(dirname "$0")/wine-env.sh"
+source "$(dirname "$0")/check-lib.sh"
 
 work=$(mktemp -d)
 sim_pid=""
 cli_pid=""
 cleanup() {
   [ -n "$cli_pid" ] && kill -9 "$cli_pid" 2>/dev/null
-  if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then kill "$sim_pid"; wait "$sim_pid" 2>/dev/null; fi
+  stop_process "$sim_pid"
   rm -f "$(wine_port_link COM5)" "$(wine_port_link COM7)"
   rm -rf "$work"
 }
 trap cleanup EXIT
-failures=0
-fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
 # 2 KiB at the real line rate: about 1.3 s per board, so that uploads are under way when asked to stop.
-head -c 2048 /dev/urandom > "$work/image.bin"
-srec_cat "$work/image.bin" -binary -o "$work/fw.hex" -intel -obs=32
+random_image 2048 "$work/image.bin" "$work/fw.hex"
 "$linux_build/bin/hexloader-sim" --devices 2 --boards 100 --hello-delay 100 --bit-rate 19200 --log none \
   --link "$work/dev" > "$work/sim.out" &
 sim_pid=$!
@@ -59,5 +57,4 @@ grep -q '"result":"interrupted"' "$work/record.jsonl" || fail "no abandoned uplo
 echo "out: $(cat "$work/out.txt")"
 echo "record: $(cat "$work/record.jsonl")"
 
-[ "$failures" -eq 0 ] && echo "all passed"
-exit $((failures > 0))
+finish_checks

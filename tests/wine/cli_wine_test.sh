@@ -7,11 +7,12 @@ set -uo pipefail
 cli_exe=$1
 linux_build=$2
 source "$(dirname "$0")/wine-env.sh"
+source "$(dirname "$0")/check-lib.sh"
 
 work=$(mktemp -d)
 sim_pid=""
 cleanup() {
-  if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then kill "$sim_pid"; wait "$sim_pid" 2>/dev/null; fi
+  stop_process "$sim_pid"
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -22,8 +23,6 @@ stop_sim() {
   wait "$sim_pid" 2>/dev/null
   sim_pid=""
 }
-failures=0
-fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
 echo "== ports lists the prefix's COM ports in menu order"
 if ! ports=$(wine "$cli_exe" ports); then fail "ports exited with $?"; fi
@@ -75,5 +74,4 @@ cmp -n 32 "$work/memory.bin" "$work/fw.BIN" || fail "the device's memory differs
 [ "$(tail -n 1 "$work/modem.log" 2>/dev/null)" = "DTR=0 RTS=0" ] ||
   fail "modem lines at the end: '$(tail -n 1 "$work/modem.log" 2>/dev/null)'"
 
-[ "$failures" -eq 0 ] && echo "all passed"
-exit $((failures > 0))
+finish_checks

@@ -7,11 +7,12 @@ port=$1
 sim=$2
 test_exe=$3
 source "$(dirname "$0")/wine-env.sh"
+source "$(dirname "$0")/check-lib.sh"
 
 work=$(mktemp -d)
 sim_pid=""
 cleanup() {
-  if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then kill "$sim_pid"; wait "$sim_pid" 2>/dev/null; fi
+  stop_process "$sim_pid"
   rm -rf "$work"
 }
 trap cleanup EXIT
