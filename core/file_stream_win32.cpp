@@ -7,31 +7,28 @@
 
 namespace hexloader {
 
-std::FILE* OpenStream(const std::string& Name, TStreamMode Mode, int& Error) {
+std::FILE* OpenStream(const std::string& Name, int& Error) {
   // CreateFileW rather than _wfopen: the refusal's code is the system's own (sharing violation, access
   // denied), not an errno that the system's message table would read as some other Win32 code.
-  const bool Reading = Mode == TStreamMode::Read;
-  const HANDLE Handle = ::CreateFileW(WideFromUtf8(Name).c_str(), Reading ? GENERIC_READ : GENERIC_WRITE,
-                                      Reading ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : 0, nullptr,
-                                      Reading ? OPEN_EXISTING : CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE Handle = ::CreateFileW(WideFromUtf8(Name).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
   if (Handle == INVALID_HANDLE_VALUE) {
     Error = static_cast<int>(::GetLastError());
     return nullptr;
   }
-  const int Fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(Handle), Reading ? _O_RDONLY | _O_BINARY : _O_BINARY);
+  const int Fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(Handle), _O_RDONLY | _O_BINARY);
   if (Fd < 0) {
     ::CloseHandle(Handle);
     Error = ERROR_TOO_MANY_OPEN_FILES;
     return nullptr;
   }
-  std::FILE* File = ::_fdopen(Fd, Reading ? "rb" : "wb");
+  std::FILE* File = ::_fdopen(Fd, "rb");
   if (!File) {
     ::_close(Fd);  // closes the handle too
     Error = ERROR_NOT_ENOUGH_MEMORY;
   }
   return File;
 }
-
-bool RemoveFile(const std::string& Name) { return ::DeleteFileW(WideFromUtf8(Name).c_str()) != 0; }
 
 }  // namespace hexloader

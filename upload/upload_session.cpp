@@ -46,7 +46,7 @@ void TUploadSession::Start() {
     } else {
       const std::string Name = PrepareImage(HexFileName_);
       int Error = ENOENT;
-      std::FILE* File = Name.empty() ? nullptr : OpenStream(Name, TStreamMode::Read, Error);
+      std::FILE* File = Name.empty() ? nullptr : OpenStream(Name, Error);
       if (!File) throw EFOpenError::ForFile(Name, Error);
       ImageStream_.reset(File);
       if (std::fseek(File, 0, SEEK_END) == 0) {

@@ -16,7 +16,7 @@ namespace {
 
 std::vector<std::uint8_t> ReadImage(const std::string& Name) {
   int OpenError = 0;
-  std::FILE* File = OpenStream(Name, TStreamMode::Read, OpenError);
+  std::FILE* File = OpenStream(Name, OpenError);
   if (!File) throw EFOpenError::ForFile(Name, OpenError);
   std::vector<std::uint8_t> Bytes;
   std::uint8_t Block[4096];
