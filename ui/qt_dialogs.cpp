@@ -47,8 +47,8 @@ std::unique_ptr<QFileDialog> MakeOpenDialog(QWidget* Parent, const TOpenDialogRe
   return dialog;
 }
 
-std::optional<std::string> TQtDialogs::AskOpenFile(QWidget* Parent, const TOpenDialogRequest& Request) {
-  const std::unique_ptr<QFileDialog> dialog = MakeOpenDialog(Parent, Request);
+std::optional<std::string> TQtDialogs::AskOpenFile(TDialogParent Parent, const TOpenDialogRequest& Request) {
+  const std::unique_ptr<QFileDialog> dialog = MakeOpenDialog(static_cast<QWidget*>(Parent), Request);
   if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return std::nullopt;
   return QFile::encodeName(dialog->selectedFiles().front()).toStdString();
 }

@@ -10,7 +10,7 @@ namespace hexloader {
 
 class TQtDialogs final : public TDialogs {
  public:
-  std::optional<std::string> AskOpenFile(QWidget* Parent, const TOpenDialogRequest& Request) override;
+  std::optional<std::string> AskOpenFile(TDialogParent Parent, const TOpenDialogRequest& Request) override;
   void ShowMessage(const std::string& Text) override;
   void ShowError(const std::string& Text) override;
 };

@@ -4,9 +4,9 @@
 
 namespace hexloader::test {
 
-std::optional<std::string> TScriptedDialogs::AskOpenFile(QWidget* Parent, const TOpenDialogRequest& Request) {
+std::optional<std::string> TScriptedDialogs::AskOpenFile(TDialogParent Parent, const TOpenDialogRequest& Request) {
   FileAsks.push_back(Request);
-  ParentVisibleAtAsk.push_back(Parent && Parent->isVisible());
+  ParentVisibleAtAsk.push_back(Parent && static_cast<QWidget*>(Parent)->isVisible());
   InFileDialog_ = true;
   QCoreApplication::processEvents();
   InFileDialog_ = false;

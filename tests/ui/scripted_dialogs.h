@@ -20,7 +20,7 @@ class TScriptedDialogs final : public TDialogs {
   std::vector<std::string> MessagesDuringFileDialog;
   std::vector<std::string> Errors;
 
-  std::optional<std::string> AskOpenFile(QWidget* Parent, const TOpenDialogRequest& Request) override;
+  std::optional<std::string> AskOpenFile(TDialogParent Parent, const TOpenDialogRequest& Request) override;
   void ShowMessage(const std::string& Text) override;
   void ShowError(const std::string& Text) override { Errors.push_back(Text); }
 
