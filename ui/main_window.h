@@ -1,19 +1,16 @@
 #pragma once
-// Form1: the main window. It owns everything of the running program: the serial component
-// SerialComm1, the settings store RegIniFile1, the indicators, the upload session with its image file,
-// and the power-on prompt Form2. Everything here runs on the user-interface thread; every handler runs
-// inside Guarded, so exceptions reach the central exception display.
+// Form1 with Qt widgets: the main window's face. The rules (TMainWindowRules) own the serial component
+// SerialComm1, the settings store RegIniFile1 and the upload session; this class owns the widgets and
+// the power-on prompt Form2, and hands every event to the rules. Everything runs on the user-interface
+// thread.
 #include <QWidget>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "serial/serial_comm.h"
-#include "ui/settings/reg_ini_file.h"
-#include "upload/serial_comm_port.h"
-#include "upload/upload_session.h"
-#include "upload/upload_view.h"
+#include "ui/main_window_rules.h"
+#include "ui/window_face.h"
 
 class QAction;
 class QLabel;
@@ -29,14 +26,7 @@ class TProgressBar;
 class TStatusBar;
 class TStatusPane;
 
-struct TForm1Options {
-  // The serial ports present (unsorted); EnumComPorts by default.
-  std::function<std::vector<std::string>()> EnumPorts;
-  // The INI file; empty = named after the executable, beside it.
-  std::string IniPath;
-};
-
-class TForm1 : public QWidget, private TUploadView {
+class TForm1 : public QWidget, private TWindowFace {
   Q_OBJECT
  public:
   // Builds the window and runs FormCreate (which may show the file dialog before the window is
@@ -56,14 +46,14 @@ class TForm1 : public QWidget, private TUploadView {
   TAnimate* Animate1() const { return Animate1_; }
   QLabel* Image1() const { return Image1_; }
   TForm2* Form2() const { return Form2_; }
-  TSerialComm& SerialComm1() { return SerialComm1_; }
-  TRegIniFile& RegIniFile1() { return RegIniFile1_; }
-  const TUploadSession& Session() const { return Session_; }
-  const std::string& HexFileName() const { return Session_.HexFileName(); }
-  const std::string& PendingMessage() const { return PendingMessage_; }
+  TSerialComm& SerialComm1() { return Rules_.SerialComm1(); }
+  TRegIniFile& RegIniFile1() { return Rules_.RegIniFile1(); }
+  const TUploadSession& Session() const { return Rules_.Session(); }
+  const std::string& HexFileName() const { return Rules_.HexFileName(); }
+  const std::string& PendingMessage() const { return Rules_.PendingMessage(); }
 
   // Runs the Port menu item with this caption, as a click on it does.
-  void PortMenuClick(const std::string& Name);
+  void PortMenuClick(const std::string& Name) { Rules_.PortMenuClick(Name); }
 
  signals:
   // The window has closed; the program ends.
@@ -75,20 +65,15 @@ class TForm1 : public QWidget, private TUploadView {
 
  private:
   void BuildControls();
-  void FormCreate();
-  void FormDestroy();
-  void FillPortMenu();
-  void RestorePort();
-  void RestoreFile();
-  void ASelectFileExecute();
-  void ABeginExecute();
-  void AExitExecute();
-  void AChangeComPortExecute();
-  void ShowPendingMessage();
-  void SerialComm1RxChar(int Count);
-  void SetCaptionFromFile();
 
-  // TUploadView
+  // TWindowFace
+  void SetCaption(const std::string& Text) override;
+  void SetPortPaneCaption(const std::string& Name) override;
+  void SetBeginEnabled(bool Enabled) override;
+  void SetPortMenuItems(const std::vector<std::string>& Names) override;
+  std::optional<std::string> AskOpenFile(const TOpenDialogRequest& Request) override;
+  void PostPendingMessage() override;
+  void CloseWindow() override;
   void SetProgressTotalParts(std::uint32_t TotalParts) override;
   void SetProgressPartsComplete(std::uint32_t PartsComplete) override;
   void SetProgressVisible(bool Visible) override;
@@ -100,14 +85,7 @@ class TForm1 : public QWidget, private TUploadView {
   void ShowMessage(const std::string& Text) override;
 
   TDialogs& Dialogs_;
-  TForm1Options Options_;
-
-  TSerialComm SerialComm1_;
-  TSerialCommPort Port_;
-  TUploadSession Session_;
-  TRegIniFile RegIniFile1_;
-  std::string PendingMessage_;
-  bool Destroyed_ = false;
+  TMainWindowRules Rules_;
 
   QAction* AExit_ = nullptr;
   QAction* ASelectFile_ = nullptr;

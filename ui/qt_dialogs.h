@@ -5,6 +5,7 @@
 #include "ui/dialogs.h"
 
 class QFileDialog;
+class QWidget;
 
 namespace hexloader {
 
