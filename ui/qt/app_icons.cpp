@@ -1,4 +1,4 @@
-#include "ui/app_icons.h"
+#include "ui/qt/app_icons.h"
 
 #include <QPainter>
 #include <QPainterPath>

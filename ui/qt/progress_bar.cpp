@@ -1,4 +1,4 @@
-#include "ui/progress_bar.h"
+#include "ui/qt/progress_bar.h"
 
 #include <QPainter>
 

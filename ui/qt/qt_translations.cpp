@@ -1,4 +1,4 @@
-#include "ui/qt_translations.h"
+#include "ui/qt/qt_translations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,4 +1,4 @@
-#include "ui/logo_picture.h"
+#include "ui/qt/logo_picture.h"
 
 #include <QFile>
 

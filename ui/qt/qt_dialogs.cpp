@@ -1,4 +1,4 @@
-#include "ui/qt_dialogs.h"
+#include "ui/qt/qt_dialogs.h"
 
 #include <QApplication>
 #include <QFile>
@@ -11,9 +11,9 @@
 #include <QWidget>
 
 #include "core/exception_display.h"
-#include "ui/app_font.h"
+#include "ui/qt/app_font.h"
 #include "ui/app_texts.h"
-#include "ui/message_dialog.h"
+#include "ui/qt/message_dialog.h"
 
 namespace hexloader {
 namespace {

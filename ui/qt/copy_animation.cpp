@@ -1,8 +1,8 @@
-#include "ui/copy_animation.h"
+#include "ui/qt/copy_animation.h"
 
 #include <QPainter>
 
-#include "ui/copy_clip.h"
+#include "ui/qt/copy_clip.h"
 
 namespace hexloader {
 

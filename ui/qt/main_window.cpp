@@ -1,4 +1,4 @@
-#include "ui/main_window.h"
+#include "ui/qt/main_window.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -11,18 +11,18 @@
 #include <QScreen>
 #include <QToolButton>
 
-#include "ui/app_font.h"
-#include "ui/app_icons.h"
+#include "ui/qt/app_font.h"
+#include "ui/qt/app_icons.h"
 #include "ui/app_texts.h"
-#include "ui/copy_animation.h"
+#include "ui/qt/copy_animation.h"
 #include "ui/guarded.h"
-#include "ui/logo_picture.h"
-#include "ui/native_title.h"
-#include "ui/power_prompt.h"
-#include "ui/progress_bar.h"
-#include "ui/status_bar.h"
-#include "ui/status_pane.h"
-#include "ui/window_frame.h"
+#include "ui/qt/logo_picture.h"
+#include "ui/qt/native_title.h"
+#include "ui/qt/power_prompt.h"
+#include "ui/qt/progress_bar.h"
+#include "ui/qt/status_bar.h"
+#include "ui/qt/status_pane.h"
+#include "ui/qt/window_frame.h"
 
 namespace hexloader {
 namespace {

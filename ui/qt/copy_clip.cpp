@@ -1,4 +1,4 @@
-#include "ui/copy_clip.h"
+#include "ui/qt/copy_clip.h"
 
 #include <QPainter>
 #include <QPainterPath>

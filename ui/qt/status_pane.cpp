@@ -1,4 +1,4 @@
-#include "ui/status_pane.h"
+#include "ui/qt/status_pane.h"
 
 #include <QEvent>
 #include <QPainter>

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "ui/native_title.h"
+#include "ui/qt/native_title.h"
 
 namespace hexloader {
 namespace {

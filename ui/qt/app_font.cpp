@@ -1,4 +1,4 @@
-#include "ui/app_font.h"
+#include "ui/qt/app_font.h"
 
 namespace hexloader {
 

@@ -1,4 +1,4 @@
-#include "ui/balloon_hints.h"
+#include "ui/qt/balloon_hints.h"
 
 #include <QApplication>
 #include <QProxyStyle>

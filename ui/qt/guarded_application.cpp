@@ -1,4 +1,4 @@
-#include "ui/guarded_application.h"
+#include "ui/qt/guarded_application.h"
 
 #include "core/exception_display.h"
 

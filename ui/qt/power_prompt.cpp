@@ -1,10 +1,10 @@
-#include "ui/power_prompt.h"
+#include "ui/qt/power_prompt.h"
 
 #include <QLabel>
 
-#include "ui/app_font.h"
-#include "ui/native_title.h"
-#include "ui/window_frame.h"
+#include "ui/qt/app_font.h"
+#include "ui/qt/native_title.h"
+#include "ui/qt/window_frame.h"
 #include "upload/upload_errors.h"
 
 namespace hexloader {

@@ -1,4 +1,4 @@
-#include "ui/message_dialog.h"
+#include "ui/qt/message_dialog.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -6,9 +6,9 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "ui/app_font.h"
+#include "ui/qt/app_font.h"
 #include "ui/app_texts.h"
-#include "ui/window_frame.h"
+#include "ui/qt/window_frame.h"
 
 namespace hexloader {
 

@@ -1,9 +1,9 @@
-#include "ui/status_bar.h"
+#include "ui/qt/status_bar.h"
 
 #include <QPainter>
 #include <algorithm>
 
-#include "ui/status_pane.h"
+#include "ui/qt/status_pane.h"
 
 namespace hexloader {
 namespace {

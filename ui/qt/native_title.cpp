@@ -1,4 +1,4 @@
-#include "ui/native_title.h"
+#include "ui/qt/native_title.h"
 
 #include <QEvent>
 #include <QWidget>
