@@ -5,6 +5,7 @@
 // touches another. With --repeat every port programs board after board until SIGINT/SIGTERM; with
 // --log every upload is appended to a record file as one JSON line.
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -20,6 +21,7 @@
 #include "tools/cli/cli_conversion.h"
 #include "tools/cli/console.h"
 #include "tools/cli/image_snapshot.h"
+#include "tools/cli/open_file_limit.h"
 #include "tools/cli/progress_board.h"
 #include "tools/cli/stop_request.h"
 #include "tools/cli/upload_job.h"
@@ -143,11 +145,30 @@ int RunStatus(const std::vector<std::unique_ptr<TUploadJob>>& Jobs, bool Repeat)
   return kExitOk;
 }
 
+// What one open port holds now (the tty, its epoll and its threads' eventfds), and what the run holds
+// besides its ports (standard streams, the image, the record, the event loop).
+constexpr std::uint64_t kFilesPerPort = 12;
+constexpr std::uint64_t kFilesBesidesPorts = 32;
+
+// Said before anything opens, so that no board is half served because a later port could not open.
+bool PortsFitFileLimit(std::size_t PortCount, std::uint64_t FileLimit, std::string& Error) {
+  if (FileLimit == UINT64_MAX) return true;
+  const std::uint64_t Fits = FileLimit > kFilesBesidesPorts ? (FileLimit - kFilesBesidesPorts) / kFilesPerPort : 0;
+  if (PortCount <= Fits) return true;
+  Error = std::to_string(PortCount) + " ports cannot all be opened: this process may open " + std::to_string(FileLimit) +
+          " files, enough for " + std::to_string(Fits) + " ports; raise the limit (ulimit -n) or give fewer ports";
+  return false;
+}
+
 int Run(const std::vector<std::string>& RawArgs) {
   TArgs Args;
   std::string Error;
   if (!Parse(RawArgs, Args, Error)) {
     std::fprintf(stderr, "hexloader-cli upload: %s\n\n%s", Error.c_str(), kUsage);
+    return kExitFailure;
+  }
+  if (!PortsFitFileLimit(Args.Ports.size(), RaiseOpenFileLimit(), Error)) {
+    std::fprintf(stderr, "hexloader-cli upload: %s\n", Error.c_str());
     return kExitFailure;
   }
 
