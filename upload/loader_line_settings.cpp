@@ -5,9 +5,9 @@
 
 namespace hexloader {
 
-void ApplyLoaderLineSettings(TSerialComm& Comm) {
+void ApplyLoaderLineSettings(TSerialComm& Comm, TSerialBaudrate Rate) {
   Comm.SetDeviceName(UnchosenDeviceName);
-  Comm.SetBaudrate(br19200);
+  Comm.SetBaudrate(Rate);
   Comm.SetParity(paNone);
   Comm.SetDatabits(db8);
   Comm.SetStopbits(sb1);
@@ -22,6 +22,20 @@ void ApplyLoaderLineSettings(TSerialComm& Comm) {
   Flow.SetDsrSensitivity(false);
   Flow.SetTxContinueOnXoff(false);
   Flow.EndUpdate();
+}
+
+std::optional<TSerialBaudrate> StandardBaudrate(long BitsPerSecond) {
+  struct TRate {
+    long Bits;
+    TSerialBaudrate Value;
+  };
+  static constexpr TRate kRates[] = {{110, br110},       {300, br300},       {600, br600},       {1200, br1200},
+                                     {2400, br2400},     {4800, br4800},     {9600, br9600},     {14400, br14400},
+                                     {19200, br19200},   {38400, br38400},   {56000, br56000},   {57600, br57600},
+                                     {115200, br115200}, {128000, br128000}, {256000, br256000}};
+  for (const TRate& R : kRates)
+    if (R.Bits == BitsPerSecond) return R.Value;
+  return std::nullopt;
 }
 
 }  // namespace hexloader

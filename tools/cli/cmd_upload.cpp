@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@
 #include "tools/cli/stop_request.h"
 #include "tools/cli/upload_job.h"
 #include "tools/cli/upload_log_file.h"
+#include "upload/loader_line_settings.h"
 #include "upload/reply_timeout.h"
 #include "upload/upload_session.h"
 
@@ -40,15 +42,17 @@ constexpr auto kTickInterval = std::chrono::milliseconds(100);
 constexpr auto kFrameLeaveWait = std::chrono::seconds(2);
 
 const char* const kUsage =
-    "hexloader-cli upload --port DEVICE [--port DEVICE ...] [--timeout SECONDS] [--reply-timeout SECONDS] [--strict] [--repeat] [--log FILE] FILE.hex\n"
+    "hexloader-cli upload --port DEVICE [--port DEVICE ...] [--timeout SECONDS] [--reply-timeout SECONDS] [--baud N] [--strict] [--repeat] [--log FILE] FILE.hex\n"
     "  Converts FILE.hex once into the binary image (written to the current directory, as the window's\n"
     "  Start command does) and sends it through every DEVICE at the same time, each opened at 19200\n"
-    "  bit/s 8N1 without flow control: it prints the prompt to switch the devices on and uploads to each\n"
+    "  bit/s (or --baud) 8N1 without flow control: it prints the prompt to switch the devices on and uploads to each\n"
     "  device as soon as it answers. On a terminal it shows one line per port (bar, percent, frames,\n"
     "  bytes per second, state); otherwise plain lines, prefixed with the port when there are several.\n"
     "  With several ports, or with --repeat, a summary ends the run.\n"
     "  --port DEVICE      a port to upload through (a path, or a name under /dev); repeat it for each\n"
     "                     device on the line\n"
+    "  --baud N           the line's rate in bit/s (default 19200), for devices built for another\n"
+    "                     standard rate (110 ... 256000); a rate the adapter refuses ends the upload\n"
     "  --timeout SECONDS  give up when a device has not switched on (sent its 0x55) within that time\n"
     "                     (default: wait for ever, like the window); not with --repeat, where the\n"
     "                     next board takes as long as it takes\n"
@@ -83,12 +87,14 @@ struct TArgs {
   bool Repeat = false;
   bool Strict = false;
   std::string LogFile;
+  TSerialBaudrate Baudrate = br19200;
 };
 
 bool Parse(const std::vector<std::string>& Args, TArgs& Out, std::string& Error) {
   for (std::size_t i = 0; i < Args.size(); ++i) {
     const std::string& A = Args[i];
-    if (A == "--port" || A == "--timeout" || A == "--reply-timeout" || A == "--log") {
+    if (A == "--port" || A == "--timeout" || A == "--reply-timeout" || A == "--log" ||
+        A == "--baud") {
       if (i + 1 >= Args.size()) {
         Error = A + " needs a value";
         return false;
@@ -98,6 +104,20 @@ bool Parse(const std::vector<std::string>& Args, TArgs& Out, std::string& Error)
         Out.Ports.push_back(V);
       } else if (A == "--log") {
         Out.LogFile = V;
+      } else if (A == "--baud") {
+        std::size_t Used = 0;
+        long Bits = 0;
+        try {
+          Bits = std::stol(V, &Used);
+        } catch (const std::exception&) {
+          Used = 0;
+        }
+        const std::optional<TSerialBaudrate> Rate = StandardBaudrate(Bits);
+        if (Used != V.size() || !Rate) {
+          Error = "bad value '" + V + "' for --baud (a standard rate in bit/s, such as 19200 or 57600)";
+          return false;
+        }
+        Out.Baudrate = *Rate;
       } else if (A == "--reply-timeout") {
         if (!ParseReplyTimeoutSeconds(V, Out.ReplyTimeoutMs)) {
           Error = "bad value '" + V + "' for --reply-timeout (seconds, more than 0)";
@@ -213,7 +233,8 @@ int Run(const std::vector<std::string>& RawArgs) {
   const auto OnNotice = [&](TUploadJob& Job, const std::string& Text, bool Failure) { Board.Notice(Job, Text, Failure); };
   for (const std::string& Port : Args.Ports)
     Jobs.push_back(std::make_unique<TUploadJob>(TJobSettings{Port, Args.HexFile, Image.get(), Args.TimeoutSeconds,
-                                                                             Args.ReplyTimeoutMs, Args.Repeat},
+                                                                             Args.ReplyTimeoutMs, Args.Repeat,
+                                                                             Args.Baudrate},
                                                 OnUploadEnd, OnNotice));
   for (auto& Job : Jobs) Job->Begin();
 
