@@ -1,5 +1,10 @@
 #include "upload/loader_line_settings.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <exception>
+#include <string>
+
 #include "serial/serial_comm.h"
 #include "upload/upload_session.h"
 
@@ -22,6 +27,24 @@ void ApplyLoaderLineSettings(TSerialComm& Comm, TSerialBaudrate Rate) {
   Flow.SetDsrSensitivity(false);
   Flow.SetTxContinueOnXoff(false);
   Flow.EndUpdate();
+}
+
+void ApplyBaudRateSetting(TSerialComm& Comm, const std::string& Text) {
+  long Bits = 0;
+  std::size_t Used = 0;
+  try {
+    Bits = std::stol(Text, &Used);
+  } catch (const std::exception&) {
+    Used = 0;
+  }
+  if (Text.empty() || Used != Text.size() || Bits <= 0) {
+    Comm.SetBaudrate(br19200);
+  } else if (const std::optional<TSerialBaudrate> Rate = StandardBaudrate(Bits)) {
+    Comm.SetBaudrate(*Rate);
+  } else {
+    Comm.SetUserBaudrate(static_cast<std::int32_t>(std::min<long>(Bits, INT32_MAX)));
+    Comm.SetBaudrate(brUser);
+  }
 }
 
 std::optional<TSerialBaudrate> StandardBaudrate(long BitsPerSecond) {
