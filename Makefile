@@ -98,12 +98,16 @@ screenshot: build
 demo: build
 	bash scripts/demo.sh build
 
-# The 8051 device program, simulation build: build/device/loader51.ihx (sdcc).
+# The 8051 device program, simulation build: build/device/loader51.ihx (sdcc), at 19200 bit/s.
+# BAUD=N builds build/device/loader51-N.ihx for another rate too (N divides 57600: 57600, 28800, 9600 ...).
+BAUD ?=
 .PHONY: device demo-8051
 device: deps
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHEXLOADER_DEVICE_BAUD=$(BAUD) $(CMAKE_FLAGS)
 	cmake --build build -j$(JOBS) --target device
 
-# The sample firmware uploaded from the command line to the 8051 device program running in s51, then checked.
+# The sample firmware uploaded from the command line to the 8051 device program running in s51, then
+# checked; BAUD=N: the build for that rate, and the loader told the same (--baud N).
 demo-8051: build
-	bash scripts/demo-8051.sh build
+	$(if $(BAUD),$(MAKE) device BAUD=$(BAUD))
+	bash scripts/demo-8051.sh build $(BAUD)

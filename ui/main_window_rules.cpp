@@ -113,6 +113,7 @@ void TMainWindowRules::Begin() {
   if (SerialComm1_.DeviceName() == UnchosenDeviceName) return;  // nothing at all, not even a settings read
   // Read at each Start, so an edited settings file needs no restart.
   Session_.SetReplyTimeoutMs(ReplyTimeoutMsFromSetting(RegIniFile1_.ReadValue(UploadSection, ReplyTimeoutKey, "")));
+  ApplyBaudRateSetting(SerialComm1_, RegIniFile1_.ReadValue(UploadSection, BaudRateKey, ""));
   Session_.Start();
   // Needed from the hello on; the port that Start opened has already required the dispatcher.
   if (!Session_.HasReplyTimer()) Session_.SetReplyTimer(UiDispatcher().CreateTimer());
