@@ -52,6 +52,7 @@ void TWin32MainWindow::BuildControls() {
   // Shared icons: the class keeps them for the whole process.
   const auto icon = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(HEXLOADER_ICON_APPLICATION), IMAGE_ICON,
                                                     0, 0, LR_DEFAULTSIZE | LR_SHARED));
+  // The taskbar shows the icon; the dialog frame shows none in the caption.
   RegisterTargetClass(ClassName, {reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1), icon, 0});
 
   RECT frame = Scaled(0, 0, ClientWidth, ClientHeight);
@@ -63,12 +64,6 @@ void TWin32MainWindow::BuildControls() {
   Window_ = CreateTargetWindow(*this, ExStyle, ClassName, caption.c_str(), Style,
                                desktop.left + (desktop.right - desktop.left - width) / 2,
                                desktop.top + (desktop.bottom - desktop.top - height) / 2, width, height, nullptr);
-  // Big icon from the class; the small one at its own size.
-  ::SendMessageW(Window_, WM_SETICON, ICON_SMALL,
-                 reinterpret_cast<LPARAM>(::LoadImageW(instance, MAKEINTRESOURCEW(HEXLOADER_ICON_APPLICATION),
-                                                       IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
-                                                       ::GetSystemMetrics(SM_CYSMICON), LR_SHARED)));
-
   Toolbar1_ = std::make_unique<TWin32Toolbar>(Window_, Scale_);
   PortMenu_ = std::make_unique<TWin32PortMenu>(Scale_);
   Animate1_ = std::make_unique<TWin32Animate>(Window_, Scaled(0, 29, 264, 80));
@@ -85,7 +80,8 @@ void TWin32MainWindow::BuildControls() {
   StatusBar1_ = std::make_unique<TWin32StatusBar>(Window_, Scaled(0, 109, 344, 19), Scale_);
 
   Font_ = WindowFont(11, Scale_);
-  SetFontOnTree(Window_, Font_.get());
+  // The toolbar shows images only: a font would only make it lay its buttons out anew.
+  SetFontOnTree(StatusBar1_->Handle(), Font_.get());
   StatusBar1_->LayOut();  // the pane's width follows the font
 }
 

@@ -18,6 +18,32 @@ constexpr int ButtonSize = 25;
 constexpr int PortButtonWidth = 39;
 constexpr int FirstButtonLeft = 4;
 constexpr int HintDelayMs = 500;
+constexpr int TopEdge = 2;
+
+// The toolbar control puts its buttons at the top of its client area: a non-client edge Height pixels
+// high (the subclass's data) moves them down, painted in the window colour.
+LRESULT CALLBACK TopEdgeProcedure(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam, UINT_PTR, DWORD_PTR Height) {
+  switch (Message) {
+    case WM_NCCALCSIZE: {
+      const LRESULT result = ::DefSubclassProc(Window, Message, WParam, LParam);
+      reinterpret_cast<RECT*>(LParam)->top += static_cast<LONG>(Height);
+      return result;
+    }
+    case WM_NCPAINT: {
+      const HDC dc = ::GetWindowDC(Window);
+      RECT edge;
+      ::GetWindowRect(Window, &edge);
+      edge = RECT{0, 0, edge.right - edge.left, static_cast<LONG>(Height)};
+      ::FillRect(dc, &edge, ::GetSysColorBrush(COLOR_WINDOW));
+      ::ReleaseDC(Window, dc);
+      return 0;
+    }
+    case WM_NCDESTROY:
+      ::RemoveWindowSubclass(Window, TopEdgeProcedure, 0);
+      break;
+  }
+  return ::DefSubclassProc(Window, Message, WParam, LParam);
+}
 
 struct TButton {
   int CommandId;
@@ -56,8 +82,13 @@ TWin32Toolbar::TWin32Toolbar(HWND Parent, const TScale& Scale) {
   }
   ::SendMessageW(Window_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(Images_.get()));
   ::SendMessageW(Window_, TB_SETINDENT, Scale.Px(FirstButtonLeft), 0);
-  // Must come before the buttons are added.
+  // Buttons 25 x 25 around a 16-pixel image.
+  const int padding = Scale.Px(ButtonSize) - imageSize;
+  ::SendMessageW(Window_, TB_SETPADDING, 0, MAKELPARAM(padding, padding));
   ::SendMessageW(Window_, TB_SETBUTTONSIZE, 0, MAKELPARAM(Scale.Px(ButtonSize), Scale.Px(ButtonSize)));
+  // The buttons start 2 pixels below the toolbar's top: an edge of the window colour above them.
+  ::SetWindowSubclass(Window_, TopEdgeProcedure, 0, static_cast<DWORD_PTR>(Scale.Px(TopEdge)));
+  ::SetWindowPos(Window_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
 
   TBBUTTON buttons[std::size(Buttons)]{};
   for (std::size_t i = 0; i < std::size(Buttons); ++i) {
