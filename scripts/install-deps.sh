@@ -24,6 +24,7 @@ PACKAGES=(
   dpkg-dev help2man lintian desktop-file-utils file man-db bash-completion
   # Windows: the cross compiler and wine for the Windows build's tests
   g++-mingw-w64-x86-64-posix wine wine64
+  nsis                              # makensis: the Windows setup program
 )
 
 missing=()
