@@ -98,6 +98,7 @@ status=$?
 check_installation "first setup"
 
 echo "== the installed window keeps its settings in the profile's AppData\\Roaming\\hexloader"
+[[ "$settings" == */users/*/AppData/Roaming/hexloader/hexloader.ini ]] || fail "%APPDATA% is not the profile's: $settings"
 first_start "$install_dir\\hexloader.exe" "$(windows_path "$sample")" "$settings" ||
   fail "the window's first start wrote no $settings"
 [ "$(ini_text "$settings" 2>/dev/null)" = "[FileName]
