@@ -107,7 +107,10 @@ Name=$(windows_path "$sample")" ] || fail "the settings file holds: $(ini_text "
   fail "the window wrote into the installation folder: $(file_list "$install_linux" | tr '\n' ' ')"
 cp "$settings" "$work/settings.ini"
 
-echo "== a second setup over the first replaces it in place"
+echo "== a second setup over an older installation replaces it in place"
+# Made to look older: another version in the key, another program in its place.
+wine reg add "$key" /v DisplayVersion /d 0.0 /f </dev/null >/dev/null 2>&1 || fail "the key cannot be changed"
+cp "$answer_exe" "$install_linux/hexloader-cli.exe"
 wine "$setup_exe" /S </dev/null
 status=$?
 [ "$status" -eq 0 ] || fail "the second setup exited with $status"
