@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps build test test-unit test-asan test-tsan test-wine windows fuzz bench clean package test-package
+.PHONY: deps build test test-unit test-asan test-tsan test-wine windows windows-installer windows-zip fuzz bench clean package test-package
 
 deps:
 	@bash scripts/install-deps.sh
@@ -35,12 +35,20 @@ test-tsan: deps
 	cmake --build build-tsan -j$(JOBS) --target tsan_tests
 	ctest --test-dir build-tsan --output-on-failure -j$(JOBS) -L tsan
 
-# The Windows programs, cross-built with mingw-w64 into build-win/: hexloader-cli.exe and the tests of the
-# areas without Qt.
+# The Windows programs, cross-built with mingw-w64 into build-win/: hexloader.exe, hexloader-cli.exe and
+# the tests of the areas without Qt; with them the setup program and the zip (windows-installer, windows-zip).
 windows: deps
 	cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DHEXLOADER_GUI=OFF -DHEXLOADER_BENCH=OFF -DHEXLOADER_HOST_BUILD=$(CURDIR)/build
 	cmake --build build-win -j$(JOBS)
+
+# The Windows setup program build-win/hexloader-<version>-setup.exe (NSIS) and the portable
+# build-win/hexloader-<version>-win64.zip; `windows` makes both, these name each on its own.
+windows-installer: windows
+	cmake --build build-win --target hexloader_setup
+
+windows-zip: windows
+	cmake --build build-win --target hexloader_zip
 
 # The Windows build's tests under wine (prefix in build-win/wine), against the Linux simulated device
 # and upload tests of build/.
