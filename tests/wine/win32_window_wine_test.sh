@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # The real Win32 window under wine, driven by its test program (one wine start per case), with the
 # simulated device each case needs behind the prefix's COM6. Needs an X display: it runs under
-# xvfb-run. Each case runs on a wine virtual desktop of its own, made on this display: the session's
-# own desktop was started (by wine-setup.sh) without a display, and windows cannot be made on it.
+# xvfb-run, each case on a wine virtual desktop of its own (wine-desktop-run.sh).
 # Usage: win32_window_wine_test.sh TEST_EXE SIM   (HEXLOADER_WINE_DIR in the environment)
 set -uo pipefail
 test_exe=$1
@@ -56,11 +55,7 @@ run_case() {
   ( "$@" ) &  # the subshell becomes the device
   sim_pid=$!
   wait_for_link || { fail "$name: no device"; stop_process "$sim_pid"; return; }
-  # The desktop's explorer does not pass the program's status on: the verdict is the report's.
-  rm -f "$work/report.xml"
-  wine explorer /desktop="hexloader-window-$$-$name,1024x768" \
-    "$test_exe" --gtest_filter="Win32Window.$name" --gtest_output="xml:$(wine winepath -w "$work/report.xml" 2>/dev/null)"
-  if ! grep -q '<testsuites tests="1" failures="0" disabled="0" errors="0"' "$work/report.xml" 2>/dev/null; then
+  if ! "$(dirname "$0")/wine-desktop-run.sh" "$test_exe" --gtest_filter="Win32Window.$name"; then
     fail "$name"
     echo "== the device's log"
     cat "$work/sim.log"
