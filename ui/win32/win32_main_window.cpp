@@ -94,6 +94,7 @@ HWND TWin32MainWindow::Toolbar1() const { return Toolbar1_->Handle(); }
 HWND TWin32MainWindow::StatusBar1() const { return StatusBar1_->Handle(); }
 HWND TWin32MainWindow::ProgressBar1() const { return StatusBar1_->ProgressBar1().Handle(); }
 HWND TWin32MainWindow::Animate1() const { return Animate1_->Handle(); }
+bool TWin32MainWindow::AnimationActive() const { return Animate1_->Active(); }
 HWND TWin32MainWindow::Form2() const { return Form2_ ? Form2_->Handle() : nullptr; }
 
 LRESULT TWin32MainWindow::HandleMessage(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) {
@@ -102,7 +103,7 @@ LRESULT TWin32MainWindow::HandleMessage(HWND Window, UINT Message, WPARAM WParam
       OnCommand(LOWORD(WParam));
       return 0;
     case WM_NOTIFY:
-      return OnNotify(*reinterpret_cast<const NMHDR*>(LParam));
+      return OnNotify(*reinterpret_cast<NMHDR*>(LParam));
     case WM_MEASUREITEM:
       if (PortMenu_ && PortMenu_->OnMeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(LParam))) return TRUE;
       break;
@@ -146,13 +147,13 @@ void TWin32MainWindow::OnCommand(int CommandId) {
   if (index < PortMenuItems_.size()) Rules_.PortMenuClick(PortMenuItems_[index]);
 }
 
-LRESULT TWin32MainWindow::OnNotify(const NMHDR& Header) {
+LRESULT TWin32MainWindow::OnNotify(NMHDR& Header) {
   switch (Header.code) {
     case TBN_DROPDOWN:
       OpenPortMenu();
       return TBDDRET_DEFAULT;
     case TTN_GETDISPINFOW: {
-      auto& info = const_cast<NMTTDISPINFOW&>(reinterpret_cast<const NMTTDISPINFOW&>(Header));
+      auto& info = reinterpret_cast<NMTTDISPINFOW&>(Header);
       if (const wchar_t* hint = TWin32Toolbar::Hint(static_cast<int>(Header.idFrom)))
         info.lpszText = const_cast<wchar_t*>(hint);
       return 0;

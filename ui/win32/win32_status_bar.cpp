@@ -25,6 +25,8 @@ TWin32StatusBar::TWin32StatusBar(HWND Parent, const RECT& Bounds, const TScale& 
                                             Bounds.bottom - Bounds.top, Parent, nullptr, ::GetModuleHandleW(nullptr),
                                             nullptr),
                           win32_window_msg::CreateWindow);
+  // The window colour, where no desktop theme draws the bar.
+  ::SendMessageW(Window_, SB_SETBKCOLOR, 0, static_cast<LPARAM>(::GetSysColor(COLOR_WINDOW)));
   ProgressBar1_ = std::make_unique<TWin32ProgressBar>(Window_);
   LayOut();
 }
