@@ -32,9 +32,15 @@ constexpr int ClientHeight = 128;
 
 TWin32MainWindow::TWin32MainWindow(TDialogs& Dialogs, TForm1Options Options)
     : Dialogs_(Dialogs), Scale_(TScale::OfScreen()), Rules_(*this, std::move(Options)) {
-  BuildControls();
-  Rules_.FormCreate();
-  Form2_ = std::make_unique<TWin32PowerPrompt>(Window_, Scale_);
+  try {
+    BuildControls();
+    Rules_.FormCreate();
+    Form2_ = std::make_unique<TWin32PowerPrompt>(Window_, Scale_);
+  } catch (...) {
+    // No window may outlive the object its messages go to.
+    if (Window_) ::DestroyWindow(Window_);
+    throw;
+  }
 }
 
 TWin32MainWindow::~TWin32MainWindow() {
@@ -114,6 +120,8 @@ LRESULT TWin32MainWindow::HandleMessage(HWND Window, UINT Message, WPARAM WParam
       Rules_.PendingMessageArrived();
       return 0;
     case WM_CTLCOLORSTATIC:
+      // The logo and the animation on the window colour.
+      ::SetBkColor(reinterpret_cast<HDC>(WParam), ::GetSysColor(COLOR_WINDOW));
       return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
     case WM_CLOSE:
       CloseWindow();
