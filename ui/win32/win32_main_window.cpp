@@ -100,6 +100,7 @@ HWND TWin32MainWindow::Toolbar1() const { return Toolbar1_->Handle(); }
 HWND TWin32MainWindow::StatusBar1() const { return StatusBar1_->Handle(); }
 HWND TWin32MainWindow::ProgressBar1() const { return StatusBar1_->ProgressBar1().Handle(); }
 HWND TWin32MainWindow::Animate1() const { return Animate1_->Handle(); }
+const std::string& TWin32MainWindow::PortPaneCaption() const { return StatusBar1_->PortPaneCaption(); }
 bool TWin32MainWindow::AnimationActive() const { return Animate1_->Active(); }
 HWND TWin32MainWindow::Form2() const { return Form2_ ? Form2_->Handle() : nullptr; }
 

@@ -60,6 +60,8 @@ class TWin32MainWindow final : public TWindowFace, private TWindowProcedureTarge
   HWND Image1() const { return Image1_; }
   HWND Form2() const;
   bool AnimationActive() const;
+  // The port pane's caption, whole (the pane may show it cut in the middle).
+  const std::string& PortPaneCaption() const;
   // The Port menu's items as last filled (each opening fills them anew). A test that cannot answer the
   // menu's own modal loop fills them with Rules().PortMenuOpening() and sends WM_COMMAND with
   // win32_commands::PortMenuFirst + N, as a click on item N does.
