@@ -58,7 +58,7 @@ void TWin32MainWindow::BuildControls() {
   // Shared icons: the class keeps them for the whole process.
   const auto icon = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(HEXLOADER_ICON_APPLICATION), IMAGE_ICON,
                                                     0, 0, LR_DEFAULTSIZE | LR_SHARED));
-  // The taskbar shows the icon; the dialog frame shows none in the caption.
+  // The taskbar and Alt+Tab show the icon; a dialog frame shows none in its caption on Windows.
   RegisterTargetClass(ClassName, {reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1), icon, 0});
 
   RECT frame = Scaled(0, 0, ClientWidth, ClientHeight);
