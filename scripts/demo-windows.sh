@@ -8,7 +8,6 @@ cd "$(dirname "$0")/.."
 BUILD_DIR=$(cd "${BUILD_DIR:-build}" && pwd)
 WIN_BUILD_DIR=$(cd "${WIN_BUILD_DIR:-build-win}" && pwd)
 source scripts/windows-demo-lib.sh
-run_on_xvfb "$@"
 
 start_wine
 make_sample_firmware

@@ -7,7 +7,6 @@ BUILD_DIR=$(cd "${BUILD_DIR:-build}" && pwd)
 WIN_BUILD_DIR=$(cd "${WIN_BUILD_DIR:-build-win}" && pwd)
 SCREENSHOT=${SCREENSHOT:-$WIN_BUILD_DIR/screenshot.png}
 source scripts/windows-demo-lib.sh
-run_on_xvfb "$@"
 
 start_wine
 make_sample_firmware

@@ -2,7 +2,14 @@
 # in a folder of its own with its settings file beside it (as a copied, portable program keeps them),
 # the Linux simulated device behind COM6 of the Windows build's wine prefix, and a sample firmware.
 # Expects BUILD_DIR (Linux: hexloader-sim, hexloader-cli) and WIN_BUILD_DIR (hexloader.exe,
-# window_driver.exe, the wine harness); sets WORK, HEX, MEMORY; cleans up on exit.
+# window_driver.exe, the wine harness); sets WORK, HEX, MEMORY; cleans up on exit. Sourced from the
+# project's root folder.
+
+# The script runs again on a private Xvfb display (wine makes real X windows), unless it already is.
+if [ -z "${HEXLOADER_ON_XVFB:-}" ]; then
+  HEXLOADER_ON_XVFB=1 exec xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" \
+    bash "$PWD/scripts/$(basename "$0")" "$@"
+fi
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/hexloader-windows-demo.XXXXXX")
 HEX="$WORK/demo-firmware.hex"
@@ -15,18 +22,12 @@ PORT=COM6
 DESKTOP="hexloader-demo-$$"
 
 cleanup() {
-  [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null && wait "$APP_PID" 2>/dev/null
+  # The window's process group: the desktop's explorer and hexloader.exe, which it started.
+  [ -n "$APP_PID" ] && kill -- -"$APP_PID" 2>/dev/null && wait "$APP_PID" 2>/dev/null
   [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null && wait "$SIM_PID" 2>/dev/null
   rm -rf "$WORK"
 }
 trap cleanup EXIT
-
-# Runs this script again on a private Xvfb display (wine makes real X windows), unless it already is.
-run_on_xvfb() {
-  if [ -z "${HEXLOADER_ON_XVFB:-}" ]; then
-    HEXLOADER_ON_XVFB=1 exec xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" "$0" "$@"
-  fi
-}
 
 # The prefix (made once) and its persistent wine server; one left running from the tests is used as is.
 start_wine() {
@@ -59,13 +60,14 @@ start_device() {
 switch_on() { echo >&3; }
 
 # hexloader.exe copied into the work folder with its settings beside it: the simulated device's port
-# and the sample firmware. It runs on a wine virtual desktop of the display's size.
+# and the sample firmware. It runs on a wine virtual desktop of the display's size, in a process group
+# of its own (APP_PID), so that a failed run leaves no window behind.
 start_window() {
   mkdir -p "$WORK/app"
   cp "$WIN_BUILD_DIR/bin/hexloader.exe" "$WORK/app/"
   printf '[PortName]\r\nName=%s\r\n[FileName]\r\nName=%s\r\n' "$PORT" "$(wine winepath -w "$HEX" 2>/dev/null)" \
     > "$WORK/app/hexloader.ini"
-  (cd "$WORK" && exec wine explorer /desktop="$DESKTOP,1024x768" "$WORK/app/hexloader.exe") \
+  (cd "$WORK" && exec setsid wine explorer /desktop="$DESKTOP,1024x768" "$WORK/app/hexloader.exe") \
     > "$WORK/app.log" 2>&1 &
   APP_PID=$!
 }

@@ -10,9 +10,14 @@ shift
 source "$(dirname "$0")/wine-env.sh"
 
 report_dir=$(mktemp -d)
-trap 'rm -rf "$report_dir"' EXIT
 report="$report_dir/report.xml"
-wine explorer /desktop="hexloader-test-$$-$RANDOM,1024x768" \
-  "$test_exe" "$@" --gtest_output="xml:$(wine winepath -w "$report" 2>/dev/null)"
+# In a process group of its own: the desktop's explorer and the program it starts go together if
+# this script is stopped (a test's time-out).
+setsid wine explorer /desktop="hexloader-test-$$-$RANDOM,1024x768" \
+  "$test_exe" "$@" --gtest_output="xml:$(wine winepath -w "$report" 2>/dev/null)" &
+program=$!
+trap 'kill -- -"$program" 2>/dev/null; rm -rf "$report_dir"' EXIT
+trap 'exit 1' TERM INT
+wait "$program"
 # Every case ran and none failed.
 grep -Eq '<testsuites tests="[1-9][0-9]*" failures="0" disabled="0" errors="0"' "$report" 2>/dev/null
