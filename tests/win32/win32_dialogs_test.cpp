@@ -21,122 +21,16 @@
 #include "core/exception.h"
 #include "core/exception_display.h"
 #include "core/wide_text_win32.h"
+#include "tests/win32/dialog_probe.h"
 #include "ui/app_texts.h"
 #include "ui/win32/win32_message_dialog.h"
 #include "ui/win32/win32_ui_dispatcher.h"
 
-namespace hexloader {
+namespace hexloader::test {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-constexpr auto kProbeEvery = 50ms;
-constexpr int kGiveUpAfterProbes = 400;  // 20 s: then the probe closes the dialog itself and fails
-
-std::string Text(HWND Window) {
-  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(Window)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(::GetWindowTextW(Window, text.data(), static_cast<int>(text.size()))));
-  return Utf8FromWide(text);
-}
-
-std::string ClassOf(HWND Window) {
-  wchar_t name[64] = L"";
-  ::GetClassNameW(Window, name, 64);
-  return Utf8FromWide(name);
-}
-
-std::vector<HWND> Children(HWND Parent) {
-  std::vector<HWND> found;
-  ::EnumChildWindows(
-      Parent,
-      [](HWND Child, LPARAM Param) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(Param)->push_back(Child);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-
-// The shown dialog of this thread with that caption, if any.
-HWND ShownDialog(const std::string& Caption) {
-  struct TSearch {
-    std::string Caption;
-    HWND Found = nullptr;
-  } search{Caption};
-  ::EnumThreadWindows(
-      ::GetCurrentThreadId(),
-      [](HWND Window, LPARAM Param) -> BOOL {
-        auto& s = *reinterpret_cast<TSearch*>(Param);
-        if (!::IsWindowVisible(Window) || ClassOf(Window) != "#32770" || Text(Window) != s.Caption) return TRUE;
-        s.Found = Window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.Found;
-}
-
-// A key pressed on the focused control, as the dialog's own loop gets it.
-void PressKey(UINT Key) {
-  HWND focus = ::GetFocus();
-  ASSERT_NE(focus, nullptr) << "nothing has the focus";
-  ::PostMessageW(focus, WM_KEYDOWN, Key, 1);
-  ::PostMessageW(focus, WM_KEYUP, Key, 1u | (1u << 30) | (1u << 31));
-}
-
-// Closes every dialog of this thread that is shown; false when there was none.
-bool CloseShownDialogs() {
-  bool any = false;
-  ::EnumThreadWindows(
-      ::GetCurrentThreadId(),
-      [](HWND Window, LPARAM Param) -> BOOL {
-        if (::IsWindowVisible(Window) && ClassOf(Window) == "#32770") {
-          ::PostMessageW(Window, WM_CLOSE, 0, 0);
-          *reinterpret_cast<bool*>(Param) = true;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&any));
-  return any;
-}
-
-// Looks for the dialog captioned Caption from a dispatcher timer, which runs inside the dialog's
-// modal loop, and runs the steps on it one a probe while it is shown. A dialog still up after 20 s
-// (and any box over it) is closed, so that a fault fails the test instead of hanging it.
-class TDialogProbe {
- public:
-  using TStep = std::function<void(HWND)>;
-  TDialogProbe(TUiDispatcher& Dispatcher, std::string Caption, std::vector<TStep> Steps)
-      : Timer_(Dispatcher.CreateTimer()), Caption_(std::move(Caption)), Steps_(std::move(Steps)) {
-    Arm();
-  }
-  TDialogProbe(TUiDispatcher& Dispatcher, std::string Caption, TStep Step)
-      : TDialogProbe(Dispatcher, std::move(Caption), std::vector<TStep>{std::move(Step)}) {}
-  bool Acted() const { return Next_ == Steps_.size(); }
-  bool GaveUp() const { return GaveUp_; }
-
- private:
-  void Arm() {
-    Timer_->Start(std::chrono::duration_cast<std::chrono::milliseconds>(kProbeEvery), [this] { Probe(); });
-  }
-  void Probe() {
-    if (++Probes_ > kGiveUpAfterProbes) {
-      GaveUp_ = true;
-      if (CloseShownDialogs()) Arm();
-      return;
-    }
-    HWND dialog = ShownDialog(Caption_);
-    if (dialog && Next_ < Steps_.size()) Steps_[Next_++](dialog);
-    if (dialog || Next_ == 0) Arm();  // until the dialog has gone
-  }
-
-  std::unique_ptr<TUiTimer> Timer_;
-  std::string Caption_;
-  std::vector<TStep> Steps_;
-  std::size_t Next_ = 0;
-  bool GaveUp_ = false;
-  int Probes_ = 0;
-};
 
 class Win32Dialogs : public ::testing::Test {
  protected:
@@ -286,8 +180,12 @@ TEST_F(Win32OpenDialog, AFileInACyrillicFolderComesBackAsItsFullPathAndTheCurren
                           if (n > 0) filterShown = Utf8FromWide(item.substr(0, static_cast<std::size_t>(n)));
                         }
                         Choose(Dialog, Folder_.wstring());
+                        return true;
                       },
-                      [&](HWND Dialog) { Choose(Dialog, L"прошивка.hex"); }});
+                      [&](HWND Dialog) {
+                        Choose(Dialog, L"прошивка.hex");
+                        return true;
+                      }});
   const std::optional<std::string> chosen = Dialogs.AskOpenFile(nullptr, Request());
   EXPECT_TRUE(probe.Acted()) << "the dialog was never seen";
   ASSERT_TRUE(chosen.has_value()) << "the dialog was cancelled";
@@ -303,4 +201,4 @@ TEST_F(Win32OpenDialog, CancelGivesNothing) {
 }
 
 }  // namespace
-}  // namespace hexloader
+}  // namespace hexloader::test

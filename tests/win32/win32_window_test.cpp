@@ -11,6 +11,7 @@
 #include "ui/win32/win32_main_window.h"
 
 #include <commctrl.h>
+#include <dlgs.h>
 #include <objbase.h>
 
 #include <gtest/gtest.h>
@@ -31,10 +32,12 @@
 #include "core/exception_display.h"
 #include "core/ui_dispatcher.h"
 #include "core/wide_text_win32.h"
+#include "tests/win32/dialog_probe.h"
 #include "tests/win32/win32_scripted_dialogs.h"
 #include "ui/app_texts.h"
 #include "ui/win32/win32_commands.h"
 #include "ui/win32/win32_dialogs.h"
+#include "ui/win32/win32_message_dialog.h"
 #include "ui/win32/win32_ui_dispatcher.h"
 #include "upload/upload_errors.h"
 #include "upload/upload_session.h"
@@ -233,11 +236,12 @@ class Win32Window : public ::testing::Test {
     WriteIni(L"[PortName]\r\nName=" + WideFromUtf8(TestPort()) + L"\r\n[FileName]\r\nName=" + Hex + L"\r\n" + More);
   }
 
-  // Builds Form1 (its start-up runs now, with the dialogs answered from Dialogs) and shows it.
-  TWin32MainWindow& MakeForm(bool ShowIt = true) {
+  // Builds Form1 (its start-up runs now, with the dialogs answered from Dialogs, or from Real) and
+  // shows it.
+  TWin32MainWindow& MakeForm(bool ShowIt = true, TDialogs* Real = nullptr) {
     TForm1Options options;
     options.IniPath = Utf8FromWide(IniPath().wstring());
-    Form = std::make_unique<TWin32MainWindow>(Dialogs, options);
+    Form = std::make_unique<TWin32MainWindow>(Real ? *Real : static_cast<TDialogs&>(Dialogs), options);
     Form->SetOnClosed([this] { Closed = true; });
     if (ShowIt) Form->Show();
     return *Form;
@@ -336,6 +340,44 @@ TEST_F(Win32Window, FirstRunAsksForTheFileBeforeTheWindowWithThePortMessageOverT
   EXPECT_TRUE(form.Rules().SerialComm1().IsOpen());
   EXPECT_EQ(StatusText(form.StatusBar1(), 0), TestPort());
   EXPECT_EQ(IniValue(L"PortName"), WideFromUtf8(TestPort()));
+}
+
+// The same start-up with the system's own dialogs: the posted message shows inside the open dialog's
+// loop and over it, before the main window is shown. (The script starts a plain device.)
+TEST_F(Win32Window, FirstRunWithTheRealDialogsShowsThePortMessageOverTheOpenDialog) {
+  const std::wstring hex = WriteHex(L"прошивка.hex", 300);
+  TWin32Dialogs real;
+  bool messageOverTheDialog = false;
+  bool windowShownDuringTheDialog = true;
+  TDialogProbe message(UiDispatcher(), texts::ApplicationTitle, std::vector<TDialogProbe::TStep>{[&](HWND Box) {
+    HWND openDialog = ShownDialog(texts::OpenDialogTitle);
+    if (!openDialog) return false;  // the message may come while the open dialog is still being made
+    EXPECT_EQ(Text(::GetDlgItem(Box, MessageDialogTextId)), texts::PortNotDefined);
+    for (HWND below = ::GetWindow(Box, GW_HWNDNEXT); below; below = ::GetWindow(below, GW_HWNDNEXT))
+      if (below == openDialog) messageOverTheDialog = true;
+    HWND form = ::FindWindowW(L"TForm1", nullptr);
+    windowShownDuringTheDialog = form && ::IsWindowVisible(form);
+    ::PostMessageW(Box, WM_COMMAND, IDOK, 0);
+    return true;
+  }});
+  TDialogProbe open(UiDispatcher(), texts::OpenDialogTitle, std::vector<TDialogProbe::TStep>{[&](HWND Dialog) {
+    if (!message.Acted() || ShownDialog(texts::ApplicationTitle)) return false;  // the message first
+    HWND box = ::GetDlgItem(Dialog, cmb13);
+    if (!box) box = ::GetDlgItem(Dialog, edt1);
+    ::SetWindowTextW(box, hex.c_str());
+    ::PostMessageW(Dialog, WM_COMMAND, IDOK, 0);
+    return true;
+  }});
+  TWin32MainWindow& form = MakeForm(false, &real);
+  EXPECT_TRUE(message.Acted()) << "the port message was not seen with the open dialog";
+  EXPECT_TRUE(open.Acted()) << "the open dialog was not answered";
+  EXPECT_FALSE(message.GaveUp() || open.GaveUp());
+  EXPECT_TRUE(messageOverTheDialog) << "the message was under the open dialog";
+  EXPECT_FALSE(windowShownDuringTheDialog);
+  form.Show();
+  EXPECT_EQ(WindowText(form.Handle()), "прошивка.hex");
+  EXPECT_EQ(form.Rules().HexFileName(), Utf8FromWide(hex));
+  EXPECT_TRUE(Dialogs.Errors.empty()) << Dialogs.Errors.front();
 }
 
 // The script starts a device paced at 19200 bit/s that writes its memory at the end frame.

@@ -65,6 +65,7 @@ run_case() {
 }
 
 run_case FirstRunAsksForTheFileBeforeTheWindowWithThePortMessageOverTheDialog device
+run_case FirstRunWithTheRealDialogsShowsThePortMessageOverTheOpenDialog device
 run_case WholeUploadThroughThePortLeavesTheImageInTheDevice device --bit-rate 19200 --memory "$work/memory.bin"
 run_case WrongReplyShowsTheNoticeAndResetsTheWindow device --wrong-reply-at 4
 run_case SilentDeviceShowsTheNoticeAndTheNextStartWaitsForTheHello device --silent-from 5
