@@ -119,3 +119,13 @@ device: deps
 demo-8051: build
 	$(if $(BAUD),$(MAKE) device BAUD=$(BAUD))
 	bash scripts/demo-8051.sh build $(BAUD)
+
+# The Windows window, hexloader.exe, under wine on Xvfb against the simulated device behind COM6 of the
+# wine prefix: Start pressed, the device switched on, the device's memory checked against the image.
+.PHONY: demo-windows screenshot-windows
+demo-windows: build windows
+	bash scripts/demo-windows.sh
+
+# A picture of the Windows window during an upload, under wine on Xvfb: build-win/screenshot.png.
+screenshot-windows: build windows
+	bash scripts/screenshot-windows.sh

@@ -18,6 +18,23 @@ namespace {
 // its length.
 constexpr std::size_t PathBufferChars = 32768;
 
+// The window a message shows over: the thread's active window, else its foremost shown and enabled
+// window (a dialog that has not been activated yet, as the open dialog during start-up may not be
+// when the posted port message arrives in its loop), else none.
+HWND MessageOwner() {
+  if (HWND active = ::GetActiveWindow()) return active;
+  HWND foremost = nullptr;
+  ::EnumThreadWindows(
+      ::GetCurrentThreadId(),
+      [](HWND Window, LPARAM Param) -> BOOL {
+        if (!::IsWindowVisible(Window) || !::IsWindowEnabled(Window)) return TRUE;
+        *reinterpret_cast<HWND*>(Param) = Window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&foremost));
+  return foremost;
+}
+
 }  // namespace
 
 std::optional<std::string> TWin32Dialogs::AskOpenFile(TDialogParent Parent, const TOpenDialogRequest& Request) {
@@ -53,12 +70,12 @@ std::optional<std::string> TWin32Dialogs::AskOpenFile(TDialogParent Parent, cons
   return Utf8FromWide(file.data());
 }
 
-void TWin32Dialogs::ShowMessage(const std::string& Text) { ShowMessageDialog(::GetActiveWindow(), Text); }
+void TWin32Dialogs::ShowMessage(const std::string& Text) { ShowMessageDialog(MessageOwner(), Text); }
 
 void TWin32Dialogs::ShowError(const std::string& Text) {
   const std::wstring text = WideFromUtf8(Text);
   const std::wstring caption = WideFromUtf8(texts::ApplicationTitle);
-  HWND owner = ::GetActiveWindow();
+  HWND owner = MessageOwner();
   // Without an owner, MB_TASKMODAL keeps the thread's other windows from being used meanwhile.
   const UINT type = MB_OK | MB_ICONSTOP | (owner ? 0u : static_cast<UINT>(MB_TASKMODAL));
   if (::MessageBoxW(owner, text.c_str(), caption.c_str(), type) == 0)

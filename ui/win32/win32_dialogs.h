@@ -11,10 +11,11 @@ class TWin32Dialogs final : public TDialogs {
   // paths too). The current directory stays as it was. Raises hexloader::Exception when the dialog
   // cannot be shown.
   std::optional<std::string> AskOpenFile(TDialogParent Parent, const TOpenDialogRequest& Request) override;
-  // The plain message dialog over the thread's active window.
+  // The plain message dialog over the thread's active window (or, when none is active yet, its
+  // foremost shown window).
   void ShowMessage(const std::string& Text) override;
-  // MessageBoxW: application title, Text, stop icon, OK; over the thread's active window, or modal to
-  // the whole thread when there is none.
+  // MessageBoxW: application title, Text, stop icon, OK; over the same window as a message, or modal
+  // to the whole thread when there is none.
   void ShowError(const std::string& Text) override;
 };
 

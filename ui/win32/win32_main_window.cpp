@@ -32,9 +32,15 @@ constexpr int ClientHeight = 128;
 
 TWin32MainWindow::TWin32MainWindow(TDialogs& Dialogs, TForm1Options Options)
     : Dialogs_(Dialogs), Scale_(TScale::OfScreen()), Rules_(*this, std::move(Options)) {
-  BuildControls();
-  Rules_.FormCreate();
-  Form2_ = std::make_unique<TWin32PowerPrompt>(Window_, Scale_);
+  try {
+    BuildControls();
+    Rules_.FormCreate();
+    Form2_ = std::make_unique<TWin32PowerPrompt>(Window_, Scale_);
+  } catch (...) {
+    // No window may outlive the object its messages go to.
+    if (Window_) ::DestroyWindow(Window_);
+    throw;
+  }
 }
 
 TWin32MainWindow::~TWin32MainWindow() {
@@ -52,7 +58,7 @@ void TWin32MainWindow::BuildControls() {
   // Shared icons: the class keeps them for the whole process.
   const auto icon = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(HEXLOADER_ICON_APPLICATION), IMAGE_ICON,
                                                     0, 0, LR_DEFAULTSIZE | LR_SHARED));
-  // The taskbar shows the icon; the dialog frame shows none in the caption.
+  // The taskbar and Alt+Tab show the icon; a dialog frame shows none in its caption on Windows.
   RegisterTargetClass(ClassName, {reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1), icon, 0});
 
   RECT frame = Scaled(0, 0, ClientWidth, ClientHeight);
@@ -94,6 +100,8 @@ HWND TWin32MainWindow::Toolbar1() const { return Toolbar1_->Handle(); }
 HWND TWin32MainWindow::StatusBar1() const { return StatusBar1_->Handle(); }
 HWND TWin32MainWindow::ProgressBar1() const { return StatusBar1_->ProgressBar1().Handle(); }
 HWND TWin32MainWindow::Animate1() const { return Animate1_->Handle(); }
+const std::string& TWin32MainWindow::PortPaneCaption() const { return StatusBar1_->PortPaneCaption(); }
+bool TWin32MainWindow::AnimationActive() const { return Animate1_->Active(); }
 HWND TWin32MainWindow::Form2() const { return Form2_ ? Form2_->Handle() : nullptr; }
 
 LRESULT TWin32MainWindow::HandleMessage(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) {
@@ -102,7 +110,7 @@ LRESULT TWin32MainWindow::HandleMessage(HWND Window, UINT Message, WPARAM WParam
       OnCommand(LOWORD(WParam));
       return 0;
     case WM_NOTIFY:
-      return OnNotify(*reinterpret_cast<const NMHDR*>(LParam));
+      return OnNotify(*reinterpret_cast<NMHDR*>(LParam));
     case WM_MEASUREITEM:
       if (PortMenu_ && PortMenu_->OnMeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(LParam))) return TRUE;
       break;
@@ -113,6 +121,8 @@ LRESULT TWin32MainWindow::HandleMessage(HWND Window, UINT Message, WPARAM WParam
       Rules_.PendingMessageArrived();
       return 0;
     case WM_CTLCOLORSTATIC:
+      // The logo and the animation on the window colour.
+      ::SetBkColor(reinterpret_cast<HDC>(WParam), ::GetSysColor(COLOR_WINDOW));
       return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
     case WM_CLOSE:
       CloseWindow();
@@ -146,13 +156,13 @@ void TWin32MainWindow::OnCommand(int CommandId) {
   if (index < PortMenuItems_.size()) Rules_.PortMenuClick(PortMenuItems_[index]);
 }
 
-LRESULT TWin32MainWindow::OnNotify(const NMHDR& Header) {
+LRESULT TWin32MainWindow::OnNotify(NMHDR& Header) {
   switch (Header.code) {
     case TBN_DROPDOWN:
       OpenPortMenu();
       return TBDDRET_DEFAULT;
     case TTN_GETDISPINFOW: {
-      auto& info = const_cast<NMTTDISPINFOW&>(reinterpret_cast<const NMTTDISPINFOW&>(Header));
+      auto& info = reinterpret_cast<NMTTDISPINFOW&>(Header);
       if (const wchar_t* hint = TWin32Toolbar::Hint(static_cast<int>(Header.idFrom)))
         info.lpszText = const_cast<wchar_t*>(hint);
       return 0;

@@ -59,7 +59,12 @@ class TWin32MainWindow final : public TWindowFace, private TWindowProcedureTarge
   HWND Animate1() const;
   HWND Image1() const { return Image1_; }
   HWND Form2() const;
-  // The Port menu's items as last filled (each opening fills them anew).
+  bool AnimationActive() const;
+  // The port pane's caption, whole (the pane may show it cut in the middle).
+  const std::string& PortPaneCaption() const;
+  // The Port menu's items as last filled (each opening fills them anew). A test that cannot answer the
+  // menu's own modal loop fills them with Rules().PortMenuOpening() and sends WM_COMMAND with
+  // win32_commands::PortMenuFirst + N, as a click on item N does.
   const std::vector<std::string>& PortMenuItems() const { return PortMenuItems_; }
   // Opens the Port menu below its button, as a press on the button does, and runs the item chosen.
   void OpenPortMenu();
@@ -87,7 +92,7 @@ class TWin32MainWindow final : public TWindowFace, private TWindowProcedureTarge
   LRESULT HandleMessage(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) override;
   void BuildControls();
   void OnCommand(int CommandId);
-  LRESULT OnNotify(const NMHDR& Header);
+  LRESULT OnNotify(NMHDR& Header);
   void OnDestroyed();
   RECT Scaled(int Left, int Top, int Width, int Height) const;
 

@@ -49,8 +49,7 @@ std::optional<std::size_t> TWin32PortMenu::Track(HWND Owner, const RECT& Below, 
   keepClear.cbSize = sizeof keepClear;
   keepClear.rcExclude = Below;
   const UINT chosen = static_cast<UINT>(::TrackPopupMenuEx(menu.get(),
-                                                           TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD |
-                                                               TPM_NONOTIFY | TPM_VERTICAL,
+                                                           TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_VERTICAL,
                                                            Below.left, Below.bottom, Owner, &keepClear));
   if (chosen < static_cast<UINT>(win32_commands::PortMenuFirst)) return std::nullopt;
   const std::size_t index = chosen - win32_commands::PortMenuFirst;

@@ -110,7 +110,7 @@ TWin32Toolbar::TWin32Toolbar(HWND Parent, const TScale& Scale) {
 
   // The hints as balloons, on the info background, after half a second.
   if (const HWND tips = Tooltips()) {
-    ::SetWindowLongPtrW(tips, GWL_STYLE, ::GetWindowLongPtrW(tips, GWL_STYLE) | TTS_BALLOON | TTS_NOPREFIX);
+    ::SetWindowLongPtrW(tips, GWL_STYLE, ::GetWindowLongPtrW(tips, GWL_STYLE) | TTS_BALLOON | TTS_NOPREFIX | TTS_ALWAYSTIP);
     ::SendMessageW(tips, TTM_SETTIPBKCOLOR, ::GetSysColor(COLOR_INFOBK), 0);
     ::SendMessageW(tips, TTM_SETTIPTEXTCOLOR, ::GetSysColor(COLOR_INFOTEXT), 0);
     ::SendMessageW(tips, TTM_SETDELAYTIME, TTDT_INITIAL, HintDelayMs);
