@@ -1,5 +1,6 @@
 // hexloader.exe: the operator's window on Windows. It reads no arguments; its only configuration is the
-// settings INI file beside the executable. The window, the dialogs and every handler run on this
+// settings INI file, beside the executable, or under %APPDATA% when the program is installed where it
+// may not write (the program-files folders). The window, the dialogs and every handler run on this
 // thread, on its message loop; the serial component's threads hand their work to it through the
 // dispatcher.
 // The window's header first: it includes <windows.h> after the serial component's names.

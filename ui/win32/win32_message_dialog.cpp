@@ -107,7 +107,19 @@ void LayOut(HWND Dialog, TMessageDialogData& Data) {
   const int margin = px(MarginPixels);
   const int buttonWidth = px(ButtonWidth);
   const int buttonHeight = px(ButtonHeight);
-  const int clientWidth = std::max(textWidth, buttonWidth) + 2 * margin;
+  // Wide enough for the whole caption beside the close box (a short text would cut the title), within
+  // the same half of the screen.
+  int captionWidth = 0;
+  NONCLIENTMETRICSW nonClient{};
+  nonClient.cbSize = sizeof(nonClient);
+  if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(nonClient), &nonClient, 0)) {
+    TFontOwner captionFont(::CreateFontIndirectW(&nonClient.lfCaptionFont));
+    TWindowDc dc(Dialog, captionFont.get());
+    RECT caption{0, 0, 0, 0};
+    ::DrawTextW(dc.Get(), Data.Caption.c_str(), -1, &caption, DT_CALCRECT | DT_NOPREFIX | DT_SINGLELINE);
+    captionWidth = std::min<int>(caption.right + 2 * ::GetSystemMetrics(SM_CXSIZE), maxWidth);
+  }
+  const int clientWidth = std::max({textWidth, buttonWidth, captionWidth - 2 * margin}) + 2 * margin;
   const int clientHeight = margin + textHeight + margin + buttonHeight + margin;
 
   const RECT textPlace{margin, margin, margin + textWidth, margin + textHeight};
