@@ -4,26 +4,16 @@
 
 namespace hexloader::test {
 
-std::optional<std::string> TWin32ScriptedDialogs::AskOpenFile(TDialogParent Parent,
-                                                              const TOpenDialogRequest& Request) {
-  FileAsks.push_back(Request);
-  ParentVisibleAtAsk.push_back(Parent && ::IsWindowVisible(static_cast<HWND>(Parent)));
-  InFileDialog_ = true;
+bool TWin32ScriptedDialogs::IsVisible(TDialogParent Parent) const {
+  return ::IsWindowVisible(static_cast<HWND>(Parent));
+}
+
+void TWin32ScriptedDialogs::RunPendingEvents() {
   MSG message;
   while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     ::TranslateMessage(&message);
     ::DispatchMessageW(&message);
   }
-  InFileDialog_ = false;
-  if (FileAnswers.empty()) return std::nullopt;
-  std::optional<std::string> answer = FileAnswers.front();
-  FileAnswers.pop_front();
-  return answer;
-}
-
-void TWin32ScriptedDialogs::ShowMessage(const std::string& Text) {
-  Messages.push_back(Text);
-  if (InFileDialog_) MessagesDuringFileDialog.push_back(Text);
 }
 
 }  // namespace hexloader::test

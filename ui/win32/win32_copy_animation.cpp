@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "core/exception.h"
-#include "ui/win32/win32_window_errors.h"
+#include "ui/win32/win32_checked_handle.h"
 
 namespace hexloader {
 namespace {
@@ -17,7 +17,7 @@ TWin32Animate::TWin32Animate(HWND Parent, const RECT& Bounds) {
                                             Bounds.left + 1, Bounds.top + 1, Bounds.right - Bounds.left - 2,
                                             Bounds.bottom - Bounds.top - 2, Parent, nullptr,
                                             ::GetModuleHandleW(nullptr), nullptr),
-                          win32_window_msg::CreateWindow);
+                          win32_ui_msg::CreateWindow);
 }
 
 TWin32Animate::~TWin32Animate() {

@@ -1,6 +1,6 @@
 #include "ui/win32/win32_font.h"
 
-#include "ui/win32/win32_window_errors.h"
+#include "ui/win32/win32_checked_handle.h"
 
 namespace hexloader {
 
@@ -9,7 +9,7 @@ TFontOwner WindowFont(int PixelHeight96, const TScale& Scale) {
   return TFontOwner(CheckedHandle(::CreateFontW(-Scale.Px(PixelHeight96), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                                 DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                                 DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"),
-                                  win32_window_msg::Font));
+                                  win32_ui_msg::Font));
 }
 
 void SetFontOnTree(HWND Window, HFONT Font) {

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "ui/win32/resources/resource_ids.h"
-#include "ui/win32/win32_window_errors.h"
+#include "ui/win32/win32_checked_handle.h"
 
 namespace hexloader {
 namespace {
@@ -18,7 +18,7 @@ using TComOwner = std::unique_ptr<T, TReleaser>;
 
 // Every step's failure reads as the logo's, with the system's text for the HRESULT.
 void Check(HRESULT Result) {
-  if (FAILED(Result)) RaiseWin32UiError(win32_window_msg::Logo, static_cast<unsigned long>(Result));
+  if (FAILED(Result)) RaiseWin32UiError(win32_ui_msg::Logo, static_cast<unsigned long>(Result));
 }
 
 // COM on this thread for as long as the decoding runs (nested calls only count up).
@@ -45,8 +45,8 @@ std::pair<const BYTE*, DWORD> LogoBytes() {
   const HMODULE module = ::GetModuleHandleW(nullptr);
   const HRSRC resource =
       CheckedHandle(::FindResourceW(module, MAKEINTRESOURCEW(HEXLOADER_LOGO_JPEG), MAKEINTRESOURCEW(10) /* RT_RCDATA */),
-                    win32_window_msg::Logo);
-  const HGLOBAL loaded = CheckedHandle(::LoadResource(module, resource), win32_window_msg::Logo);
+                    win32_ui_msg::Logo);
+  const HGLOBAL loaded = CheckedHandle(::LoadResource(module, resource), win32_ui_msg::Logo);
   return {static_cast<const BYTE*>(::LockResource(loaded)), ::SizeofResource(module, resource)};
 }
 
@@ -89,7 +89,7 @@ TBitmapOwner LogoBitmap(int Size) {
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   void* pixels = nullptr;
-  TBitmapOwner bitmap(CheckedHandle(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0), win32_window_msg::Logo));
+  TBitmapOwner bitmap(CheckedHandle(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0), win32_ui_msg::Logo));
   const UINT stride = static_cast<UINT>(Size) * 4;
   Check(converter->CopyPixels(nullptr, stride, stride * static_cast<UINT>(Size), static_cast<BYTE*>(pixels)));
   return bitmap;

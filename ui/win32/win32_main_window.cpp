@@ -7,6 +7,7 @@
 #include "ui/dialogs.h"
 #include "ui/guarded.h"
 #include "ui/win32/resources/resource_ids.h"
+#include "ui/win32/win32_checked_handle.h"
 #include "ui/win32/win32_commands.h"
 #include "ui/win32/win32_copy_animation.h"
 #include "ui/win32/win32_font.h"
@@ -15,7 +16,6 @@
 #include "ui/win32/win32_power_prompt.h"
 #include "ui/win32/win32_status_bar.h"
 #include "ui/win32/win32_toolbar.h"
-#include "ui/win32/win32_window_errors.h"
 
 namespace hexloader {
 namespace {
@@ -77,7 +77,7 @@ void TWin32MainWindow::BuildControls() {
   Image1_ = CheckedHandle(::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_BITMAP, logo.left, logo.top,
                                             logo.right - logo.left, logo.bottom - logo.top, Window_, nullptr, instance,
                                             nullptr),
-                          win32_window_msg::CreateWindow);
+                          win32_ui_msg::CreateWindow);
   // A logo that cannot be read is shown as a failure and leaves the place empty.
   Guarded([&] {
     Logo_ = LogoBitmap(logo.right - logo.left);

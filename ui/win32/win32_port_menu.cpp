@@ -2,8 +2,8 @@
 
 #include "core/wide_text_win32.h"
 #include "ui/win32/resources/resource_ids.h"
+#include "ui/win32/win32_checked_handle.h"
 #include "ui/win32/win32_commands.h"
-#include "ui/win32/win32_window_errors.h"
 
 namespace hexloader {
 namespace {
@@ -28,11 +28,11 @@ TWin32PortMenu::TWin32PortMenu(const TScale& Scale) : ImageSize_(Scale.Px(16)) {
   Image_.reset(static_cast<HICON>(CheckedHandle(::LoadImageW(::GetModuleHandleW(nullptr),
                                                              MAKEINTRESOURCEW(HEXLOADER_ICON_PORT_ITEM), IMAGE_ICON,
                                                              ImageSize_, ImageSize_, 0),
-                                                win32_window_msg::Images)));
+                                                win32_ui_msg::Images)));
 }
 
 std::optional<std::size_t> TWin32PortMenu::Track(HWND Owner, const RECT& Below, const std::vector<std::string>& Names) {
-  const TMenuOwner menu(CheckedHandle(::CreatePopupMenu(), win32_window_msg::PortMenu));
+  const TMenuOwner menu(CheckedHandle(::CreatePopupMenu(), win32_ui_msg::PortMenu));
   for (std::size_t i = 0; i < Names.size(); ++i) {
     const std::wstring caption = MenuCaption(Names[i]);
     MENUITEMINFOW item{};
@@ -43,7 +43,7 @@ std::optional<std::size_t> TWin32PortMenu::Track(HWND Owner, const RECT& Below, 
     // Drawn by the owner (WM_DRAWITEM): an icon with its alpha channel, at the screen's scale.
     item.hbmpItem = HBMMENU_CALLBACK;
     if (!::InsertMenuItemW(menu.get(), static_cast<UINT>(i), TRUE, &item))
-      RaiseWin32UiError(win32_window_msg::PortMenu, ::GetLastError());
+      RaiseWin32UiError(win32_ui_msg::PortMenu, ::GetLastError());
   }
   TPMPARAMS keepClear{};
   keepClear.cbSize = sizeof keepClear;

@@ -1,7 +1,7 @@
 #include "ui/win32/win32_power_prompt.h"
 
 #include "core/wide_text_win32.h"
-#include "ui/win32/win32_window_errors.h"
+#include "ui/win32/win32_checked_handle.h"
 #include "ui/win32/win32_font.h"
 #include "upload/upload_errors.h"
 
@@ -25,7 +25,7 @@ TWin32PowerPrompt::TWin32PowerPrompt(HWND Owner, const TScale& Scale) : Owner_(O
                                             WS_CHILD | WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX, 0, 0,
                                             Scale.Px(195), Scale.Px(57), Window_, nullptr,
                                             ::GetModuleHandleW(nullptr), nullptr),
-                          win32_window_msg::CreateWindow);
+                          win32_ui_msg::CreateWindow);
   Font_ = WindowFont(19, Scale);
   ::SendMessageW(Label1_, WM_SETFONT, reinterpret_cast<WPARAM>(Font_.get()), FALSE);
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <tuple>
 
-#include "ui/win32/win32_window_errors.h"
+#include "ui/win32/win32_checked_handle.h"
 
 namespace hexloader {
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "core/wide_text_win32.h"
-#include "ui/win32/win32_window_errors.h"
+#include "ui/win32/win32_checked_handle.h"
 
 namespace hexloader {
 namespace {
@@ -62,7 +62,7 @@ TWin32StatusBar::TWin32StatusBar(HWND Parent, const RECT& Bounds, const TScale& 
                                             Bounds.left, Bounds.top, Bounds.right - Bounds.left,
                                             Bounds.bottom - Bounds.top, Parent, nullptr, ::GetModuleHandleW(nullptr),
                                             nullptr),
-                          win32_window_msg::CreateWindow);
+                          win32_ui_msg::CreateWindow);
   // The window colour, where no desktop theme draws the bar.
   ::SendMessageW(Window_, SB_SETBKCOLOR, 0, static_cast<LPARAM>(::GetSysColor(COLOR_WINDOW)));
   ProgressBar1_ = std::make_unique<TWin32ProgressBar>(Window_);

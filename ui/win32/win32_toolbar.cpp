@@ -7,8 +7,8 @@
 #include "core/wide_text_win32.h"
 #include "ui/app_texts.h"
 #include "ui/win32/resources/resource_ids.h"
+#include "ui/win32/win32_checked_handle.h"
 #include "ui/win32/win32_commands.h"
-#include "ui/win32/win32_window_errors.h"
 
 namespace hexloader {
 namespace {
@@ -68,16 +68,16 @@ TWin32Toolbar::TWin32Toolbar(HWND Parent, const TScale& Scale) {
                         WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NORESIZE | CCS_NOPARENTALIGN |
                             CCS_NODIVIDER,
                         0, 0, client.right, Scale.Px(29), Parent, nullptr, ::GetModuleHandleW(nullptr), nullptr),
-      win32_window_msg::CreateWindow);
+      win32_ui_msg::CreateWindow);
   ::SendMessageW(Window_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
 
   const int imageSize = Scale.Px(ImageSize);
   Images_.reset(CheckedHandle(::ImageList_Create(imageSize, imageSize, ILC_COLOR32 | ILC_MASK, 4, 0),
-                              win32_window_msg::Images));
+                              win32_ui_msg::Images));
   for (const TButton& button : Buttons) {
     const TIconOwner icon(static_cast<HICON>(CheckedHandle(
         ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(button.Icon), IMAGE_ICON, imageSize, imageSize, 0),
-        win32_window_msg::Images)));
+        win32_ui_msg::Images)));
     ::ImageList_AddIcon(Images_.get(), icon.get());
   }
   ::SendMessageW(Window_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(Images_.get()));

@@ -13,6 +13,13 @@ inline constexpr const char* TimerStart = "Не удалось запустит�
 inline constexpr const char* MessageDialog = "Не удалось показать сообщение";
 inline constexpr const char* ErrorBox = "Не удалось показать окно ошибки";
 inline constexpr const char* OpenDialog = "Не удалось открыть окно выбора файла";
+// The main window and its controls.
+inline constexpr const char* CreateWindow = "Не удалось создать окно";
+inline constexpr const char* RegisterClass = "Не удалось зарегистрировать класс окна";
+inline constexpr const char* Font = "Не удалось создать шрифт";
+inline constexpr const char* Images = "Не удалось загрузить изображения кнопок";
+inline constexpr const char* PortMenu = "Не удалось построить меню порта";
+inline constexpr const char* Logo = "Не удалось прочитать логотип";
 }  // namespace win32_ui_msg
 
 // Raises hexloader::Exception "What: <system text> (<Code>)"; a Code of 0 leaves the system part out.

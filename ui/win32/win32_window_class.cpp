@@ -1,7 +1,7 @@
 #include "ui/win32/win32_window_class.h"
 
 #include "ui/guarded.h"
-#include "ui/win32/win32_window_errors.h"
+#include "ui/win32/win32_checked_handle.h"
 
 namespace hexloader {
 namespace {
@@ -36,14 +36,14 @@ void RegisterTargetClass(const wchar_t* Name, const TWindowClassLook& Look) {
   windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   windowClass.hbrBackground = Look.Background;
   windowClass.lpszClassName = Name;
-  if (!::RegisterClassExW(&windowClass)) RaiseWin32UiError(win32_window_msg::RegisterClass, ::GetLastError());
+  if (!::RegisterClassExW(&windowClass)) RaiseWin32UiError(win32_ui_msg::RegisterClass, ::GetLastError());
 }
 
 HWND CreateTargetWindow(TWindowProcedureTarget& Target, DWORD ExStyle, const wchar_t* ClassName, const wchar_t* Title,
                         DWORD Style, int Left, int Top, int Width, int Height, HWND Parent) {
   return CheckedHandle(::CreateWindowExW(ExStyle, ClassName, Title, Style, Left, Top, Width, Height, Parent, nullptr,
                                          ::GetModuleHandleW(nullptr), &Target),
-                       win32_window_msg::CreateWindow);
+                       win32_ui_msg::CreateWindow);
 }
 
 }  // namespace hexloader
