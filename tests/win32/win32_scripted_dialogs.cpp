@@ -2,18 +2,14 @@
 
 #include <windows.h>
 
+#include "tests/win32/message_pump.h"
+
 namespace hexloader::test {
 
 bool TWin32ScriptedDialogs::IsVisible(TDialogParent Parent) const {
   return ::IsWindowVisible(static_cast<HWND>(Parent));
 }
 
-void TWin32ScriptedDialogs::RunPendingEvents() {
-  MSG message;
-  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
-  }
-}
+void TWin32ScriptedDialogs::RunPendingEvents() { DispatchWaitingMessages(); }
 
 }  // namespace hexloader::test

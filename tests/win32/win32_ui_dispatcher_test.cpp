@@ -16,32 +16,17 @@
 
 #include "core/exception.h"
 #include "core/exception_display.h"
+#include "tests/win32/message_pump.h"
 
 namespace hexloader {
 namespace {
 
 using namespace std::chrono_literals;
 using TClock = std::chrono::steady_clock;
+using test::PumpFor;
+using test::PumpUntil;
 constexpr auto kPatience = 30s;  // generous: the machine may be loaded
 
-// Dispatches the thread's messages until Done() or the time is up, as a modal dialog's loop does.
-bool PumpUntil(const std::function<bool()>& Done, std::chrono::milliseconds Timeout) {
-  const auto deadline = TClock::now() + Timeout;
-  while (!Done()) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now()).count();
-    if (left <= 0) return false;
-    ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(std::min<long long>(left, 20)), QS_ALLINPUT,
-                                  MWMO_INPUTAVAILABLE);
-    MSG message;
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&message);
-      ::DispatchMessageW(&message);
-    }
-  }
-  return true;
-}
-
-void PumpFor(std::chrono::milliseconds Time) { PumpUntil([] { return false; }, Time); }
 
 // Records what reaches the central exception display while it lives.
 struct TShownExceptions {

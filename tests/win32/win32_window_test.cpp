@@ -33,6 +33,7 @@
 #include "core/ui_dispatcher.h"
 #include "core/wide_text_win32.h"
 #include "tests/win32/dialog_probe.h"
+#include "tests/win32/message_pump.h"
 #include "tests/win32/win32_scripted_dialogs.h"
 #include "ui/app_texts.h"
 #include "ui/win32/win32_commands.h"
@@ -83,23 +84,8 @@ class TUiThreadEnvironment : public ::testing::Environment {
 };
 [[maybe_unused]] ::testing::Environment* const UiThread = ::testing::AddGlobalTestEnvironment(new TUiThreadEnvironment);
 
-// Dispatches the thread's messages until Done() or the time is up, as the program's loop does.
-bool PumpUntil(const std::function<bool()>& Done, std::chrono::milliseconds Timeout = kPatience) {
-  const auto deadline = TClock::now() + Timeout;
-  while (!Done()) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now()).count();
-    if (left <= 0) return false;
-    ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(std::min<long long>(left, 10)), QS_ALLINPUT,
-                                  MWMO_INPUTAVAILABLE);
-    MSG message;
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&message);
-      ::DispatchMessageW(&message);
-    }
-  }
-  return true;
-}
-void PumpFor(std::chrono::milliseconds Time) { PumpUntil([] { return false; }, Time); }
+// Dispatches the thread's messages until Done(), for as long as a loaded machine may need.
+bool PumpUntil(const std::function<bool()>& Done) { return test::PumpUntil(Done, kPatience); }
 
 std::vector<char> ReadBytes(const fs::path& Path) {
   std::ifstream in(Path, std::ios::binary);
