@@ -5,6 +5,7 @@
 # window_driver.exe, the wine harness); sets WORK, HEX, MEMORY; cleans up on exit. Sourced from the
 # project's root folder.
 
+source "$(dirname "${BASH_SOURCE[0]}")/image-check-lib.sh"
 # The script runs again on a private Xvfb display (wine makes real X windows), unless it already is.
 if [ -z "${HEXLOADER_ON_XVFB:-}" ]; then
   HEXLOADER_ON_XVFB=1 exec xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" \
@@ -75,17 +76,5 @@ start_window() {
 # drive STEP...: window_driver.exe's steps (start, prompt, shot FILE N, done, exit).
 drive() { wine "$WIN_BUILD_DIR/bin/window_driver.exe" --desktop "$DESKTOP" "$@"; }
 
-# Checks that the device received exactly the image (the device fills the last frame up).
-check_memory() {
-  local image="$WORK/reference/demo-firmware.BIN"
-  for _ in $(seq 1 100); do
-    [ -s "$MEMORY" ] && break
-    sleep 0.1
-  done
-  if [ -s "$MEMORY" ] && cmp -s -n "$(stat -c %s "$image")" "$image" "$MEMORY"; then
-    echo "The device received the whole image ($(stat -c %s "$image") bytes)."
-    return 0
-  fi
-  echo "The device did not receive the whole image." >&2
-  return 1
-}
+# Checks that the device received exactly the image.
+check_memory() { device_holds_image "$WORK/reference/demo-firmware.BIN" "$MEMORY"; }
