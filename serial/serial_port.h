@@ -43,6 +43,10 @@ class TSerialPort {
   // The driver's read time-outs (Linux: reads are timed by Read itself).
   int SetTimeouts();
   int SetEventMask(std::uint32_t Mask);
+  // The watch reports received data once Count bytes wait (clamped to 1..255), or once the line has
+  // been quiet for QuietMs with fewer waiting. 1 (the default, and after ApplyLineSettings): at once.
+  int SetReceiveThreshold(int Count);
+  static constexpr int QuietMs = 20;
 
   // Error flags accumulated since the previous call (cleared by it) and the queue counts. Without
   // OutQueue, cbOutQue stays 0 and is not asked for (the received-data path needs only cbInQue).

@@ -9,5 +9,6 @@ bool TSerialCommPort::IsOpen() const { return Comm_.IsOpen(); }
 void TSerialCommPort::Open() { Comm_.Open(); }
 int TSerialCommPort::WriteBuf(const void* Buffer, int Count) { return Comm_.WriteBuf(Buffer, Count); }
 int TSerialCommPort::ReadBuf(void* Buffer, int Count) { return Comm_.ReadBuf(Buffer, Count); }
+void TSerialCommPort::SetReceiveThreshold(int Count) { Comm_.SetReceiveThreshold(Count); }
 
 }  // namespace hexloader

@@ -15,6 +15,7 @@ class TSerialCommPort : public TSessionPort {
   void Open() override;
   int WriteBuf(const void* Buffer, int Count) override;
   int ReadBuf(void* Buffer, int Count) override;
+  void SetReceiveThreshold(int Count) override;
 
  private:
   TSerialComm& Comm_;

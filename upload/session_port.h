@@ -18,6 +18,9 @@ class TSessionPort {
   virtual int WriteBuf(const void* Buffer, int Count) = 0;
   // Reads up to Count received bytes; returns how many were read (0 when none came in time).
   virtual int ReadBuf(void* Buffer, int Count) = 0;
+  // How many received bytes the session waits for before it needs to hear of them (1: every byte).
+  // A port that cannot gather bytes ignores it.
+  virtual void SetReceiveThreshold(int /*Count*/) {}
 };
 
 }  // namespace hexloader
