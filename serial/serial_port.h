@@ -66,7 +66,8 @@ class TSerialPort {
   // signaled (false).
   bool WaitWritable(const TSerialHandleObject& Cancel);
 
-  // A watch for the events of Mask (EV_* bits); Wake ends its wait.
+  // A watch for the events of Mask (EV_* bits); Wake ends its wait. SetReceiveThreshold may signal
+  // Wake too, so a woken watcher that was not asked to stop resets Wake and waits again.
   std::unique_ptr<TSerialLineWatch> Watch(std::uint32_t Mask, const TSerialHandleObject& Wake, int& Error);
 
   const std::string& Path() const;

@@ -165,6 +165,9 @@ struct TSerialPort::TState {
   serial_icounter_struct Counters{};  // baseline of GetStatus's error flags
   // The receive threshold (VMIN) last set; read by the event thread's watch.
   std::atomic<int> Threshold{1};
+  // The event thread's wake event, known once its watch has started: raising the threshold from 1
+  // wakes the watch so that its next wait looks at a quiet line.
+  std::atomic<int> WakeFd{-1};
 };
 
 TSerialPort::TSerialPort(std::unique_ptr<TState> State) : State_(std::move(State)) {}
@@ -237,7 +240,12 @@ int TSerialPort::SetReceiveThreshold(int Count) {
   t.c_cc[VMIN] = static_cast<cc_t>(count);
   t.c_cc[VTIME] = 0;
   if (const int e = SetKernelTermios(State_->Fd, t)) return e;
-  State_->Threshold = count;
+  const int previous = State_->Threshold.exchange(count);
+  const int wake = State_->WakeFd.load();
+  if (previous == 1 && wake >= 0) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(wake, &one, sizeof one);
+  }
   return 0;
 }
 
@@ -336,6 +344,7 @@ std::unique_ptr<TSerialLineWatch> TSerialPort::Watch(std::uint32_t Mask, const T
   auto watch = std::make_unique<TLinuxLineWatch>(State_->Fd, Mask, static_cast<int>(Wake.Handle()), State_->Threshold);
   Error = watch->Start();
   if (Error) return nullptr;
+  State_->WakeFd = static_cast<int>(Wake.Handle());
   return watch;
 }
 
