@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -70,7 +72,8 @@ int PollOne(int Fd, short Events, int TimeoutMs) {
 
 class TLinuxLineWatch : public TSerialLineWatch {
  public:
-  TLinuxLineWatch(int PortFd, std::uint32_t Mask, int WakeFd) : PortFd_(PortFd), Mask_(Mask), WakeFd_(WakeFd) {}
+  TLinuxLineWatch(int PortFd, std::uint32_t Mask, int WakeFd, const std::atomic<int>& Threshold)
+      : PortFd_(PortFd), Mask_(Mask), WakeFd_(WakeFd), Threshold_(Threshold) {}
   ~TLinuxLineWatch() override {
     if (Epoll_ >= 0) ::close(Epoll_);
   }
@@ -96,10 +99,25 @@ class TLinuxLineWatch : public TSerialLineWatch {
     Occurred = 0;
     epoll_event events[2];
     int n;
-    do {
-      n = ::epoll_wait(Epoll_, events, 2, -1);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) return errno;
+    int quietSeen = -1;  // bytes waiting at the previous quiet-line look
+    for (;;) {
+      // Above a threshold of 1 the tty reports readable only once that many bytes wait (VMIN), so a
+      // short or wrong reply would never be seen: the line is looked at again after QuietMs, and
+      // bytes that have stopped coming are reported then.
+      const bool quietWatch = Threshold_.load(std::memory_order_relaxed) > 1;
+      n = ::epoll_wait(Epoll_, events, 2, quietWatch ? TSerialPort::QuietMs : -1);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return errno;
+      if (n > 0) break;
+      int waiting = 0;
+      if (!quietWatch || ::ioctl(PortFd_, FIONREAD, &waiting) != 0) continue;
+      if (waiting > 0 && waiting == quietSeen) {
+        Occurred = EV_RXCHAR & Mask_;
+        if (HasCounters_) Occurred |= CounterEvents() & Mask_;
+        return 0;
+      }
+      quietSeen = waiting;
+    }
     bool woken = false;
     for (int i = 0; i < n; ++i) {
       if (events[i].data.u32 == 1) woken = true;
@@ -132,6 +150,7 @@ class TLinuxLineWatch : public TSerialLineWatch {
   int PortFd_;
   std::uint32_t Mask_;
   int WakeFd_;
+  const std::atomic<int>& Threshold_;
   int Epoll_ = -1;
   bool HasCounters_ = false;
   serial_icounter_struct Counters_{};
@@ -144,6 +163,11 @@ struct TSerialPort::TState {
   std::string Path;
   bool HasCounters = false;
   serial_icounter_struct Counters{};  // baseline of GetStatus's error flags
+  // The receive threshold (VMIN) last set; read by the event thread's watch.
+  std::atomic<int> Threshold{1};
+  // The event thread's wake event, known once its watch has started: raising the threshold from 1
+  // wakes the watch so that its next wait looks at a quiet line.
+  std::atomic<int> WakeFd{-1};
 };
 
 TSerialPort::TSerialPort(std::unique_ptr<TState> State) : State_(std::move(State)) {}
@@ -198,11 +222,30 @@ int TSerialPort::ApplyLineSettings(const TSerialLineSettings& Settings) {
   if (const int e = GetKernelTermios(State_->Fd, t)) return e;
   if (const int e = TranslateLineSettings(Settings, t)) return e;
   if (const int e = SetKernelTermios(State_->Fd, t)) return e;
+  State_->Threshold = 1;  // the translation sets VMIN 1
   const TModemLines lines = ModemLinesFor(Settings);
   // Pseudo-terminals and some adapters have no modem lines: nothing to drive then.
   if (lines.Set && ::ioctl(State_->Fd, TIOCMBIS, &lines.Set) != 0 && errno != ENOTTY && errno != EINVAL) return errno;
   if (lines.Clear && ::ioctl(State_->Fd, TIOCMBIC, &lines.Clear) != 0 && errno != ENOTTY && errno != EINVAL)
     return errno;
+  return 0;
+}
+
+int TSerialPort::SetReceiveThreshold(int Count) {
+  // VMIN is one byte wide; with VTIME 0 the tty's readiness (poll, epoll) waits for VMIN bytes.
+  const int count = std::clamp(Count, 1, 255);
+  if (count == State_->Threshold.load()) return 0;
+  TKernelTermios t{};
+  if (const int e = GetKernelTermios(State_->Fd, t)) return e;
+  t.c_cc[VMIN] = static_cast<cc_t>(count);
+  t.c_cc[VTIME] = 0;
+  if (const int e = SetKernelTermios(State_->Fd, t)) return e;
+  const int previous = State_->Threshold.exchange(count);
+  const int wake = State_->WakeFd.load();
+  if (previous == 1 && wake >= 0) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(wake, &one, sizeof one);
+  }
   return 0;
 }
 
@@ -298,9 +341,10 @@ int TSerialPort::WaitWritable(const TSerialHandleObject& Cancel) {
 }
 
 std::unique_ptr<TSerialLineWatch> TSerialPort::Watch(std::uint32_t Mask, const TSerialHandleObject& Wake, int& Error) {
-  auto watch = std::make_unique<TLinuxLineWatch>(State_->Fd, Mask, static_cast<int>(Wake.Handle()));
+  auto watch = std::make_unique<TLinuxLineWatch>(State_->Fd, Mask, static_cast<int>(Wake.Handle()), State_->Threshold);
   Error = watch->Start();
   if (Error) return nullptr;
+  State_->WakeFd = static_cast<int>(Wake.Handle());
   return watch;
 }
 

@@ -153,6 +153,13 @@ void TSerialCommEventThread::Execute() {
       WaitEvent_.WaitFor(TSerialCommWriteThread::RefusedRetryMs);
       continue;
     }
+    if (r == 1) {
+      // Not a stop: the port raised its receive threshold and its watch must wait anew. Reset first,
+      // then look at the flag again, so that a Stop signaled meanwhile is never swallowed.
+      WaitEvent_.Reset();
+      if (StopRequested_.load()) break;
+      continue;
+    }
     if (occurred == 0) continue;
     // The watch is edge-triggered: bytes that arrive while a dispatch is on its way end the next wait,
     // and Deliver adds them to that dispatch's successor.
