@@ -18,6 +18,7 @@
 
 #include "serial/kernel_termios_linux.h"
 #include "serial/line_termios_linux.h"
+#include "serial/receive_pacer.h"
 #include "serial/serial_port.h"
 
 namespace hexloader {
@@ -72,8 +73,8 @@ int PollOne(int Fd, short Events, int TimeoutMs) {
 
 class TLinuxLineWatch : public TSerialLineWatch {
  public:
-  TLinuxLineWatch(int PortFd, std::uint32_t Mask, int WakeFd, const std::atomic<int>& Threshold)
-      : PortFd_(PortFd), Mask_(Mask), WakeFd_(WakeFd), Threshold_(Threshold) {}
+  TLinuxLineWatch(int PortFd, std::uint32_t Mask, int WakeFd, const TReceiveGathering& Gathering)
+      : PortFd_(PortFd), Mask_(Mask), WakeFd_(WakeFd), Gathering_(Gathering) {}
   ~TLinuxLineWatch() override {
     if (Epoll_ >= 0) ::close(Epoll_);
   }
@@ -96,28 +97,27 @@ class TLinuxLineWatch : public TSerialLineWatch {
   }
 
   int Wait(std::uint32_t& Occurred) override {
-    Occurred = 0;
+    for (;;) {
+      Occurred = 0;
+      const int r = Collect(-1, Occurred);
+      if (r != 0) return r;
+      if (!(Occurred & EV_RXCHAR) || Gathering_.Threshold.load(std::memory_order_relaxed) <= 1) return 0;
+      const int g = Gather(Occurred);
+      if (g != KeepWaiting) return g;
+    }
+  }
+
+ private:
+  static constexpr int KeepWaiting = -1;
+
+  // One epoll_wait: 0 with the events that occurred, 1 when woken, or an error code.
+  int Collect(int TimeoutMs, std::uint32_t& Occurred) {
     epoll_event events[2];
     int n;
-    int quietSeen = -1;  // bytes waiting at the previous quiet-line look
-    for (;;) {
-      // Above a threshold of 1 the tty reports readable only once that many bytes wait (VMIN), so a
-      // short or wrong reply would never be seen: the line is looked at again after QuietMs, and
-      // bytes that have stopped coming are reported then.
-      const bool quietWatch = Threshold_.load(std::memory_order_relaxed) > 1;
-      n = ::epoll_wait(Epoll_, events, 2, quietWatch ? TSerialPort::QuietMs : -1);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return errno;
-      if (n > 0) break;
-      int waiting = 0;
-      if (!quietWatch || ::ioctl(PortFd_, FIONREAD, &waiting) != 0) continue;
-      if (waiting > 0 && waiting == quietSeen) {
-        Occurred = EV_RXCHAR & Mask_;
-        if (HasCounters_) Occurred |= CounterEvents() & Mask_;
-        return 0;
-      }
-      quietSeen = waiting;
-    }
+    do {
+      n = ::epoll_wait(Epoll_, events, 2, TimeoutMs);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) return errno;
     bool woken = false;
     for (int i = 0; i < n; ++i) {
       if (events[i].data.u32 == 1) woken = true;
@@ -131,7 +131,40 @@ class TLinuxLineWatch : public TSerialLineWatch {
     return woken ? 1 : 0;
   }
 
- private:
+  // The first bytes of an exchange have come and more are awaited: the port's readiness is left alone
+  // (it would wake this thread in the kernel for every byte, whatever it reports), and the input queue
+  // is looked at when the pacer says. Returns as Wait does, or KeepWaiting when nothing is left to
+  // report (the bytes behind a leftover edge were read meanwhile).
+  int Gather(std::uint32_t& Occurred) {
+    TReceivePacer pacer(Gathering_.ByteNs.load(std::memory_order_relaxed));
+    for (;;) {
+      // Takes the edge left by the bytes counted next, so the wait after this report ends only for
+      // bytes that come later; those are never lost, as they raise a new edge.
+      std::uint32_t more = 0;
+      const int c = Collect(0, more);
+      Occurred |= more & ~EV_RXCHAR;
+      if (c > 1) return c;
+      if (c == 1) return 1;
+      int waiting = 0;
+      if (::ioctl(PortFd_, FIONREAD, &waiting) != 0) return errno;
+      if (waiting == 0) {
+        Occurred &= ~EV_RXCHAR;
+        return Occurred != 0 ? 0 : KeepWaiting;
+      }
+      const std::int64_t waitNs =
+          pacer.Next(waiting, Gathering_.Threshold.load(std::memory_order_relaxed), TReceivePacer::TClock::now());
+      if (waitNs == 0) return 0;
+      // The wake object ends the wait (a stop, or a threshold lowered); a hang-up is reported by poll
+      // at once whatever is asked for.
+      pollfd p[2] = {{WakeFd_, POLLIN, 0}, {PortFd_, 0, 0}};
+      const timespec t{static_cast<time_t>(waitNs / 1'000'000'000), static_cast<long>(waitNs % 1'000'000'000)};
+      const int r = ::ppoll(p, 2, &t, nullptr);
+      if (r < 0 && errno != EINTR) return errno;
+      if (r > 0 && (p[1].revents & (POLLHUP | POLLERR))) return EIO;
+      if (r > 0 && p[0].revents) return 1;
+    }
+  }
+
   // Line errors and modem-line changes seen in the driver's counters since the previous wait.
   std::uint32_t CounterEvents() {
     serial_icounter_struct now;
@@ -150,7 +183,7 @@ class TLinuxLineWatch : public TSerialLineWatch {
   int PortFd_;
   std::uint32_t Mask_;
   int WakeFd_;
-  const std::atomic<int>& Threshold_;
+  const TReceiveGathering& Gathering_;
   int Epoll_ = -1;
   bool HasCounters_ = false;
   serial_icounter_struct Counters_{};
@@ -163,10 +196,9 @@ struct TSerialPort::TState {
   std::string Path;
   bool HasCounters = false;
   serial_icounter_struct Counters{};  // baseline of GetStatus's error flags
-  // The receive threshold (VMIN) last set; read by the event thread's watch.
-  std::atomic<int> Threshold{1};
-  // The event thread's wake event, known once its watch has started: raising the threshold from 1
-  // wakes the watch so that its next wait looks at a quiet line.
+  TReceiveGathering Gathering;
+  // The event thread's wake event, known once its watch has started: a lowered threshold wakes a
+  // gathering watch, so that bytes already waiting are reported at once.
   std::atomic<int> WakeFd{-1};
 };
 
@@ -222,7 +254,7 @@ int TSerialPort::ApplyLineSettings(const TSerialLineSettings& Settings) {
   if (const int e = GetKernelTermios(State_->Fd, t)) return e;
   if (const int e = TranslateLineSettings(Settings, t)) return e;
   if (const int e = SetKernelTermios(State_->Fd, t)) return e;
-  State_->Threshold = 1;  // the translation sets VMIN 1
+  State_->Gathering.ByteNs = CharacterTimeNs(Settings);
   const TModemLines lines = ModemLinesFor(Settings);
   // Pseudo-terminals and some adapters have no modem lines: nothing to drive then.
   if (lines.Set && ::ioctl(State_->Fd, TIOCMBIS, &lines.Set) != 0 && errno != ENOTTY && errno != EINVAL) return errno;
@@ -232,17 +264,10 @@ int TSerialPort::ApplyLineSettings(const TSerialLineSettings& Settings) {
 }
 
 int TSerialPort::SetReceiveThreshold(int Count) {
-  // VMIN is one byte wide; with VTIME 0 the tty's readiness (poll, epoll) waits for VMIN bytes.
-  const int count = std::clamp(Count, 1, 255);
-  if (count == State_->Threshold.load()) return 0;
-  TKernelTermios t{};
-  if (const int e = GetKernelTermios(State_->Fd, t)) return e;
-  t.c_cc[VMIN] = static_cast<cc_t>(count);
-  t.c_cc[VTIME] = 0;
-  if (const int e = SetKernelTermios(State_->Fd, t)) return e;
-  const int previous = State_->Threshold.exchange(count);
+  const int count = std::max(Count, 1);
+  const int previous = State_->Gathering.Threshold.exchange(count);
   const int wake = State_->WakeFd.load();
-  if (previous == 1 && wake >= 0) {
+  if (count < previous && wake >= 0) {
     const std::uint64_t one = 1;
     [[maybe_unused]] ssize_t n = ::write(wake, &one, sizeof one);
   }
@@ -341,7 +366,7 @@ int TSerialPort::WaitWritable(const TSerialHandleObject& Cancel) {
 }
 
 std::unique_ptr<TSerialLineWatch> TSerialPort::Watch(std::uint32_t Mask, const TSerialHandleObject& Wake, int& Error) {
-  auto watch = std::make_unique<TLinuxLineWatch>(State_->Fd, Mask, static_cast<int>(Wake.Handle()), State_->Threshold);
+  auto watch = std::make_unique<TLinuxLineWatch>(State_->Fd, Mask, static_cast<int>(Wake.Handle()), State_->Gathering);
   Error = watch->Start();
   if (Error) return nullptr;
   State_->WakeFd = static_cast<int>(Wake.Handle());

@@ -154,10 +154,12 @@ void TSerialCommEventThread::Execute() {
       continue;
     }
     if (r == 1) {
-      // Not a stop: the port raised its receive threshold and its watch must wait anew. Reset first,
-      // then look at the flag again, so that a Stop signaled meanwhile is never swallowed.
+      // Not a stop: the port lowered its receive threshold, and what the watch had gathered so far goes
+      // out now. Reset first, then look at the flag again, so that a Stop signaled meanwhile is never
+      // swallowed.
       WaitEvent_.Reset();
       if (StopRequested_.load()) break;
+      if (occurred != 0) Deliver(occurred);
       continue;
     }
     if (occurred == 0) continue;
