@@ -18,6 +18,7 @@
 
 #include "serial/kernel_termios_linux.h"
 #include "serial/line_termios_linux.h"
+#include "serial/low_latency_linux.h"
 #include "serial/receive_pacer.h"
 #include "serial/serial_port.h"
 
@@ -196,6 +197,7 @@ struct TSerialPort::TState {
   std::string Path;
   bool HasCounters = false;
   serial_icounter_struct Counters{};  // baseline of GetStatus's error flags
+  bool LowLatencyOurs = false;        // set by Open, cleared again at close
   TReceiveGathering Gathering;
   // The event thread's wake event, known once its watch has started: a lowered threshold wakes a
   // gathering watch, so that bytes already waiting are reported at once.
@@ -205,6 +207,7 @@ struct TSerialPort::TState {
 TSerialPort::TSerialPort(std::unique_ptr<TState> State) : State_(std::move(State)) {}
 
 TSerialPort::~TSerialPort() {
+  if (State_->LowLatencyOurs) ReleaseLowLatency(State_->Fd);
   // Leave the device openable by others; the advisory lock goes with the descriptor.
   ::ioctl(State_->Fd, TIOCNXCL);
   ::close(State_->Fd);
@@ -232,6 +235,10 @@ std::unique_ptr<TSerialPort> TSerialPort::Open(const std::string& Path, int& Err
   auto state = std::make_unique<TState>();
   state->Path = path;
   state->HasCounters = ReadCounters(fd.Fd, state->Counters);
+  // Received bytes at once rather than when a USB adapter's latency timer runs out; the port works
+  // either way, so a refusal is no error.
+  bool wasSet = false;
+  state->LowLatencyOurs = RequestLowLatency(fd.Fd, wasSet) && !wasSet;
   state->Fd = fd.Release();
   Error = 0;
   return std::unique_ptr<TSerialPort>(new TSerialPort(std::move(state)));
