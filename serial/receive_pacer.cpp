@@ -12,24 +12,19 @@ std::int64_t CharacterTimeNs(const TSerialLineSettings& Settings) {
   return halves * 1'000'000'000LL / (2LL * Settings.BaudRate);
 }
 
-std::int64_t TReceivePacer::Next(int Waiting, int Threshold, TClock::time_point Now) {
-  if (Waiting >= Threshold) return 0;
-  const std::int64_t quietNs = std::int64_t{QuietMs} * 1'000'000;
+TReceivePacer::TStep TReceivePacer::Next(int Waiting, int Threshold, TClock::time_point Now) {
+  if (Waiting >= Threshold) return {TStep::Report, 0};
   if (Waiting != LastWaiting_) {
     // Bytes are coming: look again when the rest should be there, and a little after (half a
     // character: a look just before the last byte lands would cost one more).
     LastWaiting_ = Waiting;
     LastChange_ = Now;
-    Step_ = ByteNs_;
-    return static_cast<std::int64_t>(Threshold - Waiting) * ByteNs_ + ByteNs_ / 2;
+    return {TStep::Sleep, static_cast<std::int64_t>(Threshold - Waiting) * ByteNs_ + ByteNs_ / 2};
   }
   const std::int64_t quietFor = std::chrono::duration_cast<std::chrono::nanoseconds>(Now - LastChange_).count();
-  if (quietFor >= quietNs) return Waiting > 0 ? 0 : quietNs;
-  // Nothing new since the last look: a slow device, or the line has stopped. Looks grow further apart
-  // up to the moment the line counts as quiet.
-  const std::int64_t wait = std::min(Step_, quietNs - quietFor);
-  Step_ = std::min(Step_ * 2, quietNs);
-  return std::max<std::int64_t>(wait, 1);
+  const std::int64_t quietLeft = std::int64_t{QuietMs} * 1'000'000 - quietFor;
+  if (quietLeft <= 0 && Waiting > 0) return {TStep::Report, 0};
+  return {TStep::AwaitArrival, std::max<std::int64_t>(quietLeft, 1'000'000)};
 }
 
 }  // namespace hexloader

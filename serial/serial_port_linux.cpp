@@ -74,7 +74,7 @@ int PollOne(int Fd, short Events, int TimeoutMs) {
 
 class TLinuxLineWatch : public TSerialLineWatch {
  public:
-  TLinuxLineWatch(int PortFd, std::uint32_t Mask, int WakeFd, const TReceiveGathering& Gathering)
+  TLinuxLineWatch(int PortFd, std::uint32_t Mask, int WakeFd, TReceiveGathering& Gathering)
       : PortFd_(PortFd), Mask_(Mask), WakeFd_(WakeFd), Gathering_(Gathering) {}
   ~TLinuxLineWatch() override {
     if (Epoll_ >= 0) ::close(Epoll_);
@@ -132,12 +132,16 @@ class TLinuxLineWatch : public TSerialLineWatch {
     return woken ? 1 : 0;
   }
 
-  // The first bytes of an exchange have come and more are awaited: the port's readiness is left alone
-  // (it would wake this thread in the kernel for every byte, whatever it reports), and the input queue
-  // is looked at when the pacer says. Returns as Wait does, or KeepWaiting when nothing is left to
-  // report (the bytes behind a leftover edge were read meanwhile).
+  // The first bytes of an exchange have come and more are awaited: the input queue is looked at when
+  // the pacer says. Returns as Wait does, or KeepWaiting when nothing is left to report (the bytes
+  // behind a leftover edge were read meanwhile).
   int Gather(std::uint32_t& Occurred) {
     TReceivePacer pacer(Gathering_.ByteNs.load(std::memory_order_relaxed));
+    struct TActive {
+      std::atomic<bool>& Flag;
+      explicit TActive(std::atomic<bool>& F) : Flag(F) { Flag = true; }
+      ~TActive() { Flag = false; }
+    } active(Gathering_.Active);
     for (;;) {
       // Takes the edge left by the bytes counted next, so the wait after this report ends only for
       // bytes that come later; those are never lost, as they raise a new edge.
@@ -152,13 +156,21 @@ class TLinuxLineWatch : public TSerialLineWatch {
         Occurred &= ~EV_RXCHAR;
         return Occurred != 0 ? 0 : KeepWaiting;
       }
-      const std::int64_t waitNs =
+      const TReceivePacer::TStep step =
           pacer.Next(waiting, Gathering_.Threshold.load(std::memory_order_relaxed), TReceivePacer::TClock::now());
-      if (waitNs == 0) return 0;
+      if (step.What == TReceivePacer::TStep::Report) return 0;
+      if (step.What == TReceivePacer::TStep::AwaitArrival) {
+        // The next arrival ends this wait at once (its edge), or the quiet time does.
+        const int r = Collect(static_cast<int>((step.Ns + 999'999) / 1'000'000), more);
+        Occurred |= more & ~EV_RXCHAR;
+        if (r != 0) return r;
+        continue;
+      }
       // The wake object ends the wait (a stop, or a threshold lowered); a hang-up is reported by poll
-      // at once whatever is asked for.
+      // at once whatever is asked for. The port's readiness is not asked for: it would wake this
+      // thread in the kernel for every byte.
       pollfd p[2] = {{WakeFd_, POLLIN, 0}, {PortFd_, 0, 0}};
-      const timespec t{static_cast<time_t>(waitNs / 1'000'000'000), static_cast<long>(waitNs % 1'000'000'000)};
+      const timespec t{static_cast<time_t>(step.Ns / 1'000'000'000), static_cast<long>(step.Ns % 1'000'000'000)};
       const int r = ::ppoll(p, 2, &t, nullptr);
       if (r < 0 && errno != EINTR) return errno;
       if (r > 0 && (p[1].revents & (POLLHUP | POLLERR))) return EIO;
@@ -184,7 +196,7 @@ class TLinuxLineWatch : public TSerialLineWatch {
   int PortFd_;
   std::uint32_t Mask_;
   int WakeFd_;
-  const TReceiveGathering& Gathering_;
+  TReceiveGathering& Gathering_;
   int Epoll_ = -1;
   bool HasCounters_ = false;
   serial_icounter_struct Counters_{};
@@ -274,7 +286,9 @@ int TSerialPort::SetReceiveThreshold(int Count) {
   const int count = std::max(Count, 1);
   const int previous = State_->Gathering.Threshold.exchange(count);
   const int wake = State_->WakeFd.load();
-  if (count < previous && wake >= 0) {
+  // Only a gathering watch needs to hear of it (a watch that starts gathering later reads the new
+  // value): bytes already gathered may now be enough.
+  if (count < previous && wake >= 0 && State_->Gathering.Active.load()) {
     const std::uint64_t one = 1;
     [[maybe_unused]] ssize_t n = ::write(wake, &one, sizeof one);
   }
