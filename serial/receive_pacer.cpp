@@ -15,11 +15,15 @@ std::int64_t CharacterTimeNs(const TSerialLineSettings& Settings) {
 TReceivePacer::TStep TReceivePacer::Next(int Waiting, int Threshold, TClock::time_point Now) {
   if (Waiting >= Threshold) return {TStep::Report, 0};
   if (Waiting != LastWaiting_) {
-    // Bytes are coming: look again when the rest should be there, and a little after (half a
-    // character: a look just before the last byte lands would cost one more).
+    // Bytes are coming: look again when the rest should be there. The wake-up that brought the first
+    // of them came a little after it, so that look is rarely early; when it is, the last few bytes
+    // are awaited as they arrive (a wake-up each at most), so that the reply is not seen late.
+    const bool first = LastWaiting_ < 0;
     LastWaiting_ = Waiting;
     LastChange_ = Now;
-    return {TStep::Sleep, static_cast<std::int64_t>(Threshold - Waiting) * ByteNs_ + ByteNs_ / 2};
+    const int remaining = Threshold - Waiting;
+    if (first || remaining > AwaitedBytes) return {TStep::Sleep, static_cast<std::int64_t>(remaining) * ByteNs_};
+    return {TStep::AwaitArrival, std::int64_t{QuietMs} * 1'000'000};
   }
   const std::int64_t quietFor = std::chrono::duration_cast<std::chrono::nanoseconds>(Now - LastChange_).count();
   const std::int64_t quietLeft = std::int64_t{QuietMs} * 1'000'000 - quietFor;

@@ -2,8 +2,8 @@
 // Gathering received bytes before the user-interface thread hears of them. The component's user says
 // how many bytes it waits for (the receive threshold); the event thread, woken by the first of them,
 // then looks at the input queue at the moments the rest should have come at the line's bit rate,
-// instead of being woken for every byte; when a look finds nothing new, it waits for the next arrival
-// instead. It reports once the threshold is reached, or once the line has been quiet for QuietMs with
+// instead of being woken for every byte; when a look finds nothing new, or only the last few bytes
+// missing, it waits for the next arrival instead. It reports once the threshold is reached, or once the line has been quiet for QuietMs with
 // fewer bytes waiting (a short or wrong reply, an echo without reply).
 // Platform-neutral: the platform watches do the waiting and the queue counting.
 #include <atomic>
@@ -29,6 +29,7 @@ class TReceivePacer {
  public:
   using TClock = std::chrono::steady_clock;
   static constexpr int QuietMs = 20;  // above a USB adapter's default latency timer (16 ms)
+  static constexpr int AwaitedBytes = 2;  // so few still to come are awaited as they arrive
 
   struct TStep {
     enum TWhat {
