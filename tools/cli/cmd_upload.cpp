@@ -174,9 +174,10 @@ int RunStatus(const std::vector<std::unique_ptr<TUploadJob>>& Jobs, bool Repeat)
   return kExitOk;
 }
 
-// What one open port holds now (the tty, its epoll and its threads' eventfds), and what the run holds
-// besides its ports (standard streams, the image, the record, the event loop).
-constexpr std::uint64_t kFilesPerPort = 12;
+// What one open port holds (the tty, its event thread's epoll and one eventfd per thread: see
+// serial/serial_threads.h), and what the run holds besides its ports (standard streams, the image,
+// the record, the event loop).
+constexpr std::uint64_t kFilesPerPort = 4;
 constexpr std::uint64_t kFilesBesidesPorts = 32;
 
 // Said before anything opens, so that no board is half served because a later port could not open.
