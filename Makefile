@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps build test test-unit test-asan test-tsan test-wine windows fuzz bench clean package test-package
+.PHONY: deps build test test-unit test-asan test-tsan test-wine windows windows-installer windows-zip fuzz bench clean package test-package
 
 deps:
 	@bash scripts/install-deps.sh
@@ -35,12 +35,20 @@ test-tsan: deps
 	cmake --build build-tsan -j$(JOBS) --target tsan_tests
 	ctest --test-dir build-tsan --output-on-failure -j$(JOBS) -L tsan
 
-# The Windows programs, cross-built with mingw-w64 into build-win/: hexloader-cli.exe and the tests of the
-# areas without Qt.
+# The Windows programs, cross-built with mingw-w64 into build-win/: hexloader.exe, hexloader-cli.exe and
+# the tests of the areas without Qt; with them the setup program and the zip (windows-installer, windows-zip).
 windows: deps
 	cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DHEXLOADER_GUI=OFF -DHEXLOADER_BENCH=OFF -DHEXLOADER_HOST_BUILD=$(CURDIR)/build
 	cmake --build build-win -j$(JOBS)
+
+# The Windows setup program build-win/hexloader-<version>-setup.exe (NSIS) and the portable
+# build-win/hexloader-<version>-win64.zip; `windows` makes both, these name each on its own.
+windows-installer: windows
+	cmake --build build-win --target hexloader_setup
+
+windows-zip: windows
+	cmake --build build-win --target hexloader_zip
 
 # The Windows build's tests under wine (prefix in build-win/wine), against the Linux simulated device
 # and upload tests of build/.
@@ -98,12 +106,26 @@ screenshot: build
 demo: build
 	bash scripts/demo.sh build
 
-# The 8051 device program, simulation build: build/device/loader51.ihx (sdcc).
+# The 8051 device program, simulation build: build/device/loader51.ihx (sdcc), at 19200 bit/s.
+# BAUD=N builds build/device/loader51-N.ihx for another rate too (N divides 57600: 57600, 28800, 9600 ...).
+BAUD ?=
 .PHONY: device demo-8051
 device: deps
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHEXLOADER_DEVICE_BAUD=$(BAUD) $(CMAKE_FLAGS)
 	cmake --build build -j$(JOBS) --target device
 
-# The sample firmware uploaded from the command line to the 8051 device program running in s51, then checked.
+# The sample firmware uploaded from the command line to the 8051 device program running in s51, then
+# checked; BAUD=N: the build for that rate, and the loader told the same (--baud N).
 demo-8051: build
-	bash scripts/demo-8051.sh build
+	$(if $(BAUD),$(MAKE) device BAUD=$(BAUD))
+	bash scripts/demo-8051.sh build $(BAUD)
+
+# The Windows window, hexloader.exe, under wine on Xvfb against the simulated device behind COM6 of the
+# wine prefix: Start pressed, the device switched on, the device's memory checked against the image.
+.PHONY: demo-windows screenshot-windows
+demo-windows: build windows
+	bash scripts/demo-windows.sh
+
+# A picture of the Windows window during an upload, under wine on Xvfb: build-win/screenshot.png.
+screenshot-windows: build windows
+	bash scripts/screenshot-windows.sh

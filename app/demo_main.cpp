@@ -10,8 +10,8 @@
 #include "app/gui_session.h"
 #include "core/file_size_signal.h"
 #include "serial/enum_com_ports.h"
-#include "ui/guarded_application.h"
-#include "ui/progress_bar.h"
+#include "ui/qt/guarded_application.h"
+#include "ui/qt/progress_bar.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include "core/exception_display.h"
 #include "core/ui_dispatcher.h"
 #include "ui/app_texts.h"
-#include "ui/balloon_hints.h"
-#include "ui/qt_dialogs.h"
-#include "ui/qt_translations.h"
-#include "ui/qt_ui_dispatcher.h"
+#include "ui/qt/balloon_hints.h"
+#include "ui/qt/qt_dialogs.h"
+#include "ui/qt/qt_translations.h"
+#include "ui/qt/qt_ui_dispatcher.h"
 
 namespace hexloader {
 

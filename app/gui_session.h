@@ -3,7 +3,7 @@
 // the user-interface dispatcher on the Qt event loop, the dialogs and the central exception display.
 #include <memory>
 
-#include "ui/main_window.h"
+#include "ui/qt/main_window.h"
 
 namespace hexloader {
 

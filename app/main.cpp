@@ -3,7 +3,7 @@
 // when the program is installed under /usr (the environment only says where that folder is).
 #include "app/gui_session.h"
 #include "core/file_size_signal.h"
-#include "ui/guarded_application.h"
+#include "ui/qt/guarded_application.h"
 
 int main(int, char** argv) {
   hexloader::IgnoreFileSizeSignal();

@@ -2,15 +2,18 @@
 # make demo-8051: uploads the sample firmware (samples/blink.hex) with hexloader-cli to an 8051 simulated
 # instruction by instruction by s51, running our device program (build/device/loader51.ihx), then checks
 # the device's memory against the image.
-# Usage: scripts/demo-8051.sh [BUILD_DIR]   (default: build)
+# Usage: scripts/demo-8051.sh [BUILD_DIR [BAUD]]   (default: build, 19200: the build loader51-BAUD.ihx
+# of another rate, and the loader told the same)
 DEMO=demo-8051
+BAUD=${2:-19200}
 source "$(dirname "$(realpath "$0")")/demo-lib.sh"
 device="$BUILD/device/loader51.ihx"
+[ "$BAUD" = 19200 ] || device="$BUILD/device/loader51-$BAUD.ihx"
 need "$device"
 
-echo "== Starting the simulated 8051 (s51, 11.0592 MHz, UART at 19200 bit/s) with the device program"
+echo "== Starting the simulated 8051 (s51, 11.0592 MHz, UART at $BAUD bit/s) with the device program"
 start_device "$WORK/tty8051" --s51 "$device"
-upload "$WORK/tty8051" 60
+upload "$WORK/tty8051" 60 --baud "$BAUD"
 
 memory="$WORK/device-memory.bin"
 if [ "$(stat -c %s "$memory")" -ne 65536 ]; then

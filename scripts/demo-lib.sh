@@ -38,11 +38,13 @@ start_device() {
   echo "   port $(head -n1 "$WORK/sim.out"), linked as $link"
 }
 
-# upload LINK TIMEOUT: hexloader-cli uploads the sample from $WORK (the converter writes the image where
-# it runs, as the window's Start does); then the device's status and log.
+# upload LINK TIMEOUT [OPTION...]: hexloader-cli uploads the sample from $WORK (the converter writes the
+# image where it runs, as the window's Start does); then the device's status and log.
 upload() {
-  echo "== hexloader-cli upload --port $1 samples/blink.hex"
-  (cd "$WORK" && "$CLI" upload --port "$1" --timeout "$2" "$HEX")
+  local link=$1 timeout=$2
+  shift 2
+  echo "== hexloader-cli upload --port $link $* samples/blink.hex"
+  (cd "$WORK" && "$CLI" upload --port "$link" --timeout "$timeout" "$@" "$HEX")
   local status=0
   wait "$SIM_PID" || status=$?
   SIM_PID=""

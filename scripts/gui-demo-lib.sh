@@ -2,6 +2,7 @@
 # firmware made from the project's own program, and settings that name both.
 # Expects BUILD_DIR; sets WORK, LINK, MEMORY, HEX, INI; cleans up on exit.
 
+source "$(dirname "${BASH_SOURCE[0]}")/image-check-lib.sh"
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/hexloader-gui-demo.XXXXXX")
 LINK="$WORK/ttySIM0"
 MEMORY="$WORK/memory.bin"
@@ -36,17 +37,5 @@ write_settings() {
   printf '[PortName]\nName=%s\n[FileName]\nName=%s\n' "$LINK" "$HEX" > "$INI"
 }
 
-# Checks that the device received exactly the image; the last frame is filled up with zero bytes.
-check_memory() {
-  local image="$WORK/demo-firmware.BIN"
-  for _ in $(seq 1 100); do
-    [ -s "$MEMORY" ] && break
-    sleep 0.1
-  done
-  if [ -s "$MEMORY" ] && cmp -s -n "$(stat -c %s "$image")" "$image" "$MEMORY"; then
-    echo "The device received the whole image ($(stat -c %s "$image") bytes)."
-    return 0
-  fi
-  echo "The device did not receive the whole image." >&2
-  return 1
-}
+# Checks that the device received exactly the image.
+check_memory() { device_holds_image "$WORK/demo-firmware.BIN" "$MEMORY"; }

@@ -24,6 +24,8 @@ PACKAGES=(
   dpkg-dev help2man lintian desktop-file-utils file man-db bash-completion
   # Windows: the cross compiler and wine for the Windows build's tests
   g++-mingw-w64-x86-64-posix wine wine64
+  fonts-wine                        # wine's own fonts: caption buttons (Marlett) and dialog text in the Win32 window
+  nsis                              # makensis: the Windows setup program
 )
 
 missing=()

@@ -1,5 +1,7 @@
 #include "serial/line_watch_win32.h"
 
+#include <chrono>
+
 #include "serial/comm_verdict_win32.h"
 
 namespace hexloader {
@@ -35,13 +37,15 @@ TCommWaitBlock::~TCommWaitBlock() {
 }
 
 TWin32LineWatch::TWin32LineWatch(TCommWaitCalls& Calls, HANDLE Port, std::uint32_t Mask, HANDLE Wake,
-                                 std::vector<std::unique_ptr<TCommWaitBlock>>& Abandoned, DWORD LivenessCheckMs)
+                                 std::vector<std::unique_ptr<TCommWaitBlock>>& Abandoned, DWORD LivenessCheckMs,
+                                 const TReceiveGathering* Gathering)
     : Calls_(Calls),
       Port_(Port),
       Mask_(Mask),
       Wake_(Wake),
       Abandoned_(Abandoned),
       LivenessCheckMs_(LivenessCheckMs),
+      Gathering_(Gathering),
       Block_(std::make_unique<TCommWaitBlock>()) {}
 
 int TWin32LineWatch::Wait(std::uint32_t& Occurred) {
@@ -67,10 +71,47 @@ int TWin32LineWatch::Wait(std::uint32_t& Occurred) {
     r = WaitOnce();
   }
   if (r == Completed) Occurred = Block_->Occurred & Mask_;
+  if (r == Completed && (Occurred & EV_RXCHAR) && Gathering_ && Gathering_->Threshold.load() > 1) r = Gather(Occurred);
   return r;
 }
 
-int TWin32LineWatch::WaitOnce() {
+int TWin32LineWatch::Gather(std::uint32_t& Occurred) {
+  using TClock = std::chrono::steady_clock;
+  DWORD last = MAXDWORD;
+  TClock::time_point lastChange{};
+  for (;;) {
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (!Calls_.ClearCommError(Port_, &errors, &stat)) return LastError();
+    // The flags are cleared here, as the dispatch's own status query would clear them first when a
+    // wait reports received bytes and a line error together (OnError then finds none).
+    if (errors != 0) Occurred |= EV_ERR & Mask_;
+    if (stat.cbInQue == 0) {
+      Occurred &= ~static_cast<std::uint32_t>(EV_RXCHAR);
+      return Completed;
+    }
+    if (stat.cbInQue >= static_cast<DWORD>(Gathering_->Threshold.load())) return Completed;
+    const TClock::time_point now = TClock::now();
+    if (stat.cbInQue != last) {
+      last = stat.cbInQue;
+      lastChange = now;
+    }
+    const auto quietFor = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastChange).count();
+    if (quietFor >= TReceivePacer::QuietMs) return Completed;
+    const int r = WaitOnce(static_cast<DWORD>(TReceivePacer::QuietMs - quietFor));
+    if (r == TimedOut) {
+      // The mask was cleared to end the wait: set again now, so that nothing arriving is missed.
+      if (!Calls_.SetCommMask(Port_, Mask_)) return LastError();
+      MaskCleared_ = false;
+      continue;
+    }
+    if (r == Woken) return Woken;
+    if (r != Completed) return r;
+    Occurred |= Block_->Occurred & Mask_;
+  }
+}
+
+int TWin32LineWatch::WaitOnce(DWORD TimeoutMs) {
   TCommWaitBlock& b = *Block_;
   const HANDLE event = b.Ov.hEvent;
   b.Ov = OVERLAPPED{};
@@ -81,9 +122,24 @@ int TWin32LineWatch::WaitOnce() {
   const int e = LastError();
   if (e != ERROR_IO_PENDING) return e;
   const HANDLE handles[2] = {event, Wake_};
+  const DWORD start = ::GetTickCount();
   for (;;) {
-    const DWORD r = ::WaitForMultipleObjects(2, handles, FALSE, Probing_ ? LivenessCheckMs_ : INFINITE);
+    DWORD wait = Probing_ ? LivenessCheckMs_ : INFINITE;
+    bool deadline = false;
+    if (TimeoutMs != INFINITE) {
+      const DWORD spent = ::GetTickCount() - start;
+      const DWORD left = spent >= TimeoutMs ? 0 : TimeoutMs - spent;
+      if (left <= wait) {
+        wait = left;
+        deadline = true;
+      }
+    }
+    const DWORD r = ::WaitForMultipleObjects(2, handles, FALSE, wait);
     if (r == WAIT_OBJECT_0) break;
+    if (r == WAIT_TIMEOUT && deadline) {
+      EndPendingWait();
+      return TimedOut;
+    }
     if (r == WAIT_OBJECT_0 + 1) {
       EndPendingWait();
       return Woken;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "serial/receive_pacer.h"
 #include "serial/serial_port.h"
 #include "serial/comm_api_win32.h"
 
@@ -42,18 +43,25 @@ class TWin32LineWatch : public TSerialLineWatch {
   static constexpr DWORD kLivenessCheckMs = 1000;
   static constexpr DWORD kEndWaitMs = 200;  // for each step of ending a pending wait
 
-  // Abandoned outlives the watch and is released after the port's handle is closed.
+  // Abandoned outlives the watch and is released after the port's handle is closed. Gathering (the
+  // port's receive threshold; none: every arrival at once) outlives it as well.
   TWin32LineWatch(TCommWaitCalls& Calls, HANDLE Port, std::uint32_t Mask, HANDLE Wake,
-                  std::vector<std::unique_ptr<TCommWaitBlock>>& Abandoned, DWORD LivenessCheckMs = kLivenessCheckMs);
+                  std::vector<std::unique_ptr<TCommWaitBlock>>& Abandoned, DWORD LivenessCheckMs = kLivenessCheckMs,
+                  const TReceiveGathering* Gathering = nullptr);
   bool Valid() const { return Block_ && Block_->Ov.hEvent != nullptr; }
 
   int Wait(std::uint32_t& Occurred) override;
 
  private:
-  enum { Completed = 0, Woken = 1 };
-  // Starts one WaitCommEvent and waits for it (or the wake object); 0 with Block_->Occurred set, 1
-  // when woken, or the error of the wait (or of the ClearCommError that confirmed a failed probe).
-  int WaitOnce();
+  enum { TimedOut = -1, Completed = 0, Woken = 1 };
+  // Starts one WaitCommEvent and waits for it (or the wake object) at most TimeoutMs; 0 with
+  // Block_->Occurred set, 1 when woken, TimedOut (the wait ended), or the error of the wait (or of the
+  // ClearCommError that confirmed a failed probe).
+  int WaitOnce(DWORD TimeoutMs = INFINITE);
+  // Received bytes have come and the threshold asks for more: the driver's next arrivals are awaited
+  // here, without a hand-over each, until the threshold is reached or the line has been quiet for
+  // TReceivePacer::QuietMs. Returns as Wait does; Occurred keeps EV_RXCHAR while bytes wait.
+  int Gather(std::uint32_t& Occurred);
   // Ends a pending wait: a cleared mask, then a cancel, each given kEndWaitMs; a wait that still has
   // not ended is left to the driver with its block, and the next wait gets a new one.
   void EndPendingWait();
@@ -64,6 +72,7 @@ class TWin32LineWatch : public TSerialLineWatch {
   HANDLE Wake_;
   std::vector<std::unique_ptr<TCommWaitBlock>>& Abandoned_;
   DWORD LivenessCheckMs_;
+  const TReceiveGathering* Gathering_;
   bool Probing_ = true;
   bool MaskCleared_ = false;  // by EndPendingWait: set again before the next wait
   std::unique_ptr<TCommWaitBlock> Block_;

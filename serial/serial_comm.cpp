@@ -127,8 +127,11 @@ void TSerialCustomComm::StartThreads() {
   Gate_ = std::make_shared<TSerialDispatchGate>();
   Gate_->Comm = this;
   Gate_->TxEmptyBound = static_cast<bool>(OnTxEmpty_);
-  // Owned here and stopped and joined by StopThreads; each is woken by its own event (WaitEvent,
-  // CloseEvent) and waits for the user-interface thread only while handing over a dispatch.
+  // Owned here and stopped and joined by StopThreads; each waits for the user-interface thread only
+  // while handing over a dispatch. Each is woken by one wait object of its own, signaled for every
+  // request to it (the event thread's WaitEvent: a stop, a lowered receive threshold; the write
+  // thread's WriteEvent: queued bytes, a stop), so a port holds four descriptors on Linux: the tty,
+  // the event thread's epoll and these two eventfds (serial_threads.h).
   if (EventMask_ != 0) {
     auto thread = std::make_unique<TSerialCommEventThread>(*Handle_, EventMask_, dispatcher, Gate_);
     thread->Start(EventPriority_);

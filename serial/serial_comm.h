@@ -90,6 +90,10 @@ class TSerialCustomComm : public TSerialComponent {
   void GetCommStatus(TSerialCommStatus& Status);
   // Bytes waiting in the input queue; 0 on a closed port.
   int InQueueCount();
+  // OnRxChar comes once Count bytes wait, or once the line has gone quiet with fewer waiting, instead
+  // of for every arrival: the event thread gathers them (receive_pacer.h). Each Open starts at 1
+  // (every arrival at once). Nothing on a closed port.
+  void SetReceiveThreshold(int Count);
 
   static constexpr int CloseSettleMs = 300;
   static constexpr int ReadIntervalMs = 5;

@@ -43,6 +43,9 @@ class TSerialPort {
   // The driver's read time-outs (Linux: reads are timed by Read itself).
   int SetTimeouts();
   int SetEventMask(std::uint32_t Mask);
+  // The watch reports received data once Count bytes wait, or once the line has been quiet for
+  // TReceivePacer::QuietMs with fewer waiting (receive_pacer.h). 1, the default of every Open: at once.
+  int SetReceiveThreshold(int Count);
 
   // Error flags accumulated since the previous call (cleared by it) and the queue counts. Without
   // OutQueue, cbOutQue stays 0 and is not asked for (the received-data path needs only cbInQue).
@@ -62,7 +65,9 @@ class TSerialPort {
   // (1). A wait that itself failed returns its error code (> 1).
   int WaitWritable(const TSerialHandleObject& Cancel);
 
-  // A watch for the events of Mask (EV_* bits); Wake ends its wait.
+  // A watch for the events of Mask (EV_* bits); Wake ends its wait. A lowered receive threshold
+  // signals Wake too, so a woken watcher that was not asked to stop resets Wake, reports what the
+  // wait returned in Occurred (bytes gathered so far) and waits again.
   std::unique_ptr<TSerialLineWatch> Watch(std::uint32_t Mask, const TSerialHandleObject& Wake, int& Error);
 
   const std::string& Path() const;

@@ -6,16 +6,21 @@
 #include <poll.h>
 #include <sys/epoll.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 
 #include "serial/kernel_termios_linux.h"
 #include "serial/line_termios_linux.h"
+#include "serial/low_latency_linux.h"
+#include "serial/receive_pacer.h"
 #include "serial/serial_port.h"
 
 namespace hexloader {
@@ -70,7 +75,8 @@ int PollOne(int Fd, short Events, int TimeoutMs) {
 
 class TLinuxLineWatch : public TSerialLineWatch {
  public:
-  TLinuxLineWatch(int PortFd, std::uint32_t Mask, int WakeFd) : PortFd_(PortFd), Mask_(Mask), WakeFd_(WakeFd) {}
+  TLinuxLineWatch(int PortFd, std::uint32_t Mask, int WakeFd, TReceiveGathering& Gathering)
+      : PortFd_(PortFd), Mask_(Mask), WakeFd_(WakeFd), Gathering_(Gathering) {}
   ~TLinuxLineWatch() override {
     if (Epoll_ >= 0) ::close(Epoll_);
   }
@@ -89,15 +95,32 @@ class TLinuxLineWatch : public TSerialLineWatch {
     wake.data.u32 = 1;
     if (::epoll_ctl(Epoll_, EPOLL_CTL_ADD, WakeFd_, &wake) != 0) return errno;
     HasCounters_ = ReadCounters(PortFd_, Counters_);
+    // Runs on the event thread: its timed looks end when asked, not up to the default 50 us later (at
+    // 115200 bit/s that is half a character per frame).
+    ::prctl(PR_SET_TIMERSLACK, 1000UL, 0, 0, 0);
     return 0;
   }
 
   int Wait(std::uint32_t& Occurred) override {
-    Occurred = 0;
+    for (;;) {
+      Occurred = 0;
+      const int r = Collect(-1, Occurred);
+      if (r != 0) return r;
+      if (!(Occurred & EV_RXCHAR) || Gathering_.Threshold.load(std::memory_order_relaxed) <= 1) return 0;
+      const int g = Gather(Occurred);
+      if (g != KeepWaiting) return g;
+    }
+  }
+
+ private:
+  static constexpr int KeepWaiting = -1;
+
+  // One epoll_wait: 0 with the events that occurred, 1 when woken, or an error code.
+  int Collect(int TimeoutMs, std::uint32_t& Occurred) {
     epoll_event events[2];
     int n;
     do {
-      n = ::epoll_wait(Epoll_, events, 2, -1);
+      n = ::epoll_wait(Epoll_, events, 2, TimeoutMs);
     } while (n < 0 && errno == EINTR);
     if (n < 0) return errno;
     bool woken = false;
@@ -113,7 +136,52 @@ class TLinuxLineWatch : public TSerialLineWatch {
     return woken ? 1 : 0;
   }
 
- private:
+  // The first bytes of an exchange have come and more are awaited: the input queue is looked at when
+  // the pacer says. Returns as Wait does, or KeepWaiting when nothing is left to report (the bytes
+  // behind a leftover edge were read meanwhile).
+  int Gather(std::uint32_t& Occurred) {
+    TReceivePacer pacer(Gathering_.ByteNs.load(std::memory_order_relaxed));
+    struct TActive {
+      std::atomic<bool>& Flag;
+      explicit TActive(std::atomic<bool>& F) : Flag(F) { Flag = true; }
+      ~TActive() { Flag = false; }
+    } active(Gathering_.Active);
+    for (;;) {
+      // Takes the edge left by the bytes counted next, so the wait after this report ends only for
+      // bytes that come later; those are never lost, as they raise a new edge.
+      std::uint32_t more = 0;
+      const int c = Collect(0, more);
+      Occurred |= more & ~EV_RXCHAR;
+      if (c > 1) return c;
+      if (c == 1) return 1;
+      int waiting = 0;
+      if (::ioctl(PortFd_, FIONREAD, &waiting) != 0) return errno;
+      if (waiting == 0) {
+        Occurred &= ~EV_RXCHAR;
+        return Occurred != 0 ? 0 : KeepWaiting;
+      }
+      const TReceivePacer::TStep step =
+          pacer.Next(waiting, Gathering_.Threshold.load(std::memory_order_relaxed), TReceivePacer::TClock::now());
+      if (step.What == TReceivePacer::TStep::Report) return 0;
+      if (step.What == TReceivePacer::TStep::AwaitArrival) {
+        // The next arrival ends this wait at once (its edge), or the quiet time does.
+        const int r = Collect(static_cast<int>((step.Ns + 999'999) / 1'000'000), more);
+        Occurred |= more & ~EV_RXCHAR;
+        if (r != 0) return r;
+        continue;
+      }
+      // The wake object ends the wait (a stop, or a threshold lowered); a hang-up is reported by poll
+      // at once whatever is asked for. The port's readiness is not asked for: it would wake this
+      // thread in the kernel for every byte.
+      pollfd p[2] = {{WakeFd_, POLLIN, 0}, {PortFd_, 0, 0}};
+      const timespec t{static_cast<time_t>(step.Ns / 1'000'000'000), static_cast<long>(step.Ns % 1'000'000'000)};
+      const int r = ::ppoll(p, 2, &t, nullptr);
+      if (r < 0 && errno != EINTR) return errno;
+      if (r > 0 && (p[1].revents & (POLLHUP | POLLERR))) return EIO;
+      if (r > 0 && p[0].revents) return 1;
+    }
+  }
+
   // Line errors and modem-line changes seen in the driver's counters since the previous wait.
   std::uint32_t CounterEvents() {
     serial_icounter_struct now;
@@ -132,6 +200,7 @@ class TLinuxLineWatch : public TSerialLineWatch {
   int PortFd_;
   std::uint32_t Mask_;
   int WakeFd_;
+  TReceiveGathering& Gathering_;
   int Epoll_ = -1;
   bool HasCounters_ = false;
   serial_icounter_struct Counters_{};
@@ -144,11 +213,17 @@ struct TSerialPort::TState {
   std::string Path;
   bool HasCounters = false;
   serial_icounter_struct Counters{};  // baseline of GetStatus's error flags
+  bool LowLatencyOurs = false;        // set by Open, cleared again at close
+  TReceiveGathering Gathering;
+  // The event thread's wake event, known once its watch has started: a lowered threshold wakes a
+  // gathering watch, so that bytes already waiting are reported at once.
+  std::atomic<int> WakeFd{-1};
 };
 
 TSerialPort::TSerialPort(std::unique_ptr<TState> State) : State_(std::move(State)) {}
 
 TSerialPort::~TSerialPort() {
+  if (State_->LowLatencyOurs) ReleaseLowLatency(State_->Fd);
   // Leave the device openable by others; the advisory lock goes with the descriptor.
   ::ioctl(State_->Fd, TIOCNXCL);
   ::close(State_->Fd);
@@ -176,6 +251,10 @@ std::unique_ptr<TSerialPort> TSerialPort::Open(const std::string& Path, int& Err
   auto state = std::make_unique<TState>();
   state->Path = path;
   state->HasCounters = ReadCounters(fd.Fd, state->Counters);
+  // Received bytes at once rather than when a USB adapter's latency timer runs out; the port works
+  // either way, so a refusal is no error.
+  bool wasSet = false;
+  state->LowLatencyOurs = RequestLowLatency(fd.Fd, wasSet) && !wasSet;
   state->Fd = fd.Release();
   Error = 0;
   return std::unique_ptr<TSerialPort>(new TSerialPort(std::move(state)));
@@ -198,11 +277,25 @@ int TSerialPort::ApplyLineSettings(const TSerialLineSettings& Settings) {
   if (const int e = GetKernelTermios(State_->Fd, t)) return e;
   if (const int e = TranslateLineSettings(Settings, t)) return e;
   if (const int e = SetKernelTermios(State_->Fd, t)) return e;
+  State_->Gathering.ByteNs = CharacterTimeNs(Settings);
   const TModemLines lines = ModemLinesFor(Settings);
   // Pseudo-terminals and some adapters have no modem lines: nothing to drive then.
   if (lines.Set && ::ioctl(State_->Fd, TIOCMBIS, &lines.Set) != 0 && errno != ENOTTY && errno != EINVAL) return errno;
   if (lines.Clear && ::ioctl(State_->Fd, TIOCMBIC, &lines.Clear) != 0 && errno != ENOTTY && errno != EINVAL)
     return errno;
+  return 0;
+}
+
+int TSerialPort::SetReceiveThreshold(int Count) {
+  const int count = std::max(Count, 1);
+  const int previous = State_->Gathering.Threshold.exchange(count);
+  const int wake = State_->WakeFd.load();
+  // Only a gathering watch needs to hear of it (a watch that starts gathering later reads the new
+  // value): bytes already gathered may now be enough.
+  if (count < previous && wake >= 0 && State_->Gathering.Active.load()) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(wake, &one, sizeof one);
+  }
   return 0;
 }
 
@@ -298,9 +391,10 @@ int TSerialPort::WaitWritable(const TSerialHandleObject& Cancel) {
 }
 
 std::unique_ptr<TSerialLineWatch> TSerialPort::Watch(std::uint32_t Mask, const TSerialHandleObject& Wake, int& Error) {
-  auto watch = std::make_unique<TLinuxLineWatch>(State_->Fd, Mask, static_cast<int>(Wake.Handle()));
+  auto watch = std::make_unique<TLinuxLineWatch>(State_->Fd, Mask, static_cast<int>(Wake.Handle()), State_->Gathering);
   Error = watch->Start();
   if (Error) return nullptr;
+  State_->WakeFd = static_cast<int>(Wake.Handle());
   return watch;
 }
 

@@ -10,6 +10,7 @@
 #include "serial/comm_verdict_win32.h"
 #include "serial/line_dcb_win32.h"
 #include "serial/line_watch_win32.h"
+#include "serial/receive_pacer.h"
 #include "serial/serial_port.h"
 #include "serial/comm_api_win32.h"
 
@@ -60,6 +61,7 @@ struct TSerialPort::TState {
   bool WritePending = false;
   std::vector<std::uint8_t> PendingBytes;
   TOverlapped QueuedOp;
+  TReceiveGathering Gathering;
   // Line-event waits that a driver would not end: released only after the handle is closed.
   std::vector<std::unique_ptr<TCommWaitBlock>> AbandonedWaits;
 };
@@ -118,6 +120,14 @@ int TSerialPort::ApplyLineSettings(const TSerialLineSettings& Settings) {
   dcb.DCBlength = sizeof dcb;
   TranslateLineSettings(Settings, dcb);
   if (!::SetCommState(State_->Handle, &dcb)) return LastError();
+  return 0;
+}
+
+int TSerialPort::SetReceiveThreshold(int Count) {
+  // The event thread gathers arrivals itself (TWin32LineWatch::Gather): each wakes it, as the driver
+  // reports them, but only the whole exchange is handed to the user-interface thread. A lowered
+  // threshold is seen at the next arrival or when the line goes quiet.
+  State_->Gathering.Threshold = Count > 1 ? Count : 1;
   return 0;
 }
 
@@ -251,7 +261,8 @@ int TSerialPort::WaitWritable(const TSerialHandleObject& Cancel) {
 
 std::unique_ptr<TSerialLineWatch> TSerialPort::Watch(std::uint32_t Mask, const TSerialHandleObject& Wake, int& Error) {
   auto watch = std::make_unique<TWin32LineWatch>(SystemCommWaitCalls(), State_->Handle, Mask,
-                                                 reinterpret_cast<HANDLE>(Wake.Handle()), State_->AbandonedWaits);
+                                                 reinterpret_cast<HANDLE>(Wake.Handle()), State_->AbandonedWaits,
+                                                 TWin32LineWatch::kLivenessCheckMs, &State_->Gathering);
   if (!watch->Valid()) {
     Error = LastError();
     return nullptr;

@@ -14,13 +14,21 @@
 namespace hexloader {
 namespace {
 
-// Signals Done when the queued call is dropped unrun (the event loop ended first), so the thread that
-// handed it over is not left waiting.
+// Counts the hand-over as done when the queued call is dropped unrun (the event loop ended first), so
+// the thread that handed it over is not left waiting.
+template <typename TState>
 struct THandOverTicket {
-  std::shared_ptr<TSerialWaitEvent> Done;
+  std::shared_ptr<TState> State;
   bool Ran = false;
+  void Finish() {
+    {
+      std::lock_guard<std::mutex> guard(State->Lock);
+      ++State->Ran;
+    }
+    State->Done.notify_all();
+  }
   ~THandOverTicket() {
-    if (!Ran) Done->Signal();
+    if (!Ran) Finish();
   }
 };
 
@@ -48,7 +56,7 @@ TSerialThread::TSerialThread(const char* Name, TSerialPort& Port, TUiDispatcher&
       Name_(Name),
       Dispatcher_(Dispatcher),
       Gate_(std::move(Gate)),
-      HandOverDone_(std::make_shared<TSerialWaitEvent>()) {}
+      HandOver_(std::make_shared<THandOverState>()) {}
 
 TSerialThread::~TSerialThread() {
   // Derived destructors stop and join first; this covers a body that never started.
@@ -56,27 +64,40 @@ TSerialThread::~TSerialThread() {
 }
 
 void TSerialThread::Start(TThreadPriority Priority) {
+  const auto signal = [this](bool& Flag) {
+    {
+      std::lock_guard<std::mutex> guard(StartLock_);
+      Flag = true;
+    }
+    StartChanged_.notify_all();
+  };
   try {
-    // Held at Go_ until its priority is set, like a thread created suspended.
-    Thread_ = std::thread([this] {
+    // Held until its priority is set, like a thread created suspended.
+    Thread_ = std::thread([this, signal] {
       ThreadId_ = CurrentThreadId();
       NameCurrentThread(Name_);
-      Ready_.Signal();
-      Go_.WaitFor(TSerialHandleObject::Infinite);
+      signal(Ready_);
+      {
+        std::unique_lock<std::mutex> lock(StartLock_);
+        StartChanged_.wait(lock, [this] { return Go_; });
+      }
       if (!StopRequested_.load()) Execute();
     });
   } catch (const std::system_error& e) {
     RaiseCommError(serial_msg::ThreadCreation, e.code().value());
   }
-  Ready_.WaitFor(TSerialHandleObject::Infinite);  // ThreadId_ is set before Ready_ is signaled
+  {
+    std::unique_lock<std::mutex> lock(StartLock_);  // ThreadId_ is set before Ready_
+    StartChanged_.wait(lock, [this] { return Ready_; });
+  }
   // A raise an ordinary user may not make leaves the thread at the normal level: the port still works.
   if (const int e = ApplyThreadPriority(ThreadId_, Priority); e != 0 && !PriorityChangeNotPermitted(e)) {
     StopRequested_ = true;
-    Go_.Signal();
+    signal(Go_);
     Join();
     RaiseCommError(serial_msg::ThreadError, e);
   }
-  Go_.Signal();
+  signal(Go_);
 }
 
 bool TSerialThread::SetPriority(TThreadPriority Priority) {
@@ -92,11 +113,14 @@ void TSerialThread::Join() {
   if (Thread_.joinable() && Thread_.get_id() != std::this_thread::get_id()) Thread_.join();
 }
 
-void TSerialThread::HandOver(std::function<void(const std::shared_ptr<TSerialDispatchGate>&)> Step,
-                             const TSerialHandleObject& Cancel) {
-  HandOverDone_->Reset();
-  auto ticket = std::make_shared<THandOverTicket>();
-  ticket->Done = HandOverDone_;
+void TSerialThread::HandOver(std::function<void(const std::shared_ptr<TSerialDispatchGate>&)> Step) {
+  std::uint64_t before;
+  {
+    std::lock_guard<std::mutex> guard(HandOver_->Lock);
+    before = HandOver_->Ran;
+  }
+  auto ticket = std::make_shared<THandOverTicket<THandOverState>>();
+  ticket->State = HandOver_;
   Dispatcher_.Post([ticket, gate = Gate_, step = std::move(Step)] {
     ticket->Ran = true;
     try {
@@ -104,10 +128,25 @@ void TSerialThread::HandOver(std::function<void(const std::shared_ptr<TSerialDis
     } catch (...) {
       ShowException(std::current_exception());
     }
-    ticket->Done->Signal();
+    ticket->Finish();
   });
   ticket.reset();
-  WaitForAny({&Cancel, HandOverDone_.get()}, TSerialHandleObject::Infinite);
+  std::unique_lock<std::mutex> lock(HandOver_->Lock);
+  HandOver_->Done.wait(lock, [&] { return HandOver_->Ran != before || StopRequested_.load(); });
+}
+
+void TSerialThread::SleepUnlessStopped(std::chrono::milliseconds Time) {
+  std::unique_lock<std::mutex> lock(HandOver_->Lock);
+  HandOver_->Done.wait_for(lock, Time, [this] { return StopRequested_.load(); });
+}
+
+void TSerialThread::RequestStop() {
+  {
+    // Under the lock, so that a hand-over about to wait sees the flag or hears the notification.
+    std::lock_guard<std::mutex> guard(HandOver_->Lock);
+    StopRequested_ = true;
+  }
+  HandOver_->Done.notify_all();
 }
 
 void TSerialThread::ReportLost(const char* Pattern, int Code) {
@@ -126,7 +165,7 @@ TSerialCommEventThread::~TSerialCommEventThread() {
 }
 
 void TSerialCommEventThread::Stop() {
-  StopRequested_ = true;
+  RequestStop();
   WaitEvent_.Signal();
 }
 
@@ -151,6 +190,15 @@ void TSerialCommEventThread::Execute() {
       }
       // A failing wait would otherwise be retried at full speed until Close.
       WaitEvent_.WaitFor(TSerialCommWriteThread::RefusedRetryMs);
+      continue;
+    }
+    if (r == 1) {
+      // Not a stop: the port lowered its receive threshold, and what the watch had gathered so far goes
+      // out now. Reset first, then look at the flag again, so that a Stop signaled meanwhile is never
+      // swallowed.
+      WaitEvent_.Reset();
+      if (StopRequested_.load()) break;
+      if (occurred != 0) Deliver(occurred);
       continue;
     }
     if (occurred == 0) continue;
@@ -207,7 +255,10 @@ TSerialCommWriteThread::~TSerialCommWriteThread() {
   Join();
 }
 
-void TSerialCommWriteThread::Stop() { CloseEvent_.Signal(); }
+void TSerialCommWriteThread::Stop() {
+  RequestStop();
+  WriteEvent_.Signal();
+}
 
 bool TSerialCommWriteThread::Enqueue(const void* Source, std::int32_t Count, std::uint32_t TimeoutMs) {
   std::unique_lock<std::mutex> lock(WriteLock_);
@@ -236,15 +287,23 @@ void TSerialCommWriteThread::WriteCompleted(std::int32_t Count) {
   }
   Room_.notify_all();
   if (empty && Gate().TxEmptyBound.load())
-    HandOver([](const std::shared_ptr<TSerialDispatchGate>& Gate) { Gate->Comm->DispatchEvents(EV_TXEMPTY); },
-             CloseEvent_);
+    HandOver([](const std::shared_ptr<TSerialDispatchGate>& Gate) { Gate->Comm->DispatchEvents(EV_TXEMPTY); });
+}
+
+void TSerialCommWriteThread::WaitForStop() {
+  // WriteEvent may be signaled for queued bytes as well: waited for again until the flag is set (Stop
+  // sets it before signaling, and the flag is read after each reset).
+  while (!StopRequested_.load()) {
+    WriteEvent_.WaitFor(TSerialHandleObject::Infinite);
+    WriteEvent_.Reset();
+  }
 }
 
 void TSerialCommWriteThread::Execute() {
   for (;;) {
-    const int which = WaitForAny({&CloseEvent_, &WriteEvent_}, TSerialHandleObject::Infinite);
-    if (which == 0) break;
-    if (which != 1) continue;
+    WriteEvent_.WaitFor(TSerialHandleObject::Infinite);
+    // A stop has precedence over queued bytes, which it discards.
+    if (StopRequested_.load()) break;
     std::int32_t size;
     const std::uint8_t* data;
     {
@@ -258,29 +317,35 @@ void TSerialCommWriteThread::Execute() {
     if (e == 0 && (written > 0 || size == 0)) {
       WriteCompleted(written);
     } else if (e == 0 || e == EAGAIN) {
-      // The driver's queue is full: wait for room, or for Close.
-      const int w = Port_.WaitWritable(CloseEvent_);
-      if (w == 1) break;
-      if (w != 0) {
+      // The driver's queue is full: wait for room, or for a stop. WriteEvent, still signaled for the
+      // bytes waiting, is reset for the wait (it would end it at once) and signaled again after it;
+      // more bytes queued meanwhile end it early, and the next write tries again.
+      WriteEvent_.Reset();
+      if (StopRequested_.load()) break;
+      const int w = Port_.WaitWritable(WriteEvent_);
+      if (StopRequested_.load()) break;
+      if (w > 1) {
         // Without this thread nothing more is written: said once, as a lost device is, rather than
         // leaving later writes to fail with a full buffer and no reason.
         ReportLost(serial_msg::WriteError, w);
-        CloseEvent_.WaitFor(TSerialHandleObject::Infinite);
+        WaitForStop();
         break;
       }
+      WriteEvent_.Signal();
     } else if (Port_.IsDeviceGone(e)) {
       // No retry: the device will not come back on this descriptor. The component closes itself.
       ReportLost(serial_msg::WriteError, e);
-      CloseEvent_.WaitFor(TSerialHandleObject::Infinite);
+      WaitForStop();
       break;
     } else {
-      HandOver([](const std::shared_ptr<TSerialDispatchGate>& Gate) { Gate->Comm->DispatchEvents(EV_ERR); },
-               CloseEvent_);
+      HandOver([](const std::shared_ptr<TSerialDispatchGate>& Gate) { Gate->Comm->DispatchEvents(EV_ERR); });
+      if (StopRequested_.load()) break;
       // A refused write is retried, but not at full speed: a vanished device would flood the
-      // user-interface thread with error dispatches.
-      if (CloseEvent_.WaitFor(RefusedRetryMs) == TSerialHandleObject::wrSignaled) break;
+      // user-interface thread with error dispatches. WriteEvent stays signaled for the bytes, so the
+      // pause is a plain sleep that a stop cuts short.
+      SleepUnlessStopped(std::chrono::milliseconds(RefusedRetryMs));
     }
-    if (CloseEvent_.IsSignaled()) break;
+    if (StopRequested_.load()) break;
   }
 }
 

@@ -4,7 +4,15 @@
 // Close asks it to stop and joins it. Neither thread calls a handler: both hand their work to the
 // user-interface thread. The write thread waits until it has run there (or until it is asked to
 // stop); the event thread keeps one dispatch on its way at a time and goes back to its wait at once.
+//
+// Descriptors: each thread has one wait object of its own (an eventfd on Linux) that every request to
+// it signals: the event thread's WaitEvent (a stop, a lowered receive threshold) and the write thread's
+// WriteEvent (queued bytes, a stop). What the request was is read from the stop flag and the queue
+// after waking. The start-up hand-shake and the wait for a hand-over to run use a mutex and a
+// condition variable. So an open port holds four descriptors on Linux: the tty, the event thread's
+// epoll and the two wait objects.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -80,9 +88,15 @@ class TSerialThread {
   TSerialThread(const char* Name, TSerialPort& Port, TUiDispatcher& Dispatcher,
                 std::shared_ptr<TSerialDispatchGate> Gate);
   virtual void Execute() = 0;
-  // Runs Step on the user-interface thread and waits until it has run there or Cancel is signaled.
-  // Exceptions escaping Step go to the central exception display, so they never end this thread.
-  void HandOver(std::function<void(const std::shared_ptr<TSerialDispatchGate>&)> Step, const TSerialHandleObject& Cancel);
+  // Runs Step on the user-interface thread and waits until it has run there or the thread is asked
+  // to stop. Exceptions escaping Step go to the central exception display, so they never end this
+  // thread.
+  void HandOver(std::function<void(const std::shared_ptr<TSerialDispatchGate>&)> Step);
+  // Sets the stop-requested flag and ends a hand-over being waited for; the derived Stop then wakes
+  // the thread's own wait object.
+  void RequestStop();
+  // Sleeps for Time, or until the thread is asked to stop.
+  void SleepUnlessStopped(std::chrono::milliseconds Time);
 
   // The device is gone, as a platform call failing with Code showed (see TSerialCustomComm).
   void ReportLost(const char* Pattern, int Code);
@@ -99,9 +113,18 @@ class TSerialThread {
   const char* Name_;
   TUiDispatcher& Dispatcher_;
   std::shared_ptr<TSerialDispatchGate> Gate_;
-  std::shared_ptr<TSerialWaitEvent> HandOverDone_;
-  TSerialWaitEvent Ready_;
-  TSerialWaitEvent Go_;
+  // The hand-over's end: shared with the queued call, which may run after this thread has gone.
+  struct THandOverState {
+    std::mutex Lock;
+    std::condition_variable Done;
+    std::uint64_t Ran = 0;  // hand-overs that have run (or were dropped unrun)
+  };
+  std::shared_ptr<THandOverState> HandOver_;
+  // Start-up: the thread has its id (Ready) and may run its body (Go).
+  std::mutex StartLock_;
+  std::condition_variable StartChanged_;
+  bool Ready_ = false;
+  bool Go_ = false;
   std::thread Thread_;
   std::atomic<long> ThreadId_{0};
 };
@@ -135,7 +158,7 @@ class TSerialCommWriteThread : public TSerialThread {
   ~TSerialCommWriteThread() override;
   // Queues Count bytes; waits at most TimeoutMs for room. False when no room appeared in time.
   bool Enqueue(const void* Source, std::int32_t Count, std::uint32_t TimeoutMs);
-  // Signals CloseEvent; queued bytes are discarded.
+  // Sets the stop-requested flag and signals WriteEvent; queued bytes are discarded.
   void Stop() override;
 
   static constexpr std::uint32_t RefusedRetryMs = 100;
@@ -145,12 +168,14 @@ class TSerialCommWriteThread : public TSerialThread {
 
  private:
   void WriteCompleted(std::int32_t Count);
+  // After a report of a lost device: nothing more to do until Stop.
+  void WaitForStop();
 
   std::mutex& WriteLock_;
   std::condition_variable Room_;
   TSerialCommBuffer Buffer_;
+  // Signaled while the queue holds bytes not yet handed to the platform, and by Stop.
   TSerialWaitEvent WriteEvent_;
-  TSerialWaitEvent CloseEvent_;
 };
 
 }  // namespace hexloader

@@ -3,8 +3,6 @@
 #include <optional>
 #include <string>
 
-class QWidget;
-
 namespace hexloader {
 
 struct TOpenDialogRequest {
@@ -14,11 +12,15 @@ struct TOpenDialogRequest {
   std::string DefaultExt;     // added when the operator types a name without one
 };
 
+// The window a dialog is shown over, as the toolkit knows it (a QWidget*, an HWND); null when the
+// main window is not shown yet, and the dialog then stands alone.
+using TDialogParent = void*;
+
 class TDialogs {
  public:
   virtual ~TDialogs() = default;
   // The file-open dialog: the chosen file's full path, or nothing when the operator cancels.
-  virtual std::optional<std::string> AskOpenFile(QWidget* Parent, const TOpenDialogRequest& Request) = 0;
+  virtual std::optional<std::string> AskOpenFile(TDialogParent Parent, const TOpenDialogRequest& Request) = 0;
   // The plain message dialog: application title, wrapped text, no icon, one OK button.
   virtual void ShowMessage(const std::string& Text) = 0;
   // The central exception display's box: application title, Text as given, stop icon, OK.

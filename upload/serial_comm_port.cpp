@@ -10,5 +10,6 @@ void TSerialCommPort::Open() { Comm_.Open(); }
 int TSerialCommPort::WriteBuf(const void* Buffer, int Count) { return Comm_.WriteBuf(Buffer, Count); }
 int TSerialCommPort::ReadBuf(void* Buffer, int Count) { return Comm_.ReadBuf(Buffer, Count); }
 int TSerialCommPort::InQueueCount() { return Comm_.InQueueCount(); }
+void TSerialCommPort::SetReceiveThreshold(int Count) { Comm_.SetReceiveThreshold(Count); }
 
 }  // namespace hexloader

@@ -16,6 +16,7 @@ class TSerialCommPort : public TSessionPort {
   int WriteBuf(const void* Buffer, int Count) override;
   int ReadBuf(void* Buffer, int Count) override;
   int InQueueCount() override;
+  void SetReceiveThreshold(int Count) override;
 
  private:
   TSerialComm& Comm_;

@@ -21,6 +21,9 @@ class TSessionPort {
   // Received bytes not yet read (0 when the port cannot tell). The reply time-out asks it: bytes that
   // came but were not yet handed over (the thread they go to was busy) are no silence of the device.
   virtual int InQueueCount() { return 0; }
+  // How many received bytes the session waits for before it needs to hear of them (1: every byte).
+  // A port that cannot gather bytes ignores it.
+  virtual void SetReceiveThreshold(int /*Count*/) {}
 };
 
 }  // namespace hexloader

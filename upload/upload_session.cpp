@@ -89,6 +89,12 @@ void TUploadSession::OnRxChar(int Count) {
     for (int i = 0; i < Got; ++i) RxByte(RxBuf[i]);
     Remaining -= Got;
   }
+  if (Port_.IsOpen()) UpdateReceiveThreshold();
+}
+
+void TUploadSession::UpdateReceiveThreshold() {
+  const bool awaitingReply = Stage_ != Idle && Stage_ != AwaitHello && RxSinceSend_ <= FrameLen_;
+  Port_.SetReceiveThreshold(awaitingReply ? FrameLen_ + 1 - RxSinceSend_ : 1);
 }
 
 void TUploadSession::RxByte(std::uint8_t B) {
@@ -232,6 +238,8 @@ void TUploadSession::SendFrame() {
   // Armed before the write: a frame that fails to go out is never answered either.
   if (ReplyTimer_ && Stage_ != Idle && Stage_ != AwaitHello)
     ReplyTimer_->Start(std::chrono::milliseconds(ReplyTimeoutMs_), [this] { ReplyTimedOut(); });
+  // Before the write: the echo may start coming back at once.
+  UpdateReceiveThreshold();
   Port_.WriteBuf(FrameBuf_, FrameLen_);
 }
 
@@ -252,6 +260,7 @@ void TUploadSession::ReplyTimedOut() {
   ResetAfterError();
   // An echo still missing now will not come: the next session's hello must not be taken for it.
   if (RxSinceSend_ < FrameLen_) RxSinceSend_ = FrameLen_;
+  if (Port_.IsOpen()) UpdateReceiveThreshold();
   Outcome_ = TUploadOutcome::Silent;
   View_.ShowMessage(NoReplyText);
 }

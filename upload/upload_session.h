@@ -152,6 +152,9 @@ class TUploadSession {
   void FinishUpload();
   void ResetAfterError();
   void SendFrame();
+  // Tells the port how many bytes the current exchange still brings (the rest of the echo and the
+  // reply), so that it wakes the session once per frame instead of once per byte.
+  void UpdateReceiveThreshold();
   // The reply time-out ran out: the device has fallen silent.
   void ReplyTimedOut();
   void StopReplyTimer();

@@ -2,6 +2,8 @@
 // echo. "session": the loader's own session on the serial component and the plain event loop, as the
 // command-line tool runs it (conversion included, before the hello). "blocking": the plain reference.
 #include <chrono>
+#include <cstdlib>
+#include <optional>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -36,13 +38,13 @@ class TQuietView : public TUploadView {
   std::string Failure;
 };
 
-double SessionUpload(const std::string& Port, const std::string& Hex) {
+double SessionUpload(const std::string& Port, const std::string& Hex, TSerialBaudrate Rate) {
   TEventLoop Loop;
   SetUiDispatcher(&Loop);
   std::string Failure;
   SetExceptionDisplay([&](const std::string& Message) { Failure = Message; });
   TSerialComm Comm;
-  ApplyLoaderLineSettings(Comm);
+  ApplyLoaderLineSettings(Comm, Rate);
   Comm.SetDeviceName(Port);
   TSerialCommPort SessionPort(Comm);
   TQuietView View;
@@ -71,14 +73,17 @@ double SessionUpload(const std::string& Port, const std::string& Hex) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "Usage: upload_bench session PORT FILE.hex | blocking PORT FILE.bin\n");
+  // The session's bit rate (a standard one; 19200 when not given) must be the simulator's: the
+  // session gathers each reply by the line's time.
+  const std::optional<TSerialBaudrate> Rate = argc == 5 ? StandardBaudrate(std::atol(argv[4])) : br19200;
+  if ((argc != 4 && argc != 5) || !Rate) {
+    std::fprintf(stderr, "Usage: upload_bench session PORT FILE.hex [BIT-RATE] | blocking PORT FILE.bin\n");
     return 2;
   }
   const std::string Mode = argv[1];
   try {
-    const double Seconds =
-        Mode == "session" ? SessionUpload(argv[2], argv[3]) : hexloader::bench::BlockingUpload(argv[2], argv[3]);
+    const double Seconds = Mode == "session" ? SessionUpload(argv[2], argv[3], *Rate)
+                                             : hexloader::bench::BlockingUpload(argv[2], argv[3]);
     std::printf("%.6f\n", Seconds);
     return 0;
   } catch (const std::exception& E) {

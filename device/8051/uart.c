@@ -3,10 +3,18 @@
 #include <8051.h>
 
 /* Timer 1 in 8-bit auto-reload mode makes the bit clock: with SMOD set, bit/s = crystal / 12 / 16 /
- * (256 - reload). 11.0592 MHz / 192 / 3 = 19,200 exactly. A board with another crystal changes this
- * reload value (a crystal that 19,200 bit/s does not divide evenly needs timer 2 or a baud-rate
- * generator of its derivative instead), as does a derivative that runs one machine cycle per clock. */
-#define UART_RELOAD 0xFD
+ * (256 - reload) = 57,600 / (256 - reload) with the 11.0592 MHz crystal, so 57,600 / BAUD must be a
+ * whole number from 1 to 255: 57,600, 28,800, 19,200, 14,400, 9,600 ... exactly. BAUD is 19,200 unless
+ * the build says otherwise (every existing loader talks at 19,200). A board with another crystal changes
+ * this (a crystal that the rate does not divide evenly needs timer 2 or a baud-rate generator of its
+ * derivative instead), as does a derivative that runs one machine cycle per clock. */
+#ifndef BAUD
+#define BAUD 19200
+#endif
+#if BAUD <= 0 || 57600 % BAUD != 0 || 57600 / BAUD > 255
+#error "BAUD must divide 57600 evenly (57600, 28800, 19200, 14400, 9600, 4800, ...)"
+#endif
+#define UART_RELOAD (256 - 57600 / BAUD)
 
 void uart_init(void) {
   TR1 = 0;

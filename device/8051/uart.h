@@ -1,4 +1,4 @@
-/* The 8051's own UART, polled: 19,200 bit/s, 8 data bits, no parity, 1 stop bit. */
+/* The 8051's own UART, polled: 19,200 bit/s (or the build's BAUD), 8 data bits, no parity, 1 stop bit. */
 #ifndef LOADER51_UART_H
 #define LOADER51_UART_H
 

@@ -2,9 +2,11 @@
 // the driver does not support, and ending a wait that the driver will not end (Close must not hang).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <thread>
+#include <vector>
 
 #include "serial/comm_verdict_win32.h"
 #include "serial/line_watch_win32.h"
@@ -205,6 +207,56 @@ TEST_F(LineWatchTest, BytesThatCameWhileTheMaskWasClearedAreAnnounced) {
   };
   EXPECT_EQ(watch->Wait(occurred), 0);
   EXPECT_EQ(occurred, EV_RXCHAR);
+}
+
+
+// The receive threshold: arrivals below it wake only the watch, which hands over once they are all
+// there, or once the line has gone quiet with fewer (a short reply), or at once at threshold 1.
+struct TGatherCase {
+  const char* Name;
+  int Threshold;
+  std::vector<DWORD> QueueAtEachLook;  // cbInQue the driver reports, one look after another
+  bool LineStops;                      // after the last arrival no wait completes again
+  int Waits;                           // WaitCommEvent calls until the hand-over
+};
+
+TEST_F(LineWatchTest, GathersArrivalsUpToTheThresholdOrAQuietLine) {
+  const TGatherCase cases[] = {
+      {"whole exchange in pieces", 132, {1, 40, 131, 132}, false, 4},
+      {"all at the first arrival", 132, {132}, false, 1},
+      {"wrong reply alone, then quiet", 132, {1}, true, 2},
+      {"echo without reply, then quiet", 4, {3}, true, 2},
+      {"threshold 1: every arrival", 1, {1}, false, 1},
+  };
+  for (const TGatherCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TScriptedDriver driver;
+    TReceiveGathering gathering;
+    gathering.Threshold = c.Threshold;
+    std::size_t look = 0;
+    driver.OnWait = [&](DWORD* Mask, OVERLAPPED*) {
+      if (c.LineStops && driver.Waits > static_cast<int>(c.QueueAtEachLook.size()))
+        return TScriptedDriver::GoPending();
+      *Mask = EV_RXCHAR;
+      return TRUE;
+    };
+    driver.OnClearError = [&](COMSTAT* Stat) {
+      Stat->cbInQue = c.QueueAtEachLook[std::min(look, c.QueueAtEachLook.size() - 1)];
+      ++look;
+      return TRUE;
+    };
+    TWin32LineWatch watch(driver, INVALID_HANDLE_VALUE, EV_RXCHAR | EV_ERR, Wake_, Abandoned_, 10000, &gathering);
+    const auto start = std::chrono::steady_clock::now();
+    std::uint32_t occurred = 0;
+    EXPECT_EQ(watch.Wait(occurred), 0);
+    EXPECT_EQ(occurred, static_cast<std::uint32_t>(EV_RXCHAR));
+    EXPECT_EQ(driver.Waits, c.Waits);
+    const auto took = std::chrono::steady_clock::now() - start;
+    if (c.LineStops) {
+      EXPECT_GE(took, std::chrono::milliseconds(TReceivePacer::QuietMs - 2));
+    }
+    EXPECT_LT(took, std::chrono::milliseconds(500));
+  }
 }
 
 }  // namespace

@@ -421,5 +421,65 @@ TEST_F(SerialDisplay, AComponentDestroyedFirstIsNotNotifiedLater) {
   SUCCEED();  // the display's destruction at the end must not reach the destroyed component
 }
 
+// The receive threshold: the bytes an exchange brings, however the line splits them, give one
+// OnRxChar; fewer than the threshold are still reported once the line goes quiet.
+struct TThresholdCase {
+  const char* Name;
+  std::vector<int> Pieces;  // sent with a short gap (well under the quiet time) between them
+  int Threshold;
+};
+void PrintTo(const TThresholdCase& C, std::ostream* Out) { *Out << C.Name; }
+
+class SerialThreshold : public SerialEvents, public ::testing::WithParamInterface<TThresholdCase> {};
+
+TEST_P(SerialThreshold, OneCallForTheWholeExchange) {
+  const TThresholdCase& C = GetParam();
+  std::string got;
+  Comm.SetOnRxChar([&](TSerialCustomComm&, int Count) {
+    Record(Count);
+    got += ReadAll(Count);
+  });
+  Comm.Open();
+  Comm.SetReceiveThreshold(C.Threshold);
+  std::string sent;
+  char next = 'a';
+  for (const int piece : C.Pieces) {
+    std::string part;
+    for (int i = 0; i < piece; ++i) part += next++;
+    Pty.Send(part);
+    sent += part;
+    std::this_thread::sleep_for(2ms);
+  }
+  ASSERT_TRUE(RunUntil([&] { return got.size() == sent.size(); })) << got;
+  Loop.RunUntil([] { return false; }, 100ms);  // nothing more may follow
+  EXPECT_EQ(got, sent);
+  EXPECT_EQ(Counts, std::vector<int>{static_cast<int>(sent.size())});
+  EXPECT_TRUE(Shown.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Splits, SerialThreshold,
+    ::testing::Values(TThresholdCase{"AllAtOnce", {132}, 132}, TThresholdCase{"EchoThenReply", {131, 1}, 132},
+                      TThresholdCase{"FirstByteThenRest", {1, 131}, 132},
+                      TThresholdCase{"ByteByByte", std::vector<int>(12, 1), 12},
+                      TThresholdCase{"ThreePieces", {40, 50, 42}, 132},
+                      TThresholdCase{"WrongReplyAlone", {1}, 132},
+                      TThresholdCase{"EchoWithoutReply", {131}, 132}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST_F(SerialEvents, HangUpBeforeTheThresholdIsReportedAsLost) {
+  int lost = 0;
+  Comm.SetOnRxChar([&](TSerialCustomComm&, int Count) { ReadAll(Count); });
+  Comm.SetOnDeviceLost([&](TSerialCustomComm&) { ++lost; });
+  Comm.Open();
+  Comm.SetReceiveThreshold(132);
+  Pty.Send("abc");
+  ::close(Pty.Master);
+  Pty.Master = -1;
+  ASSERT_TRUE(RunUntil([&] { return lost == 1; }));
+  EXPECT_FALSE(Comm.IsOpen());
+  ASSERT_EQ(Shown.size(), 1u);
+}
+
 }  // namespace
 }  // namespace hexloader::testing_serial

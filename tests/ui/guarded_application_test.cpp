@@ -5,7 +5,7 @@
 
 #include "core/exception.h"
 #include "core/exception_display.h"
-#include "ui/guarded_application.h"
+#include "ui/qt/guarded_application.h"
 
 namespace hexloader::test {
 namespace {

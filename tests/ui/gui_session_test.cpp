@@ -14,8 +14,8 @@
 
 #include "app/gui_session.h"
 #include "ui/app_texts.h"
-#include "ui/qt_dialogs.h"
-#include "ui/qt_translations.h"
+#include "ui/qt/qt_dialogs.h"
+#include "ui/qt/qt_translations.h"
 
 namespace hexloader::test {
 namespace {

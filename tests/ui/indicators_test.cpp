@@ -8,13 +8,13 @@
 #include "core/exception_display.h"
 #include "tests/ui/scripted_dialogs.h"
 #include "ui/app_texts.h"
-#include "ui/copy_animation.h"
+#include "ui/qt/copy_animation.h"
 #include "ui/jpeg_decoder.h"
-#include "ui/logo_picture.h"
-#include "ui/message_dialog.h"
-#include "ui/progress_bar.h"
-#include "ui/qt_dialogs.h"
-#include "ui/status_pane.h"
+#include "ui/qt/logo_picture.h"
+#include "ui/qt/message_dialog.h"
+#include "ui/qt/progress_bar.h"
+#include "ui/qt/qt_dialogs.h"
+#include "ui/qt/status_pane.h"
 
 namespace hexloader::test {
 

@@ -1,6 +1,6 @@
 // The Qt dispatcher on the offscreen platform: calls from other threads run on the GUI thread, also
 // inside an open message box, exceptions travel back.
-#include "ui/qt_ui_dispatcher.h"
+#include "ui/qt/qt_ui_dispatcher.h"
 
 #include <QApplication>
 #include <QMessageBox>

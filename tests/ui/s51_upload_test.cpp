@@ -11,10 +11,10 @@
 #include "tests/ui/window_fixture.h"
 #include "tests/upload/s51_device.h"
 #include "ui/app_texts.h"
-#include "ui/copy_animation.h"
-#include "ui/power_prompt.h"
-#include "ui/progress_bar.h"
-#include "ui/qt_ui_dispatcher.h"
+#include "ui/qt/copy_animation.h"
+#include "ui/qt/power_prompt.h"
+#include "ui/qt/progress_bar.h"
+#include "ui/qt/qt_ui_dispatcher.h"
 #include "upload/upload_errors.h"
 
 namespace hexloader::test {

@@ -1,24 +1,12 @@
 #include "tests/ui/scripted_dialogs.h"
 
+#include <QCoreApplication>
 #include <QWidget>
 
 namespace hexloader::test {
 
-std::optional<std::string> TScriptedDialogs::AskOpenFile(QWidget* Parent, const TOpenDialogRequest& Request) {
-  FileAsks.push_back(Request);
-  ParentVisibleAtAsk.push_back(Parent && Parent->isVisible());
-  InFileDialog_ = true;
-  QCoreApplication::processEvents();
-  InFileDialog_ = false;
-  if (FileAnswers.empty()) return std::nullopt;
-  std::optional<std::string> answer = FileAnswers.front();
-  FileAnswers.pop_front();
-  return answer;
-}
+bool TScriptedDialogs::IsVisible(TDialogParent Parent) const { return static_cast<QWidget*>(Parent)->isVisible(); }
 
-void TScriptedDialogs::ShowMessage(const std::string& Text) {
-  Messages.push_back(Text);
-  if (InFileDialog_) MessagesDuringFileDialog.push_back(Text);
-}
+void TScriptedDialogs::RunPendingEvents() { QCoreApplication::processEvents(); }
 
 }  // namespace hexloader::test

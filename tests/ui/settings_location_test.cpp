@@ -1,5 +1,6 @@
-// Where the settings file lives: the rules on made-up executables and environments, the per-user
-// folder made on the first write only, and the environment as the running process sees it.
+// Where the settings file lives: the Linux and the Windows rules on made-up executables and
+// environments, the per-user folder made on the first write only, and the environment as the running
+// process sees it. (The Windows environment and files are tested under wine.)
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <vector>
 
 #include "ui/settings/ini_file.h"
 #include "ui/settings/settings_errors.h"
@@ -32,7 +34,7 @@ class SettingsLocation : public ::testing::TestWithParam<TLocationCase> {};
 
 TEST_P(SettingsLocation, NamesTheFile) {
   const TLocationCase& c = GetParam();
-  const TSettingsFile file = SettingsFileFor(c.Executable, TSettingsEnvironment{c.XdgConfigHome, c.Home});
+  const TSettingsFile file = SettingsFileFor(c.Executable, TPosixSettingsEnvironment{c.XdgConfigHome, c.Home});
   EXPECT_EQ(file.Path, c.Expected);
   EXPECT_EQ(file.CreateFolder, c.CreateFolder);
 }
@@ -72,6 +74,74 @@ INSTANTIATE_TEST_SUITE_P(
         TLocationCase{"HomeUnderUsr", "/usr/bin/hexloader", "", "/usr/lib/hexloader", "", false}),
     [](const ::testing::TestParamInfo<TLocationCase>& info) { return std::string(info.param.Label); });
 
+// The Windows rules, with the program folders as a 64-bit system names them (and entries that must not
+// count: an unset variable, a relative name).
+const std::vector<std::string> kProgramFolders = {"C:\\Program Files", "C:\\Program Files (x86)", "", "Program Files",
+                                                  "C:\\Program Files\\"};
+constexpr const char* kAppData = "C:\\Users\\op\\AppData\\Roaming";
+constexpr const char* kRoamingIni = "C:\\Users\\op\\AppData\\Roaming\\hexloader\\hexloader.ini";
+
+struct TWindowsLocationCase {
+  const char* Label;
+  const char* Executable;
+  bool FolderWritable;
+  const char* AppData;
+  const char* Expected;  // empty: no place to keep the settings
+  bool CreateFolder;
+};
+void PrintTo(const TWindowsLocationCase& c, std::ostream* os) { *os << c.Label; }
+
+class WindowsSettingsLocation : public ::testing::TestWithParam<TWindowsLocationCase> {};
+
+TEST_P(WindowsSettingsLocation, NamesTheFile) {
+  const TWindowsLocationCase& c = GetParam();
+  const TSettingsFile file =
+      SettingsFileFor(c.Executable, TWindowsSettingsEnvironment{kProgramFolders, c.AppData, c.FolderWritable});
+  EXPECT_EQ(file.Path, c.Expected);
+  EXPECT_EQ(file.CreateFolder, c.CreateFolder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, WindowsSettingsLocation,
+    ::testing::Values(
+        // Unpacked where the user may write (the portable zip): beside the program.
+        TWindowsLocationCase{"PortableOnDesktop", "C:\\Users\\op\\Desktop\\hexloader\\hexloader.exe", true, kAppData,
+                             "C:\\Users\\op\\Desktop\\hexloader\\hexloader.ini", false},
+        TWindowsLocationCase{"PortableOnStick", "E:\\hexloader\\hexloader.exe", true, kAppData, "E:\\hexloader\\hexloader.ini",
+                             false},
+        TWindowsLocationCase{"FolderNamedLikeProgramFilesIsNot", "C:\\Program Files Tools\\hexloader.exe", true, kAppData,
+                             "C:\\Program Files Tools\\hexloader.ini", false},
+        TWindowsLocationCase{"ProgramFilesOnAnotherDriveIsNot", "D:\\Program Files\\hexloader\\hexloader.exe", true,
+                             kAppData, "D:\\Program Files\\hexloader\\hexloader.ini", false},
+        // Installed by the setup: the user's roaming application data, never the installation folder.
+        TWindowsLocationCase{"Installed", "C:\\Program Files\\hexloader\\hexloader.exe", true, kAppData, kRoamingIni, true},
+        TWindowsLocationCase{"Installed32Bit", "C:\\Program Files (x86)\\hexloader\\hexloader.exe", true, kAppData,
+                             kRoamingIni, true},
+        TWindowsLocationCase{"LetterCaseIgnored", "c:\\PROGRAM FILES\\hexloader\\hexloader.exe", true, kAppData,
+                             kRoamingIni, true},
+        TWindowsLocationCase{"ForwardSlashes", "C:/Program Files/hexloader/hexloader.exe", true, kAppData, kRoamingIni,
+                             true},
+        TWindowsLocationCase{"DoubledSeparators", "C:\\Program Files\\\\hexloader\\hexloader.exe", true, kAppData,
+                             kRoamingIni, true},
+        TWindowsLocationCase{"LongPathPrefix", "\\\\?\\C:\\Program Files\\hexloader\\hexloader.exe", true, kAppData,
+                             kRoamingIni, true},
+        // Elsewhere, in a folder the user cannot write to: treated as installed.
+        TWindowsLocationCase{"UnwritableFolder", "C:\\Tools\\hexloader\\hexloader.exe", false, kAppData, kRoamingIni, true},
+        TWindowsLocationCase{"ReadOnlyShare", "\\\\server\\tools\\hexloader.exe", false, kAppData, kRoamingIni, true},
+        // The application-data folder as the system may name it.
+        TWindowsLocationCase{"AppDataTrailingSeparatorDropped", "C:\\Program Files\\hexloader\\hexloader.exe", true,
+                             "C:\\Users\\op\\AppData\\Roaming\\", kRoamingIni, true},
+        TWindowsLocationCase{"AppDataRedirectedToAShare", "C:\\Program Files\\hexloader\\hexloader.exe", true,
+                             "\\\\fs\\profiles\\op\\AppData\\Roaming",
+                             "\\\\fs\\profiles\\op\\AppData\\Roaming\\hexloader\\hexloader.ini", true},
+        // Nowhere the user may write but the installation folder: no file at all rather than one there.
+        TWindowsLocationCase{"NoAppData", "C:\\Program Files\\hexloader\\hexloader.exe", true, "", "", false},
+        TWindowsLocationCase{"RelativeAppData", "C:\\Program Files\\hexloader\\hexloader.exe", true, "AppData\\Roaming", "",
+                             false},
+        TWindowsLocationCase{"AppDataUnderProgramFiles", "C:\\Program Files\\hexloader\\hexloader.exe", true,
+                             "C:\\Program Files\\hexloader\\data", "", false}),
+    [](const ::testing::TestParamInfo<TWindowsLocationCase>& info) { return std::string(info.param.Label); });
+
 class PerUserFile : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -80,7 +150,7 @@ class PerUserFile : public ::testing::Test {
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
-    ini_ = SettingsFileFor("/usr/bin/hexloader", {(dir_ / "config").string(), "/nonexistent"});
+    ini_ = SettingsFileFor("/usr/bin/hexloader", TPosixSettingsEnvironment{(dir_ / "config").string(), "/nonexistent"});
   }
   void TearDown() override {
     fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
@@ -169,7 +239,7 @@ class TScopedVariable {
 TEST(CurrentEnvironment, ReadsXdgAndHome) {
   TScopedVariable xdg("XDG_CONFIG_HOME", "/srv/cfg");
   TScopedVariable home("HOME", "/home/someone");
-  const TSettingsEnvironment environment = CurrentSettingsEnvironment();
+  const TPosixSettingsEnvironment environment = CurrentPosixSettingsEnvironment();
   EXPECT_EQ(environment.XdgConfigHome, "/srv/cfg");
   EXPECT_EQ(environment.Home, "/home/someone");
 }
@@ -177,7 +247,7 @@ TEST(CurrentEnvironment, ReadsXdgAndHome) {
 TEST(CurrentEnvironment, UnsetHomeFallsBackToTheAccount) {
   TScopedVariable xdg("XDG_CONFIG_HOME", nullptr);
   TScopedVariable home("HOME", nullptr);
-  const TSettingsEnvironment environment = CurrentSettingsEnvironment();
+  const TPosixSettingsEnvironment environment = CurrentPosixSettingsEnvironment();
   EXPECT_EQ(environment.XdgConfigHome, "");
   EXPECT_TRUE(!environment.Home.empty() && environment.Home.front() == '/') << environment.Home;
 }

@@ -13,9 +13,11 @@
 #include "core/utf8_path.h"
 #include "core/wide_text_win32.h"
 #include "ui/settings/executable_path.h"
+#include "ui/settings/ini_file.h"
 #include "ui/settings/reg_ini_file.h"
 #include "ui/settings/registry_ini_file.h"
 #include "ui/settings/settings_errors.h"
+#include "ui/settings/settings_location.h"
 
 namespace hexloader {
 namespace {
@@ -168,6 +170,87 @@ TEST_F(SettingsStore, DefaultFileLiesBesideTheExecutable) {
   EXPECT_EQ(exe.substr(exe.size() - 4), ".exe");
   EXPECT_EQ(store.IniFileName(), exe.substr(0, exe.size() - 4) + ".ini");
   EXPECT_TRUE(fs::exists(PathFromUtf8(exe)));
+}
+
+// Where the store keeps its file when no Path is set, by the system's own names for its folders.
+std::string Variable(const wchar_t* Name) {
+  const wchar_t* value = ::_wgetenv(Name);
+  return value ? Utf8FromWide(value) : std::string();
+}
+
+TEST(CurrentSettingsFile, AProgramUnderEitherProgramFilesFolderUsesTheRoamingAppData) {
+  const std::string appData = Variable(L"APPDATA");
+  ASSERT_FALSE(appData.empty());
+  for (const wchar_t* folder : {L"ProgramFiles", L"ProgramFiles(x86)"}) {
+    const std::string programFiles = Variable(folder);
+    ASSERT_FALSE(programFiles.empty());
+    const TSettingsFile file = CurrentSettingsFile(programFiles + "\\hexloader\\hexloader.exe");
+    EXPECT_EQ(file.Path, appData + "\\hexloader\\hexloader.ini") << programFiles;
+    EXPECT_TRUE(file.CreateFolder);
+  }
+}
+
+TEST(CurrentSettingsFile, AShortNameOfTheProgramFolderCountsAsThatFolder) {
+  const std::wstring folder = WideFromUtf8(Variable(L"ProgramFiles")) + L"\\hexloader-test-" +
+                              std::to_wstring(::GetCurrentProcessId());
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  const std::wstring exe = folder + L"\\hexloader.exe";
+  std::ofstream(fs::path(exe)) << "MZ";
+  wchar_t shortName[MAX_PATH] = {};
+  const DWORD n = ::GetShortPathNameW(exe.c_str(), shortName, MAX_PATH);
+  const TSettingsFile file = CurrentSettingsFile(Utf8FromWide(std::wstring_view(shortName, n)));
+  fs::remove_all(fs::path(folder));
+  ASSERT_TRUE(n > 0 && n < MAX_PATH);
+  if (std::wstring_view(shortName, n) == exe) GTEST_SKIP() << "no short name for " << Utf8FromWide(exe);
+  EXPECT_EQ(file.Path, Variable(L"APPDATA") + "\\hexloader\\hexloader.ini") << Utf8FromWide(shortName);
+}
+
+TEST_F(SettingsStore, APortableCopyKeepsItsFileBesideItAndTheTryLeavesNothing) {
+  const std::string exe = Utf8FromPath(dir_ / "hexloader.exe");
+  const TSettingsFile file = CurrentSettingsFile(exe);
+  EXPECT_EQ(file.Path, Utf8FromPath(dir_ / "hexloader.ini"));
+  EXPECT_FALSE(file.CreateFolder);
+  EXPECT_TRUE(fs::is_empty(dir_));
+}
+
+TEST(CurrentSettingsFile, AFolderNobodyCanWriteToCountsAsInstalled) {
+  // /proc through wine's drive for the root folder: not even root may make a file there.
+  const TSettingsFile file = CurrentSettingsFile("Z:\\proc\\hexloader.exe");
+  EXPECT_EQ(file.Path, Variable(L"APPDATA") + "\\hexloader\\hexloader.ini");
+  EXPECT_TRUE(file.CreateFolder);
+}
+
+TEST_F(SettingsStore, ThePerUserFolderIsMadeOnTheFirstWriteOnly) {
+  // A made-up user whose application data is this test's folder.
+  const std::string appData = Utf8FromPath(dir_ / "Roaming");
+  const TSettingsFile ini = SettingsFileFor("C:\\Program Files\\hexloader\\hexloader.exe",
+                                            TWindowsSettingsEnvironment{{"C:\\Program Files"}, appData, true});
+  ASSERT_EQ(ini.Path, appData + "\\hexloader\\hexloader.ini");
+  {
+    TIniFile file(ini.Path, ini.CreateFolder);
+    EXPECT_TRUE(file.ReadSectionKeys("PortName").empty());
+    EXPECT_EQ(file.ReadString("PortName", "Name", "COM1"), "COM1");
+    EXPECT_FALSE(fs::exists(dir_ / "Roaming"));
+    file.WriteString("FileName", "Name", "C:\\Прошивки\\fw.hex");
+  }
+  EXPECT_EQ(TIniFile(ini.Path).ReadString("FileName", "Name", ""), "C:\\Прошивки\\fw.hex");
+}
+
+TEST_F(SettingsStore, APerUserFolderThatCannotBeMadeRaisesWithThePath) {
+  std::ofstream(dir_ / "Roaming") << "not a folder";
+  const std::string path = Utf8FromPath(dir_ / "Roaming" / "hexloader" / "hexloader.ini");
+  try {
+    TIniFile(path, true).WriteString("PortName", "Name", "COM3");
+    FAIL() << "no exception";
+  } catch (const EIniFileException& e) {
+    EXPECT_EQ(e.Message(), "Unable to write to " + path);
+  }
+  try {
+    TIniFile("", true).WriteString("PortName", "Name", "COM3");
+    FAIL() << "no exception";
+  } catch (const EIniFileException& e) {
+    EXPECT_EQ(e.Message(), "Unable to write to %APPDATA%\\hexloader\\hexloader.ini");
+  }
 }
 
 struct TNameCase {

@@ -9,11 +9,11 @@
 
 #include "tests/ui/window_fixture.h"
 #include "ui/app_texts.h"
-#include "ui/copy_animation.h"
-#include "ui/power_prompt.h"
-#include "ui/progress_bar.h"
-#include "ui/status_bar.h"
-#include "ui/status_pane.h"
+#include "ui/qt/copy_animation.h"
+#include "ui/qt/power_prompt.h"
+#include "ui/qt/progress_bar.h"
+#include "ui/qt/status_bar.h"
+#include "ui/qt/status_pane.h"
 
 namespace hexloader::test {
 

@@ -17,11 +17,11 @@
 #include "tests/serial/ordinary_user.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/app_texts.h"
-#include "ui/copy_animation.h"
-#include "ui/power_prompt.h"
-#include "ui/progress_bar.h"
-#include "ui/qt_ui_dispatcher.h"
-#include "ui/status_pane.h"
+#include "ui/qt/copy_animation.h"
+#include "ui/qt/power_prompt.h"
+#include "ui/qt/progress_bar.h"
+#include "ui/qt/qt_ui_dispatcher.h"
+#include "ui/qt/status_pane.h"
 #include "upload/upload_errors.h"
 
 namespace hexloader::test {

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "core/exception_display.h"
-#include "ui/qt_dialogs.h"
+#include "ui/qt/qt_dialogs.h"
 
 namespace hexloader::test {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tests/ui/scripted_dialogs.h"
-#include "ui/main_window.h"
+#include "ui/qt/main_window.h"
 
 namespace hexloader::test {
 

@@ -10,8 +10,8 @@
 
 #include "tests/ui/window_fixture.h"
 #include "ui/app_texts.h"
-#include "ui/message_dialog.h"
-#include "ui/power_prompt.h"
+#include "ui/qt/message_dialog.h"
+#include "ui/qt/power_prompt.h"
 
 namespace hexloader::test {
 namespace {

@@ -76,7 +76,12 @@ INSTANTIATE_TEST_SUITE_P(
         TCliCase{"SilentDeviceWithTheDefaultReplyTimeout", 1000, {"--silent-from", "4"}, {}, 3, "Устройство не отвечает", false},
         TCliCase{"LostDeviceIsStatus1", 1000, {"--hangup-at", "3"}, {}, 1, "(5), Input/output error", false},
         TCliCase{"SlowDeviceWithinTheReplyTimeoutSucceeds", 200, {"--reply-delay", "1500"}, {"--timeout", "1"}, 0, "", true},
-        TCliCase{"ImageTooLargeIsRefused", 65536, {}, {}, 1, "65536", false}),
+        TCliCase{"ImageTooLargeIsRefused", 65536, {}, {}, 1, "65536", false},
+        // A USB adapter's latency timer: the replies come in bursts, whole exchanges or pieces of them.
+        TCliCase{"BurstsOfAUsbAdapter", 2000, {"--usb-latency", "16"}, {}, 0, "", true},
+        TCliCase{"BurstsOfAUsbAdapterOnAPacedLine", 2000, {"--usb-latency", "16", "--bit-rate", "19200"}, {}, 0, "", true},
+        TCliCase{"WrongReplyInABurstIsStatus2", 1000, {"--usb-latency", "16", "--wrong-reply-at", "4"}, {}, 2,
+                 "Ошибка ответа", false}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST(CliUploadRefusals, ABadPortIsAPortErrorWithStatus1) {

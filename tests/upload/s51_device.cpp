@@ -33,6 +33,7 @@ int ExitStatus(int Status) { return WIFEXITED(Status) ? WEXITSTATUS(Status) : 12
 
 std::string DeviceProgram() { return HEXLOADER_DEVICE51_PATH; }
 std::string WrongReplyDeviceProgram() { return HEXLOADER_DEVICE51_WRONG_REPLY_PATH; }
+std::string DeviceProgramAt57600() { return HEXLOADER_DEVICE51_57600_PATH; }
 
 TS51Device::TS51Device(const std::string& Dir, const std::string& Firmware, const std::vector<std::string>& Args)
     : Firmware_(Dir + "/" + std::filesystem::path(Firmware).filename().string()), ErrorsPath_(Dir + "/sim-errors.txt") {

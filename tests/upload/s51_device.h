@@ -10,9 +10,11 @@
 
 namespace hexloader::test {
 
-// The device program builds: the simulation build, and the one that answers frame 4 wrongly.
+// The device program builds: the simulation build, the one that answers frame 4 wrongly, and the one
+// that talks at 57,600 bit/s.
 std::string DeviceProgram();
 std::string WrongReplyDeviceProgram();
+std::string DeviceProgramAt57600();
 
 class TS51Device {
  public:

@@ -36,6 +36,7 @@ struct TUploadCase {
   const char* CliError;   // on the loader's standard error; "" = none
   int SimStatus;
   const char* SimError;   // on the simulator's standard error; "" = none
+  int BaudRate = 19200;   // the device program's build and the loader's --baud
 };
 void PrintTo(const TUploadCase& C, std::ostream* Out) { *Out << C.Name; }
 
@@ -46,12 +47,15 @@ TEST_P(S51Upload, EndsWithItsStatusesAndTheDevicesMemory) {
   TTempDir Dir;
   const std::vector<std::uint8_t> Image = PatternImage(C.ImageSize);
   WriteIntelHex(Dir.File("fw.hex"), Image);
-  TS51Device Device(Dir.Path(), C.WrongReplyBuild ? WrongReplyDeviceProgram() : DeviceProgram(),
-                    {"--once", "--memory", Dir.File("memory.bin")});
+  const std::string Program =
+      C.WrongReplyBuild ? WrongReplyDeviceProgram() : C.BaudRate == 57600 ? DeviceProgramAt57600() : DeviceProgram();
+  TS51Device Device(Dir.Path(), Program, {"--once", "--memory", Dir.File("memory.bin")});
 
   std::string Out, Err;
   // The time-out only keeps a broken device from hanging the test.
-  EXPECT_EQ(RunProgram({CliPath(), "upload", "--port", Device.PortPath(), "--timeout", "120", "fw.hex"}, &Out, &Err, Dir.Path()),
+  EXPECT_EQ(RunProgram({CliPath(), "upload", "--port", Device.PortPath(), "--timeout", "120", "--baud",
+                        std::to_string(C.BaudRate), "fw.hex"},
+                       &Out, &Err, Dir.Path()),
             C.CliStatus) << Err;
   if (*C.CliError) EXPECT_NE(Err.find(C.CliError), std::string::npos) << Err;
   else EXPECT_EQ(Err, "");
@@ -77,7 +81,9 @@ INSTANTIATE_TEST_SUITE_P(
         TUploadCase{"LargestImage", 65535, false, 0, "", 0, ""},
         // Sync, address, data 1, then data 2 answered wrongly; the loader closes the port, which
         // switches the device off before the end frame.
-        TUploadCase{"WrongReplyToTheSecondDataFrame", 1000, true, 2, "Ошибка ответа", 1, "the device did not finish"}),
+        TUploadCase{"WrongReplyToTheSecondDataFrame", 1000, true, 2, "Ошибка ответа", 1, "the device did not finish"},
+        // The device program built for 57,600 bit/s, the loader told the same.
+        TUploadCase{"FasterLine57600", 4000, false, 0, "", 0, "", 57600}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 
 // The memory file appears a moment after the loader has ended: once the device program has finished.

@@ -1,8 +1,13 @@
 // The simulated device itself: where it puts what it receives, how it numbers frames for its faults,
 // and its clean exit.
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -153,6 +158,32 @@ TEST(SimProcess, AStaleLinkIsReplacedAndALinkNoLongerOursIsLeftAtExit) {
   EXPECT_EQ(Sim.Stop(), 0);
   ASSERT_TRUE(std::filesystem::is_symlink(Dir.File("tty")));
   EXPECT_EQ(std::filesystem::read_symlink(Dir.File("tty")).string(), "/dev/pts/other");
+}
+
+
+// --usb-latency: the adapter holds the device's bytes until its timer, started by the first byte held,
+// runs out; a full USB packet goes at once. The hello comes no sooner than the latency after the open,
+// and the 62-byte echo of 62 stray bytes comes in one piece.
+TEST(SimProcess, AUsbLatencyHoldsTheDevicesBytes) {
+  constexpr int kLatencyMs = 200;
+  TSimProcess Sim({"--hello-delay", "0", "--log", "none", "--usb-latency", std::to_string(kLatencyMs)});
+  const int Fd = ::open(Sim.PortPath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(Fd, 0);
+  termios T{};
+  ASSERT_EQ(::tcgetattr(Fd, &T), 0);
+  ::cfmakeraw(&T);
+  ASSERT_EQ(::tcsetattr(Fd, TCSANOW, &T), 0);
+  const auto Opened = std::chrono::steady_clock::now();
+  std::uint8_t Byte = 0;
+  ASSERT_EQ(::read(Fd, &Byte, 1), 1);
+  EXPECT_EQ(Byte, 0x55);
+  EXPECT_GE(std::chrono::steady_clock::now() - Opened, std::chrono::milliseconds(kLatencyMs - 5));
+  // Stray bytes between frames are only echoed; a packet's worth leaves the adapter without delay.
+  const std::vector<std::uint8_t> Stray(62, 0x00);
+  ASSERT_EQ(::write(Fd, Stray.data(), Stray.size()), 62);
+  pollfd P{Fd, POLLIN, 0};
+  ASSERT_EQ(::poll(&P, 1, kLatencyMs / 2), 1) << "a full packet was held for the latency timer";
+  ::close(Fd);
 }
 
 }  // namespace

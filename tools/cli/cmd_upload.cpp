@@ -5,9 +5,11 @@
 // touches another. With --repeat every port programs board after board until SIGINT/SIGTERM; with
 // --log every upload is appended to a record file as one JSON line.
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,10 +24,12 @@
 #include "tools/cli/console.h"
 #include "tools/cli/console_text.h"
 #include "tools/cli/image_snapshot.h"
+#include "tools/cli/open_file_limit.h"
 #include "tools/cli/progress_board.h"
 #include "tools/cli/stop_request.h"
 #include "tools/cli/upload_job.h"
 #include "tools/cli/upload_log_file.h"
+#include "upload/loader_line_settings.h"
 #include "upload/reply_timeout.h"
 #include "upload/upload_session.h"
 
@@ -42,15 +46,17 @@ constexpr const char* kRecordLostStop = "a record could not be written: no more 
 constexpr const char* kRecordLostSummary = "stopped early: a record could not be written (see above)";
 
 const char* const kUsage =
-    "hexloader-cli upload --port DEVICE [--port DEVICE ...] [--timeout SECONDS] [--reply-timeout SECONDS] [--strict] [--repeat] [--log FILE] FILE.hex\n"
+    "hexloader-cli upload --port DEVICE [--port DEVICE ...] [--timeout SECONDS] [--reply-timeout SECONDS] [--baud N] [--strict] [--repeat] [--log FILE] FILE.hex\n"
     "  Converts FILE.hex once into the binary image (written to the current directory, as the window's\n"
     "  Start command does) and sends it through every DEVICE at the same time, each opened at 19200\n"
-    "  bit/s 8N1 without flow control: it prints the prompt to switch the devices on and uploads to each\n"
+    "  bit/s (or --baud) 8N1 without flow control: it prints the prompt to switch the devices on and uploads to each\n"
     "  device as soon as it answers. On a terminal it shows one line per port (bar, percent, frames,\n"
     "  bytes per second, state); otherwise plain lines, prefixed with the port when there are several.\n"
     "  With several ports, or with --repeat, a summary ends the run.\n"
     "  --port DEVICE      a port to upload through (a path, or a name under /dev); repeat it for each\n"
     "                     device on the line\n"
+    "  --baud N           the line's rate in bit/s (default 19200), for devices built for another\n"
+    "                     standard rate (110 ... 256000); a rate the adapter refuses ends the upload\n"
     "  --timeout SECONDS  give up when a device has not switched on (sent its 0x55) within that time\n"
     "                     (default: wait for ever, like the window); not with --repeat, where the\n"
     "                     next board takes as long as it takes\n"
@@ -86,12 +92,14 @@ struct TArgs {
   bool Repeat = false;
   bool Strict = false;
   std::string LogFile;
+  TSerialBaudrate Baudrate = br19200;
 };
 
 bool Parse(const std::vector<std::string>& Args, TArgs& Out, std::string& Error) {
   for (std::size_t i = 0; i < Args.size(); ++i) {
     const std::string& A = Args[i];
-    if (A == "--port" || A == "--timeout" || A == "--reply-timeout" || A == "--log") {
+    if (A == "--port" || A == "--timeout" || A == "--reply-timeout" || A == "--log" ||
+        A == "--baud") {
       if (i + 1 >= Args.size()) {
         Error = A + " needs a value";
         return false;
@@ -105,6 +113,20 @@ bool Parse(const std::vector<std::string>& Args, TArgs& Out, std::string& Error)
         Out.Ports.push_back(V);
       } else if (A == "--log") {
         Out.LogFile = V;
+      } else if (A == "--baud") {
+        std::size_t Used = 0;
+        long Bits = 0;
+        try {
+          Bits = std::stol(V, &Used);
+        } catch (const std::exception&) {
+          Used = 0;
+        }
+        const std::optional<TSerialBaudrate> Rate = StandardBaudrate(Bits);
+        if (Used != V.size() || !Rate) {
+          Error = "bad value '" + V + "' for --baud (a standard rate in bit/s, such as 19200 or 57600)";
+          return false;
+        }
+        Out.Baudrate = *Rate;
       } else if (A == "--reply-timeout") {
         if (!ParseReplyTimeoutSeconds(V, Out.ReplyTimeoutMs)) {
           Error = "bad value '" + V + "' for --reply-timeout (seconds, more than 0)";
@@ -152,11 +174,31 @@ int RunStatus(const std::vector<std::unique_ptr<TUploadJob>>& Jobs, bool Repeat)
   return kExitOk;
 }
 
+// What one open port holds (the tty, its event thread's epoll and one eventfd per thread: see
+// serial/serial_threads.h), and what the run holds besides its ports (standard streams, the image,
+// the record, the event loop).
+constexpr std::uint64_t kFilesPerPort = 4;
+constexpr std::uint64_t kFilesBesidesPorts = 32;
+
+// Said before anything opens, so that no board is half served because a later port could not open.
+bool PortsFitFileLimit(std::size_t PortCount, std::uint64_t FileLimit, std::string& Error) {
+  if (FileLimit == UINT64_MAX) return true;
+  const std::uint64_t Fits = FileLimit > kFilesBesidesPorts ? (FileLimit - kFilesBesidesPorts) / kFilesPerPort : 0;
+  if (PortCount <= Fits) return true;
+  Error = std::to_string(PortCount) + " ports cannot all be opened: this process may open " + std::to_string(FileLimit) +
+          " files, enough for " + std::to_string(Fits) + " ports; raise the limit (ulimit -n) or give fewer ports";
+  return false;
+}
+
 int Run(const std::vector<std::string>& RawArgs) {
   TArgs Args;
   std::string Error;
   if (!Parse(RawArgs, Args, Error)) {
     PrintText(stderr, "hexloader-cli upload: %s\n\n%s", Error.c_str(), kUsage);
+    return kExitFailure;
+  }
+  if (!PortsFitFileLimit(Args.Ports.size(), RaiseOpenFileLimit(), Error)) {
+    std::fprintf(stderr, "hexloader-cli upload: %s\n", Error.c_str());
     return kExitFailure;
   }
 
@@ -209,7 +251,8 @@ int Run(const std::vector<std::string>& RawArgs) {
   const auto OnNotice = [&](TUploadJob& Job, const std::string& Text, bool Failure) { Board.Notice(Job, Text, Failure); };
   for (const std::string& Port : Args.Ports)
     Jobs.push_back(std::make_unique<TUploadJob>(TJobSettings{Port, Args.HexFile, Image.get(), Args.TimeoutSeconds,
-                                                                             Args.ReplyTimeoutMs, Args.Repeat},
+                                                                             Args.ReplyTimeoutMs, Args.Repeat,
+                                                                             Args.Baudrate},
                                                 OnUploadEnd, OnNotice));
   for (auto& Job : Jobs) Job->Begin();
 

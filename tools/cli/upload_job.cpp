@@ -76,7 +76,7 @@ int ExitStatusOf(TUploadResult Result) {
 TUploadJob::TUploadJob(TJobSettings Settings, TOnUploadEnd OnUploadEnd, TOnNotice OnNotice)
     : Settings_(std::move(Settings)), OnUploadEnd_(std::move(OnUploadEnd)), OnNotice_(std::move(OnNotice)) {
   Comm_ = std::make_unique<TSerialComm>();
-  ApplyLoaderLineSettings(*Comm_);
+  ApplyLoaderLineSettings(*Comm_, Settings_.Baudrate);
   Comm_->SetDeviceName(Settings_.Port);
   CommPort_ = std::make_unique<TSerialCommPort>(*Comm_);
   View_ = std::make_unique<TJobView>(*this, OnNotice_);

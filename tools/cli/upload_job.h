@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "serial/serial_types.h"
+
 #include "tools/cli/upload_record.h"
 #include "upload/progress_line.h"
 
@@ -29,6 +31,7 @@ struct TJobSettings {
   long HelloTimeoutSeconds = 0;  // without Repeat: give up when no hello came within this; 0: never
   int ReplyTimeoutMs = 0;        // each frame's wait for its reply once the transfer has begun
   bool Repeat = false;           // after an upload ends, wait for the next device's hello
+  TSerialBaudrate Baudrate = br19200;
 };
 
 enum class TJobState {

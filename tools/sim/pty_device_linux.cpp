@@ -107,7 +107,13 @@ class TSimDevice {
   TClock::time_point HelloDue_{};
   bool Ended_ = false;  // the current board's end frame arrived
   TClock::time_point EndedAt_{};
+  // --usb-latency: bytes that have come off the line but wait in the adapter, since HeldSince_.
+  std::vector<std::uint8_t> Held_;
+  TClock::time_point HeldSince_{};
 };
+
+// What a USB serial adapter sends in one packet besides its two status bytes (FTDI chips).
+constexpr std::size_t kUsbPacketBytes = 62;
 
 void TSimDevice::Say(TLogLevel Level, const std::string& Text) const {
   Log(O_, Level, O_.Devices > 1 ? "device " + std::to_string(Number_) + ": " + Text : Text);
@@ -152,6 +158,8 @@ std::chrono::nanoseconds TSimDevice::WaitBudget(TClock::time_point Now) const {
   if (!Open_ || Ended_) Wait = std::chrono::milliseconds(5);
   if (Line_.Pending()) Wait = std::min<std::chrono::nanoseconds>(Wait, Line_.NextDue() - Now);
   if (HelloPending_) Wait = std::min<std::chrono::nanoseconds>(Wait, HelloDue_ - Now);
+  if (!Held_.empty())
+    Wait = std::min<std::chrono::nanoseconds>(Wait, HeldSince_ + std::chrono::milliseconds(O_.UsbLatencyMs) - Now);
   return Wait;
 }
 
@@ -193,7 +201,7 @@ bool TSimDevice::Finished(TClock::time_point Now) const {
   if (HungUp_) return true;
   // --once: the loader closes the port after the end frame; closing the line first would discard
   // the end frame's echo before the loader has read it.
-  return O_.Once && Ended_ && Board_ >= O_.Boards && !Line_.Pending() &&
+  return O_.Once && Ended_ && Board_ >= O_.Boards && !Line_.Pending() && Held_.empty() &&
          (!Open_ || Now - EndedAt_ > std::chrono::seconds(5));
 }
 
@@ -213,6 +221,7 @@ void TSimDevice::OnClosed() {
   Open_ = false;
   HelloPending_ = false;
   Line_.Clear();
+  Held_.clear();
   Say(TLogLevel::Full, "port closed after " + std::to_string(Device_.FramesSeen()) + " frames");
 }
 
@@ -269,15 +278,29 @@ void TSimDevice::OnFrame(const TDeviceAction& A, TClock::time_point Arrived) {
 }
 
 void TSimDevice::WriteDue(TClock::time_point Now) {
-  std::uint8_t Buf[4096];
-  std::size_t N = 0;
-  while (Line_.Pending() && Line_.NextDue() <= Now && N < sizeof Buf) {
-    Buf[N++] = Line_.NextByte();
+  std::vector<std::uint8_t> Out;
+  while (Line_.Pending() && Line_.NextDue() <= Now) {
+    if (O_.UsbLatencyMs <= 0) {
+      Out.push_back(Line_.NextByte());
+    } else {
+      // The adapter holds what came off the line: a full packet goes at once, the rest when the
+      // latency timer, started by the first byte held, runs out.
+      if (Held_.empty()) HeldSince_ = Line_.NextDue();
+      Held_.push_back(Line_.NextByte());
+      if (Held_.size() >= kUsbPacketBytes) {
+        Out.insert(Out.end(), Held_.begin(), Held_.end());
+        Held_.clear();
+      }
+    }
     Line_.PopNext();
   }
+  if (!Held_.empty() && Now >= HeldSince_ + std::chrono::milliseconds(O_.UsbLatencyMs)) {
+    Out.insert(Out.end(), Held_.begin(), Held_.end());
+    Held_.clear();
+  }
   std::size_t Done = 0;
-  while (Done < N) {
-    const ssize_t W = ::write(Master_.Get(), Buf + Done, N - Done);
+  while (Done < Out.size()) {
+    const ssize_t W = ::write(Master_.Get(), Out.data() + Done, Out.size() - Done);
     if (W > 0) {
       Done += static_cast<std::size_t>(W);
       continue;

@@ -59,6 +59,7 @@ void Error(const std::string& Text) { std::fprintf(stderr, "hexloader-sim: %s\n"
 // Options that belong to the built-in device: the device program plays faults and timing itself.
 std::string OptionNotForS51(const TSimOptions& O) {
   if (O.BitRate != 0) return "--bit-rate";
+  if (O.UsbLatencyMs != 0) return "--usb-latency";
   if (O.HelloOnEnter) return "--hello-on-enter";
   if (O.Faults.WrongReplyAt) return "--wrong-reply-at";
   if (O.Faults.SilentFrom) return "--silent-from";

@@ -20,6 +20,9 @@ const char* const SimUsage =
     "  --hello-on-enter     switch on when Enter is pressed instead\n"
     "  --bit-rate N         pace the line at N bit/s, 10 bit times per byte, both directions\n"
     "  --reply-delay MS     a slow device: answer each frame MS milliseconds after it arrived\n"
+    "  --usb-latency MS     deliver the device's bytes as a USB serial adapter with a latency timer of\n"
+    "                       MS milliseconds does: held until MS has passed since the first byte held,\n"
+    "                       or until a USB packet (62 bytes) is full, then handed over together\n"
     "  --once               exit after the first end frame (with --boards: the last board's, on\n"
     "                       every device)\n"
     "  --devices N          play N devices, each on a pseudo-terminal of its own; the paths are\n"
@@ -95,6 +98,7 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args, bool& Help) {
     else if (A == "--hello-on-enter") O.HelloOnEnter = true;
     else if (A == "--bit-rate") O.BitRate = Number(A, Value(), 0);
     else if (A == "--reply-delay") O.ReplyDelayMs = static_cast<int>(Number(A, Value(), 0));
+    else if (A == "--usb-latency") O.UsbLatencyMs = static_cast<int>(Number(A, Value(), 0));
     else if (A == "--once") O.Once = true;
     else if (A == "--devices") O.Devices = static_cast<int>(Number(A, Value(), 1));
     else if (A == "--boards") O.Boards = static_cast<int>(Number(A, Value(), 1));

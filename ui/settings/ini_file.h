@@ -21,8 +21,8 @@ class TIniFile final : public TCustomIniFile {
   // Reads return at most this many characters of a value.
   static constexpr std::size_t MaxValueChars = 2047;
 
-  // CreateFolder: the file's folder is made (mode 0700, with any missing parents) on the first write.
-  // An empty FileName names no file: reads answer as for a missing file and writes fail.
+  // CreateFolder: the file's folder is made (private to the user, with any missing parents) on the first
+  // write. An empty FileName names no file: reads answer as for a missing file and writes fail.
   explicit TIniFile(std::string FileName, bool CreateFolder = false)
       : FileName_(std::move(FileName)), CreateFolder_(CreateFolder) {}
   ~TIniFile() override;  // flushes

@@ -25,8 +25,9 @@ std::vector<std::string> ReadProfileSectionKeys(const std::string& FileName, con
 bool WriteProfileString(const std::string& FileName, const std::string& Section, const std::string& Key,
                         const std::string& Value);
 
-// Makes the folder that will hold FileName, with any missing parents, each with mode 0700 (settings
-// are private to their user). Returns false (errno set) when a folder cannot be made.
+// Makes the folder that will hold FileName, with any missing parents, private to the user (settings are
+// theirs): mode 0700 on Linux; on Windows the rights of the user's profile folder it lies in. Returns
+// false (errno, on Windows GetLastError, set) when a folder cannot be made.
 bool CreateProfileFolder(const std::string& FileName);
 
 // Nothing is cached between calls, so there is nothing to flush; kept so that a caching back end can

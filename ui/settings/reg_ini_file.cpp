@@ -63,7 +63,7 @@ void TRegIniFile::EnsureOpen() {
     if (PathType_ == TPathType::ptRegistry) {
       Backing_ = OpenRegistryIniFile(RegKey_, Path_.empty() ? DefaultRegistryPath() : Path_, RegAccess_);
     } else if (Path_.empty()) {
-      const TSettingsFile file = SettingsFileFor(ExecutablePath(), CurrentSettingsEnvironment());
+      const TSettingsFile file = CurrentSettingsFile(ExecutablePath());
       Backing_ = std::make_unique<TIniFile>(file.Path, file.CreateFolder);
     } else {
       Backing_ = std::make_unique<TIniFile>(Path_);

@@ -2,7 +2,8 @@
 // TRegIniFile: the store of the operator's choices between runs. Each operation first runs EnsureOpen,
 // which (re)builds the backing object when a property changed; nothing is read or written before.
 // In INI mode (the default) the sections live in a text file named after the executable, beside it;
-// an installed program keeps it in the user's configuration folder instead (settings_location.h).
+// an installed program keeps hexloader.ini in the user's configuration folder instead (on Linux under
+// $XDG_CONFIG_HOME, on Windows under %APPDATA%; settings_location.h).
 // Registry mode exists only where the platform has a registry: elsewhere its first operation raises
 // ERegistryException.
 #include <memory>

@@ -23,12 +23,18 @@ std::string AccountHome() {
 
 }  // namespace
 
-TSettingsEnvironment CurrentSettingsEnvironment() {
-  TSettingsEnvironment environment;
+TPosixSettingsEnvironment CurrentPosixSettingsEnvironment() {
+  TPosixSettingsEnvironment environment;
   if (const char* xdg = std::getenv("XDG_CONFIG_HOME")) environment.XdgConfigHome = xdg;
   const char* home = std::getenv("HOME");
   environment.Home = (home && *home) ? std::string(home) : AccountHome();
   return environment;
 }
+
+TSettingsFile CurrentSettingsFile(const std::string& ExecutablePath) {
+  return SettingsFileFor(ExecutablePath, CurrentPosixSettingsEnvironment());
+}
+
+std::string UserSettingsFileShownName() { return "$HOME/.config/hexloader/hexloader.ini"; }
 
 }  // namespace hexloader

@@ -1,11 +1,13 @@
 #include "ui/settings/settings_errors.h"
 
+#include "ui/settings/settings_location.h"
+
 namespace hexloader {
 
 std::string UnableToWriteMessage(const std::string& IniPath) {
-  // An installed program that found no home folder has no file name to show: name the default place,
-  // which tells the operator what is missing.
-  return "Unable to write to " + (IniPath.empty() ? std::string("$HOME/.config/hexloader/hexloader.ini") : IniPath);
+  // An installed program that found no configuration folder of its user has no file name to show: name
+  // the default place, which tells the operator what is missing.
+  return "Unable to write to " + (IniPath.empty() ? UserSettingsFileShownName() : IniPath);
 }
 
 std::string LineBreakInValueMessage(const std::string& Section, const std::string& Key) {

@@ -1,38 +1,79 @@
 #pragma once
-// Where the store's INI file lives when no Path is set. A program run from a build tree or a copied
-// folder keeps hexloader.ini beside its executable; an installed program (executable under /usr) may
-// not write there, so it keeps the file in the user's configuration folder,
-// $XDG_CONFIG_HOME/hexloader/hexloader.ini (default ~/.config/hexloader/). Pure rules: the environment
-// is passed in, so they are tested with made-up paths; settings_environment_<platform>.cpp reads it.
+// Where the store's INI file lives when no Path is set. One rule on every platform: a program run from
+// a build tree or a copied folder (a "portable" install) keeps its INI file beside its executable; an
+// installed program may not write there, so it keeps hexloader.ini in a folder "hexloader" of the
+// user's own configuration folder, made on the first write. Nothing is ever written where programs are
+// installed. What counts as installed, and which folder is the user's, belong to the platform:
+// - Linux: an executable under /usr; $XDG_CONFIG_HOME (default ~/.config).
+// - Windows: an executable under a program-files folder (%ProgramFiles%, %ProgramFiles(x86)%) or in a
+//   folder the user cannot write to; the roaming application-data folder (%APPDATA%).
+// The rules are pure: the environment is passed in, so both platforms' rules are tested with made-up
+// paths anywhere. settings_environment_<platform>.cpp reads the running user's environment.
 #include <string>
+#include <vector>
 
 namespace hexloader {
 
-// What the rules need to know about the running user's environment.
-struct TSettingsEnvironment {
-  std::string XdgConfigHome;  // $XDG_CONFIG_HOME as set; empty when unset
-  std::string Home;           // $HOME, or the account's home folder when $HOME is unset; may be empty
-};
-
 struct TSettingsFile {
-  // Full path of the INI file; empty when an installed program finds no configuration folder outside
-  // /usr (no usable $XDG_CONFIG_HOME and no home folder): the settings then read as missing and every
-  // write fails.
+  // Full path of the INI file; empty when an installed program finds no configuration folder of its
+  // user: the settings then read as missing and every write fails.
   std::string Path;
-  // True for the per-user file: its folder is made (mode 0700) on the first write, never on a read.
+  // True for the per-user file: its folder is made (private to the user) on the first write, never on
+  // a read.
   bool CreateFolder = false;
 };
 
 // The folder of the per-user settings file, named after the program.
 inline constexpr const char* SettingsFolderName = "hexloader";
 
+// --- Linux ---
+
+// What the Linux rules need to know about the running user's environment.
+struct TPosixSettingsEnvironment {
+  std::string XdgConfigHome;  // $XDG_CONFIG_HOME as set; empty when unset
+  std::string Home;           // $HOME, or the account's home folder when $HOME is unset; may be empty
+};
+
 // True when Path is /usr or lies below it (whole path components only: /usrx is not under /usr).
 bool IsUnderUsr(const std::string& Path);
 
-// The INI file for the executable at ExecutablePath (a full path) in the given environment.
-TSettingsFile SettingsFileFor(const std::string& ExecutablePath, const TSettingsEnvironment& Environment);
+// The INI file for the executable at ExecutablePath (a full path) by the Linux rules.
+TSettingsFile SettingsFileFor(const std::string& ExecutablePath, const TPosixSettingsEnvironment& Environment);
 
-// The running user's environment, read by the platform part.
-TSettingsEnvironment CurrentSettingsEnvironment();
+// --- Windows ---
+
+// What the Windows rules need to know about the system and the running user.
+struct TWindowsSettingsEnvironment {
+  // The folders programs are installed into (64-bit and 32-bit program files); empty entries are skipped.
+  std::vector<std::string> ProgramFolders;
+  // The user's roaming application-data folder; may be empty.
+  std::string AppData;
+  // False when no file can be made in the executable's folder (an administrator's folder, a read-only
+  // medium). Only asked when the executable is not under a program folder.
+  bool ExecutableFolderWritable = true;
+};
+
+// True when Path is Folder or lies below it, as Windows compares paths: letter case ignored (ASCII),
+// "\" and "/" alike, repeated separators and a "\\?\" prefix not counted, whole components only.
+// A Folder that is not a full path (drive or UNC) holds nothing.
+bool IsUnderWindowsFolder(const std::string& Path, const std::string& Folder);
+
+// The INI file for the executable at ExecutablePath (a full path) by the Windows rules.
+TSettingsFile SettingsFileFor(const std::string& ExecutablePath, const TWindowsSettingsEnvironment& Environment);
+
+// --- the running platform (settings_environment_<platform>.cpp) ---
+
+// The INI file for the running program, whose executable is ExecutablePath, by its platform's rules
+// and the running user's environment.
+TSettingsFile CurrentSettingsFile(const std::string& ExecutablePath);
+
+// How an error names the per-user file when there is none (no configuration folder was found):
+// "$HOME/.config/hexloader/hexloader.ini" on Linux, "%APPDATA%\hexloader\hexloader.ini" on Windows.
+std::string UserSettingsFileShownName();
+
+// Linux only: the running user's environment.
+TPosixSettingsEnvironment CurrentPosixSettingsEnvironment();
+// Windows only: the system's and the running user's environment for the executable at ExecutablePath.
+TWindowsSettingsEnvironment CurrentWindowsSettingsEnvironment(const std::string& ExecutablePath);
 
 }  // namespace hexloader
