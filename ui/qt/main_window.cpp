@@ -11,11 +11,11 @@
 #include <QScreen>
 #include <QToolButton>
 
+#include "ui/app_texts.h"
+#include "ui/guarded.h"
 #include "ui/qt/app_font.h"
 #include "ui/qt/app_icons.h"
-#include "ui/app_texts.h"
 #include "ui/qt/copy_animation.h"
-#include "ui/guarded.h"
 #include "ui/qt/logo_picture.h"
 #include "ui/qt/native_title.h"
 #include "ui/qt/power_prompt.h"

@@ -6,8 +6,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "ui/qt/app_font.h"
 #include "ui/app_texts.h"
+#include "ui/qt/app_font.h"
 #include "ui/qt/window_frame.h"
 
 namespace hexloader {

@@ -11,8 +11,8 @@
 #include <QWidget>
 
 #include "core/exception_display.h"
-#include "ui/qt/app_font.h"
 #include "ui/app_texts.h"
+#include "ui/qt/app_font.h"
 #include "ui/qt/message_dialog.h"
 
 namespace hexloader {
