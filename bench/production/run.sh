@@ -21,6 +21,8 @@ devices=8
 rate=19200
 
 work=$(mktemp -d)
+BENCH=production
+source "$(dirname "$(realpath "$0")")/../bench-lib.sh"
 sim_pid=""
 cleanup() {
   if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then kill "$sim_pid"; wait "$sim_pid" 2>/dev/null || true; fi
@@ -44,16 +46,6 @@ stop_sim() {
   sim_pid=""
 }
 
-# Runs a command under /usr/bin/time; prints "WALL CPU" in seconds.
-timed() {
-  /usr/bin/time -f "%e %U %S" -o "$work/time" "$@" > "$work/out" 2> "$work/err" || {
-    echo "production benchmark: '$*' failed:" >&2
-    cat "$work/err" >&2
-    return 1
-  }
-  awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' "$work/time"
-}
-
 # One upload run of hexloader-cli through N devices.
 run_cli() {
   start_sim "$1"
@@ -69,8 +61,6 @@ run_blocking() {
   (cd "$work" && timed "$blocking" blocking "$(head -n1 "$work/ports")" "$work/image.bin")
   stop_sim
 }
-
-median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 one_wall=(); many_wall=(); many_cpu=(); blocking_cpu=(); one_cpu=()
 for _ in $(seq "$rounds"); do

@@ -35,6 +35,8 @@ for dir in "$build" ${WINDOW_BUILD:+"$(realpath "$WINDOW_BUILD")"}; do
 done
 
 work=$(mktemp -d)
+BENCH=throughput
+source "$(dirname "$(realpath "$0")")/../bench-lib.sh"
 sim_pid=""
 cleanup() {
   if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then kill "$sim_pid"; wait "$sim_pid" 2>/dev/null || true; fi
@@ -66,16 +68,6 @@ stop_sim() {
   sim_pid=""
 }
 sim_cpu() { awk '{ printf "%.3f\n", $2 + $3 }' "$work/sim.time"; }
-
-# Runs a command under /usr/bin/time; prints "WALL CPU" in seconds.
-timed() {
-  /usr/bin/time -f "%e %U %S" -o "$work/time" "$@" > "$work/out" 2> "$work/err" || {
-    echo "throughput benchmark: '$*' failed:" >&2
-    cat "$work/err" >&2
-    return 1
-  }
-  awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' "$work/time"
-}
 
 # cli_many N: hexloader-cli through N paced devices; prints "WALL CPU SIM-CPU".
 cli_many() {
@@ -138,7 +130,6 @@ window_counted() {
   echo "$(cpu_of_run) $(wakeups_per_frame "$2")"
 }
 
-median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 column() { printf '%s\n' "${@:2}" | awk -v c="$1" '{ print $c }' | median; }
 
 echo "machine load at start: $(cut -d' ' -f1-3 /proc/loadavg) (other work on the machine makes these figures noisy)"

@@ -14,6 +14,8 @@ rounds=${UPLOAD_BENCH_ROUNDS:-5}
 size=65535
 
 work=$(mktemp -d)
+BENCH=upload
+source "$(dirname "$(realpath "$0")")/../bench-lib.sh"
 sim_pid=""
 cleanup() {
   if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then kill "$sim_pid"; wait "$sim_pid" 2>/dev/null || true; fi
@@ -44,7 +46,6 @@ run_one() {
   sim_pid=""
 }
 
-median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 session_times=()
 blocking_times=()
