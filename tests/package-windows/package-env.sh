@@ -29,6 +29,14 @@ stop_wine() {
   wineserver -w 2>/dev/null
 }
 
+# The test's scratch folder, and the session ended with it, however the test ends.
+work=$(mktemp -d)
+cleanup() {
+  stop_wine
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
 # The value of a Windows environment variable in the prefix.
 windows_variable() { wine cmd /c echo "%$1%" </dev/null 2>/dev/null | tr -d '\r'; }
 # A Windows path as a Linux path, and back.

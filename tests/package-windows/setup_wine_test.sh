@@ -9,13 +9,6 @@ version=$2
 answer_exe=$3
 sample=$4
 source "$(dirname "$0")/package-env.sh"
-
-work=$(mktemp -d)
-cleanup() {
-  stop_wine
-  rm -rf "$work"
-}
-trap cleanup EXIT
 start_wine
 
 title="Кварсел - Загрузчик"

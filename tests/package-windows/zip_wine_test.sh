@@ -11,13 +11,6 @@ sample=$4
 cmake=$5
 source "$(dirname "$0")/package-env.sh"
 
-work=$(mktemp -d)
-cleanup() {
-  stop_wine
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 echo "== the zip holds the two programs, the sample and the texts in one folder"
 top="hexloader-$version-win64"
 expected="$top/hexloader.exe
