@@ -262,8 +262,13 @@ int Run(const std::vector<std::string>& RawArgs) {
     return true;
   };
   int StopsHandled = 0;
+  auto NextTick = TClock::now() + kTickInterval;
   while (!AllStopped()) {
-    Loop.RunUntil([&] { return StopRequest.Count() != StopsHandled; }, kTickInterval);
+    // The tick rides on the wake-ups the uploads bring anyway (each reply, tens of times a second), so
+    // that it costs no wake-up of its own while data flows; only a line quiet for a further interval
+    // wakes the loop for it.
+    Loop.RunUntil([&] { return StopRequest.Count() != StopsHandled || TClock::now() >= NextTick; },
+                  std::chrono::duration_cast<std::chrono::milliseconds>(NextTick + kTickInterval - TClock::now()));
     if (StopRequest.Count() != StopsHandled) {
       const bool First = StopsHandled == 0;
       StopsHandled = StopRequest.Count();
@@ -275,6 +280,8 @@ int Run(const std::vector<std::string>& RawArgs) {
       }
     }
     const auto Now = TClock::now();
+    if (Now < NextTick) continue;
+    NextTick = Now + kTickInterval;
     for (auto& Job : Jobs) Job->Tick(Now);
     Board.Redraw(false);
   }
