@@ -144,15 +144,17 @@ void TSerialCustomComm::StartThreads() {
   }
 }
 
+void TSerialCustomComm::RequestThreadsStop() {
+  std::lock_guard<std::mutex> guard(ReadLock_);
+  if (EventThread_) EventThread_->Stop();
+  if (WriteThread_) WriteThread_->Stop();
+}
+
 void TSerialCustomComm::StopThreads() {
   // Queued dispatches that run later find the gate closed and do nothing.
   if (Gate_) Gate_->Comm = nullptr;
   Gate_.reset();
-  {
-    std::lock_guard<std::mutex> guard(ReadLock_);
-    if (EventThread_) EventThread_->Stop();
-    if (WriteThread_) WriteThread_->Stop();
-  }
+  RequestThreadsStop();
   // Joined, not just forgotten: the threads use the device and the component's lock, so both must
   // outlive them. Neither can be stuck on this thread: a pending hand-over also ends on Stop.
   if (EventThread_) EventThread_->Join();
@@ -178,6 +180,10 @@ void TSerialCustomComm::CloseInternal(bool FireOnClose, bool Settle) {
 void TSerialCustomComm::CloseTogether(const std::vector<TSerialCustomComm*>& Comms) {
   bool Closed = false;
   std::exception_ptr First;
+  // Every port's threads are asked to stop before the first is joined, so that they wind down side
+  // by side rather than one port after another.
+  for (TSerialCustomComm* Comm : Comms)
+    if (Comm && Comm->IsOpen()) Comm->RequestThreadsStop();
   for (TSerialCustomComm* Comm : Comms) {
     if (!Comm || !Comm->IsOpen()) continue;
     Closed = true;

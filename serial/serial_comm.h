@@ -187,6 +187,7 @@ class TSerialCustomComm : public TSerialComponent {
   friend class TSerialCommEventThread;
   friend class TSerialCommWriteThread;
 
+  void RequestThreadsStop();  // asks both threads to end, without waiting
   void StopThreads();
   void ReleaseHandle();
   void CheckClosed() const;

@@ -71,6 +71,10 @@ void TSerialThread::Start(TThreadPriority Priority) {
     }
     StartChanged_.notify_all();
   };
+  // A thread starts at the normal priority: one that keeps it needs no hold, and its start costs no
+  // round trip between the two threads (that counts when a production run opens many ports).
+  const bool Hold = Priority != tpNormal;
+  Go_ = !Hold;
   try {
     // Held until its priority is set, like a thread created suspended.
     Thread_ = std::thread([this, signal] {
@@ -86,10 +90,8 @@ void TSerialThread::Start(TThreadPriority Priority) {
   } catch (const std::system_error& e) {
     RaiseCommError(serial_msg::ThreadCreation, e.code().value());
   }
-  {
-    std::unique_lock<std::mutex> lock(StartLock_);  // ThreadId_ is set before Ready_
-    StartChanged_.wait(lock, [this] { return Ready_; });
-  }
+  if (!Hold) return;
+  WaitReady();
   // A raise an ordinary user may not make leaves the thread at the normal level: the port still works.
   if (const int e = ApplyThreadPriority(ThreadId_, Priority); e != 0 && !PriorityChangeNotPermitted(e)) {
     StopRequested_ = true;
@@ -100,8 +102,14 @@ void TSerialThread::Start(TThreadPriority Priority) {
   signal(Go_);
 }
 
+void TSerialThread::WaitReady() {
+  std::unique_lock<std::mutex> lock(StartLock_);  // ThreadId_ is set before Ready_
+  StartChanged_.wait(lock, [this] { return Ready_; });
+}
+
 bool TSerialThread::SetPriority(TThreadPriority Priority) {
   if (!Thread_.joinable()) return true;
+  WaitReady();  // a thread started unheld may not have its id yet
   const int e = ApplyThreadPriority(ThreadId_, Priority);
   if (e == 0) return true;
   if (PriorityChangeNotPermitted(e)) return false;

@@ -71,7 +71,8 @@ class TSerialThread {
   TSerialThread(const TSerialThread&) = delete;
   TSerialThread& operator=(const TSerialThread&) = delete;
 
-  // Creates the thread held before its body, gives it Priority, then lets it run. Raises
+  // Creates the thread held before its body, gives it Priority, then lets it run (at the normal
+  // priority it runs at once). Raises
   // ESerialCommError ("Thread creation error: %s", "Thread Error: %s (%d)"); the thread has ended then.
   void Start(TThreadPriority Priority);
   // A running thread's new priority. False, and nothing changed, when the process may not make that
@@ -127,6 +128,8 @@ class TSerialThread {
   bool Go_ = false;
   std::thread Thread_;
   std::atomic<long> ThreadId_{0};
+
+  void WaitReady();  // until the thread has its id
 };
 
 class TSerialCommEventThread : public TSerialThread {
