@@ -1,0 +1,40 @@
+# Included from device/CMakeLists.txt.
+# The bootloader for the AVR ATmega328P at 16 MHz (device/avr), built with avr-gcc into this folder:
+# loader-avr.elf (for the simulation, hexloader-sim --avr) and loader-avr.hex (for an ISP programmer).
+# It lies in the 1 KiB boot section, 0x7C00..0x7FFF (fuses BOOTSZ = 10, BOOTRST programmed).
+find_program(HEXLOADER_AVR_GCC avr-gcc)
+find_program(HEXLOADER_AVR_OBJCOPY avr-objcopy)
+if(NOT HEXLOADER_AVR_GCC OR NOT HEXLOADER_AVR_OBJCOPY)
+  message(WARNING "avr-gcc not found: the AVR bootloader and the tests against it are left out "
+                  "(scripts/install-deps.sh installs it)")
+  return()
+endif()
+
+set(HEXLOADER_AVR_BOOT_START 0x7C00)
+set(avr_flags -mmcu=atmega328p -DF_CPU=16000000UL -DBOOT_START=${HEXLOADER_AVR_BOOT_START}
+  -Os -std=gnu99 -Wall -Wextra -Werror -ffunction-sections -fdata-sections)
+set(avr_sources avr/loader_avr.c avr/board.c avr/uart.c common/frame_loop.c)
+set(avr_headers avr/board.h avr/uart.h common/frames.h common/frame_loop.h)
+list(TRANSFORM avr_sources PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+list(TRANSFORM avr_headers PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+set(avr_elf ${CMAKE_CURRENT_BINARY_DIR}/loader-avr.elf)
+set(avr_hex ${CMAKE_CURRENT_BINARY_DIR}/loader-avr.hex)
+add_custom_command(OUTPUT ${avr_elf}
+  COMMAND ${HEXLOADER_AVR_GCC} ${avr_flags} -I${CMAKE_CURRENT_SOURCE_DIR}/avr -I${CMAKE_CURRENT_SOURCE_DIR}/common
+          ${avr_sources} -Wl,--gc-sections -Wl,--section-start=.text=${HEXLOADER_AVR_BOOT_START}
+          # the flash ends at 32 KiB: a bootloader grown past its 1 KiB fails to link
+          -Wl,--defsym=__TEXT_REGION_LENGTH__=0x8000
+          -o ${avr_elf}
+  DEPENDS ${avr_sources} ${avr_headers}
+  COMMENT "avr-gcc loader-avr.elf"
+  VERBATIM)
+add_custom_command(OUTPUT ${avr_hex}
+  COMMAND ${HEXLOADER_AVR_OBJCOPY} -O ihex -j .text -j .data ${avr_elf} ${avr_hex}
+  DEPENDS ${avr_elf}
+  COMMENT "avr-objcopy loader-avr.hex"
+  VERBATIM)
+add_custom_target(device-avr ALL DEPENDS ${avr_elf} ${avr_hex})
+
+# For the tests and demos.
+set(HEXLOADER_DEVICE_AVR ${avr_elf} PARENT_SCOPE)
+set(HEXLOADER_DEVICE_AVR_BOOT_START ${HEXLOADER_AVR_BOOT_START} PARENT_SCOPE)
