@@ -1,0 +1,19 @@
+#pragma once
+// The texts hexloader-sim prints when it plays the device with simavr: built here, in one place.
+#include <string>
+
+namespace hexloader::sim::avr {
+
+std::string NotBuilt();
+std::string FirmwareUnreadable(const std::string& Path, int Error);
+std::string FirmwareNotElf(const std::string& Path);
+std::string FirmwareDoesNotFit(const std::string& Path);
+std::string NoAtmega328p();
+std::string OptionNotForAvr(const std::string& Option);
+// The bootloader did not start the application before the board was switched off or stopped; Why says how.
+std::string DidNotStartApplication(const std::string& Why);
+std::string CannotWriteMemory(const std::string& Path, int Error);
+// One change of a port B pin, at Seconds of device time.
+std::string PinChange(int Pin, bool High, double Seconds);
+
+}  // namespace hexloader::sim::avr
