@@ -1,6 +1,7 @@
 # Included from device/CMakeLists.txt.
 # The bootloader for the AVR ATmega328P at 16 MHz (device/avr), built with avr-gcc into this folder:
 # loader-avr.elf (for the simulation, hexloader-sim --avr) and loader-avr.hex (for an ISP programmer).
+# The 8051's device program shares the frame exchange (common/).
 # It lies in the 1 KiB boot section, 0x7C00..0x7FFF (fuses BOOTSZ = 10, BOOTRST programmed).
 find_program(HEXLOADER_AVR_GCC avr-gcc)
 find_program(HEXLOADER_AVR_OBJCOPY avr-objcopy)
@@ -33,8 +34,16 @@ add_custom_command(OUTPUT ${avr_hex}
   DEPENDS ${avr_elf}
   COMMENT "avr-objcopy loader-avr.hex"
   VERBATIM)
-add_custom_target(device-avr ALL DEPENDS ${avr_elf} ${avr_hex})
+# The bootloader's bytes from BOOT_START on, for the tests that check it stays intact.
+set(avr_bin ${CMAKE_CURRENT_BINARY_DIR}/loader-avr.bin)
+add_custom_command(OUTPUT ${avr_bin}
+  COMMAND ${HEXLOADER_AVR_OBJCOPY} -O binary -j .text -j .data ${avr_elf} ${avr_bin}
+  DEPENDS ${avr_elf}
+  COMMENT "avr-objcopy loader-avr.bin"
+  VERBATIM)
+add_custom_target(device-avr ALL DEPENDS ${avr_elf} ${avr_hex} ${avr_bin})
 
 # For the tests and demos.
 set(HEXLOADER_DEVICE_AVR ${avr_elf} PARENT_SCOPE)
+set(HEXLOADER_DEVICE_AVR_BIN ${avr_bin} PARENT_SCOPE)
 set(HEXLOADER_DEVICE_AVR_BOOT_START ${HEXLOADER_AVR_BOOT_START} PARENT_SCOPE)
