@@ -6,6 +6,9 @@
 #include <simavr/sim_elf.h>
 #include <simavr/sim_irq.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -20,14 +23,38 @@ namespace {
 constexpr std::uint32_t ClockHz = 16'000'000;
 
 // simavr reports through one logger for all boards; what it says goes to standard error only under
-// --log full (SetVerbose), errors always.
+// --log full (SetVerbose). Otherwise our own messages say what went wrong.
 bool Verbose = false;
 
 void Logger(avr_t*, const int Level, const char* Format, va_list Args) {
-  if (Level > (Verbose ? LOG_TRACE : LOG_ERROR)) return;
+  if (!Verbose || Level > LOG_TRACE) return;
   std::fputs("hexloader-sim: simavr: ", stderr);
   std::vfprintf(stderr, Format, Args);
 }
+
+// Standard error sent to /dev/null while it lives (when On).
+class TQuietStderr {
+ public:
+  explicit TQuietStderr(bool On) {
+    if (!On) return;
+    std::fflush(stderr);
+    Saved_ = ::dup(STDERR_FILENO);
+    const int Null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (Saved_ >= 0 && Null >= 0) ::dup2(Null, STDERR_FILENO);
+    if (Null >= 0) ::close(Null);
+  }
+  ~TQuietStderr() {
+    if (Saved_ < 0) return;
+    std::fflush(stderr);
+    ::dup2(Saved_, STDERR_FILENO);
+    ::close(Saved_);
+  }
+  TQuietStderr(const TQuietStderr&) = delete;
+  TQuietStderr& operator=(const TQuietStderr&) = delete;
+
+ private:
+  int Saved_ = -1;
+};
 
 }  // namespace
 
@@ -40,7 +67,13 @@ TBoard::TBoard(const std::string& Elf) {
   // simavr takes a mutable path.
   std::vector<char> Path(Elf.begin(), Elf.end());
   Path.push_back('\0');
-  if (elf_read_firmware(Path.data(), &Firmware) != 0 || !Firmware.flash || Firmware.flashsize == 0)
+  int Read;
+  {
+    // The ELF reader also prints its own errors (perror) straight to standard error.
+    TQuietStderr Quiet(!Verbose);
+    Read = elf_read_firmware(Path.data(), &Firmware);
+  }
+  if (Read != 0 || !Firmware.flash || Firmware.flashsize == 0)
     throw std::runtime_error(FirmwareNotElf(Elf));
   std::unique_ptr<std::uint8_t, decltype(&std::free)> Code(Firmware.flash, &std::free);
   if (Firmware.flashbase + Firmware.flashsize > FlashSize) throw std::runtime_error(FirmwareDoesNotFit(Elf));
@@ -136,9 +169,8 @@ void TBoard::Run(std::uint64_t Cycles) {
 bool TBoard::Running() const { return Avr_->state != cpu_Done && Avr_->state != cpu_Crashed; }
 
 std::string TBoard::StopReason() const {
-  if (Avr_->state == cpu_Crashed) return "the simulated CPU crashed at " + std::to_string(Avr_->pc);
-  if (Avr_->state == cpu_Done) return "the simulated CPU stopped at " + std::to_string(Avr_->pc);
-  return "";
+  if (Running()) return "";
+  return CpuStopped(Avr_->state == cpu_Crashed, Avr_->pc);
 }
 
 std::vector<std::uint8_t> TBoard::TakeOutput() {

@@ -106,6 +106,7 @@ class TAvrSimulator {
   bool ApplicationDone_ = false; // ... and it has run as long as it may
   TClock::time_point StartedAt_{};
   bool Stopped_ = false;         // the simulated CPU crashed or stopped
+  bool FlashWritten_ = false;    // --memory has the flash of this switching on
 };
 
 bool TAvrSimulator::Simulating() const { return Board_ && !ApplicationDone_ && !Stopped_; }
@@ -209,12 +210,12 @@ int TAvrSimulator::Run() {
   std::fflush(stdout);
 
   int Status = -1;
-  bool Announced = false;  // under --once: the board has had its one run
+  bool HadItsRun = false;  // under --once: the board has been switched on once
   while (Status < 0) {
     TClock::time_point Now = TClock::now();
     if (!Open_ && !Board_ && PortOpened(Master_)) {
       Open_ = true;
-      HelloPending_ = !Announced || !O_.Once;
+      HelloPending_ = !HadItsRun || !O_.Once;
       HelloDue_ = Now + std::chrono::milliseconds(O_.HelloDelayMs);
       Log(TLogLevel::Full, "port opened");
     }
@@ -268,8 +269,8 @@ int TAvrSimulator::Run() {
       ToLoaderCount_ += static_cast<long>(Before - ToLoader_.size());
     }
 
-    if (Board_ && Started_ && !Announced) {
-      Announced = true;
+    if (Board_ && Started_ && !FlashWritten_) {
+      FlashWritten_ = true;
       if (!WriteMemory()) {
         Status = 1;
         break;
@@ -277,7 +278,6 @@ int TAvrSimulator::Run() {
     }
     if (Board_ && ClosedWhileOn_ && (Now - LastDeviceOutput_ > SwitchOffQuiet || Now - ClosedAt_ > SwitchOffLatest)) {
       ClosedWhileOn_ = false;
-      Announced = true;
       Status = SwitchOff("the port was closed before the end frame");
       if (Status >= 0) break;
     }
@@ -290,6 +290,8 @@ int TAvrSimulator::Run() {
         Status = 1;
         break;
       }
+      HadItsRun = true;
+      FlashWritten_ = false;
       FromLoader_ = ToLoaderCount_ = 0;
       ToLoader_.clear();
       ClosedWhileOn_ = false;
@@ -314,13 +316,15 @@ int RunAvrSimulator(const TSimOptions& Options) {
     std::fprintf(stderr, "hexloader-sim: %s\n\n%s", avr::OptionNotForAvr(Option).c_str(), SimUsage);
     return 2;
   }
+  avr::SetVerbose(Options.Log == TLogLevel::Full);
   try {
     CheckFirmware(Options.AvrFirmware);
+    // Loaded once before the port is announced, so that a broken file is refused at once.
+    avr::TBoard Trial(Options.AvrFirmware);
   } catch (const std::runtime_error& E) {
     Error(E.what());
     return 1;
   }
-  avr::SetVerbose(Options.Log == TLogLevel::Full);
   TAvrSimulator Sim(Options);
   return Sim.Run();
 }

@@ -36,6 +36,12 @@ std::string CannotWriteMemory(const std::string& Path, int Error) {
   return "cannot write " + Path + ": " + std::strerror(Error);
 }
 
+std::string CpuStopped(bool Crashed, unsigned Pc) {
+  char At[16];
+  std::snprintf(At, sizeof At, "0x%04X", Pc);
+  return std::string("the simulated CPU ") + (Crashed ? "crashed" : "stopped") + " at " + At;
+}
+
 std::string PinChange(int Pin, bool High, double Seconds) {
   char Text[64];
   std::snprintf(Text, sizeof Text, "PB%d %s at %.6f s", Pin, High ? "high" : "low", Seconds);

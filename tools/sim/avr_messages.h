@@ -13,6 +13,8 @@ std::string OptionNotForAvr(const std::string& Option);
 // The bootloader did not start the application before the board was switched off or stopped; Why says how.
 std::string DidNotStartApplication(const std::string& Why);
 std::string CannotWriteMemory(const std::string& Path, int Error);
+// The simulated CPU ended (crashed: simavr's verdict on an invalid instruction or a fault) at Pc.
+std::string CpuStopped(bool Crashed, unsigned Pc);
 // One change of a port B pin, at Seconds of device time.
 std::string PinChange(int Pin, bool High, double Seconds);
 

@@ -1,0 +1,196 @@
+// hexloader-cli and the upload session against our ATmega328P bootloader running in simavr
+// (hexloader-sim --avr): a real AVR core, its USART at 19,200 bit/s and its self-programming unit at
+// the far end. The flash is checked page by page, the bootloader's own section must survive an image
+// that reaches it, and the uploaded program must run. These tests run one at a time: the simulation
+// takes a whole core.
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/event_loop.h"
+#include "core/exception_display.h"
+#include "core/ui_dispatcher.h"
+#include "serial/serial_comm.h"
+#include "tests/upload/avr_device.h"
+#include "tests/upload/intel_hex_writer.h"
+#include "tests/upload/recording_view.h"
+#include "tests/upload/session_fixture.h"
+#include "tests/upload/sim_process.h"
+#include "upload/loader_line_settings.h"
+#include "upload/serial_comm_port.h"
+
+namespace hexloader::test {
+namespace {
+
+struct TAvrCase {
+  const char* Name;
+  std::size_t ImageSize;
+  int CliStatus;
+  const char* CliError;  // on the loader's standard error; "" = none
+  int SimStatus;         // 0: the bootloader started the application
+};
+void PrintTo(const TAvrCase& C, std::ostream* Out) { *Out << C.Name; }
+
+class AvrUpload : public ::testing::TestWithParam<TAvrCase> {};
+
+TEST_P(AvrUpload, EndsWithItsStatusesAndTheFlash) {
+  const TAvrCase& C = GetParam();
+  TTempDir Dir;
+  const std::vector<std::uint8_t> Image = PatternImage(C.ImageSize);
+  WriteIntelHex(Dir.File("fw.hex"), Image);
+  TAvrDevice Device(Dir.Path(), {"--once", "--memory", Dir.File("flash.bin")});
+
+  std::string Out, Err;
+  // The time-out only keeps a broken board from hanging the test.
+  EXPECT_EQ(RunProgram({CliPath(), "upload", "--port", Device.PortPath(), "--timeout", "120", "fw.hex"}, &Out, &Err,
+                       Dir.Path()),
+            C.CliStatus)
+      << Err;
+  if (*C.CliError) EXPECT_NE(Err.find(C.CliError), std::string::npos) << Err;
+  else EXPECT_EQ(Err, "");
+
+  EXPECT_EQ(Device.Wait(), C.SimStatus) << Device.Errors();
+  const std::string Log = Device.Errors();
+  if (C.SimStatus == 0) EXPECT_GE(ApplicationStartSeconds(Log), 0) << Log;
+  else EXPECT_NE(Log.find("the bootloader did not start the application"), std::string::npos) << Log;
+  // Written when the application starts, or when the board is switched off without it.
+  EXPECT_EQ(AvrFlashDifference(ReadFile(Dir.File("flash.bin")), Image), "") << Log;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AvrUpload,
+    ::testing::Values(
+        TAvrCase{"OneByteImage", 1, 0, "", 0},
+        TAvrCase{"Image1000Bytes", 1000, 0, "", 0},
+        // The last frame carries the image's last byte and one byte of zero fill below the bootloader.
+        TAvrCase{"LargestImageBelowTheBootloader", AvrBootStart - 1, 0, "", 0},
+        // Every byte fits, but the frame of zero fill that ends every upload falls on the boot section.
+        TAvrCase{"ImageFillingTheApplicationSection", AvrBootStart, 2, "Ошибка ответа", 1},
+        TAvrCase{"ImageReachingIntoTheBootloader", AvrBootStart + 300, 2, "Ошибка ответа", 1}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+// The sample program, uploaded and started: the LED pin toggles every 250 ms of device time from the
+// moment the bootloader hands over.
+TEST(AvrSample, BlinksAfterTheUpload) {
+  TTempDir Dir;
+  const std::string Hex = Dir.File("blink-avr.hex");
+  std::filesystem::copy_file(HEXLOADER_AVR_SAMPLE_PATH, Hex);
+  TAvrDevice Device(Dir.Path(), {"--once", "--app-ms", "1100", "--memory", Dir.File("flash.bin")});
+  std::string Out, Err;
+  ASSERT_EQ(RunProgram({CliPath(), "upload", "--port", Device.PortPath(), "--timeout", "120", Hex}, &Out, &Err, Dir.Path()), 0)
+      << Err;
+  ASSERT_EQ(Device.Wait(), 0) << Device.Errors();
+  const std::string Log = Device.Errors();
+  EXPECT_EQ(AvrFlashDifference(ReadFile(Dir.File("flash.bin")), ReadFile(Dir.File("blink-avr.BIN"))), "");
+
+  const double Start = ApplicationStartSeconds(Log);
+  ASSERT_GE(Start, 0) << Log;
+  const std::vector<TPinEdge> Edges = PinEdges(Log, 5);
+  ASSERT_EQ(Edges.size(), 5u) << "1.1 s at 250 ms a change: high, low, high, low, high\n" << Log;
+  for (std::size_t i = 0; i < Edges.size(); ++i) {
+    EXPECT_EQ(Edges[i].High, i % 2 == 0) << "change " << i;
+    EXPECT_NEAR(Edges[i].Seconds - Start, 0.250 * static_cast<double>(i), 0.001) << "change " << i << "\n" << Log;
+  }
+  for (int Pin : {0, 1, 2, 3, 4, 6, 7}) EXPECT_TRUE(PinEdges(Log, Pin).empty()) << "PB" << Pin << " moved";
+}
+
+// Each opening of the port switches on a fresh board (erased flash, the bootloader in place).
+TEST(AvrDevice, IsSwitchedOnAgainWhenThePortIsOpenedAgain) {
+  TTempDir Dir;
+  TAvrDevice Device(Dir.Path(), {"--memory", Dir.File("flash.bin")});
+  for (std::size_t Size : {700u, 300u}) {
+    const std::vector<std::uint8_t> Image = PatternImage(Size);
+    WriteIntelHex(Dir.File("fw.hex"), Image);
+    std::filesystem::remove(Dir.File("flash.bin"));
+    std::string Out, Err;
+    ASSERT_EQ(RunProgram({CliPath(), "upload", "--port", Device.PortPath(), "--timeout", "120", "fw.hex"}, &Out, &Err, Dir.Path()), 0)
+        << Err << Device.Errors();
+    // Written when the application starts, right after the end frame's echo.
+    const auto Until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    std::error_code Error;
+    while (std::filesystem::file_size(Dir.File("flash.bin"), Error) != AvrFlashSize || Error) {
+      ASSERT_LT(std::chrono::steady_clock::now(), Until) << Device.Errors();
+      ::usleep(10000);
+    }
+    EXPECT_EQ(AvrFlashDifference(ReadFile(Dir.File("flash.bin")), Image), "") << Size << " bytes";
+  }
+  EXPECT_EQ(Device.Stop(), 0) << Device.Errors();
+}
+
+// The empty image, which the command line refuses, through the session itself on the serial component
+// as the window runs it: one data frame of 128 zero bytes at 0x0000.
+TEST(AvrSession, EmptyImageWritesOneZeroPage) {
+  TTempDir Dir;
+  TEventLoop Loop;
+  SetUiDispatcher(&Loop);
+  std::vector<std::string> Shown;
+  SetExceptionDisplay([&Shown](const std::string& Message) { Shown.push_back(Message); });
+  WriteFile(Dir.File("image.BIN"), {});
+  {
+    TAvrDevice Device(Dir.Path(), {"--once", "--memory", Dir.File("flash.bin")});
+    TRecordingView View;
+    TSerialComm Comm;
+    ApplyLoaderLineSettings(Comm);
+    Comm.SetDeviceName(Device.PortPath());
+    TSerialCommPort Port(Comm);
+    TUploadSession Session(Port, View, [&Dir](const std::string&) { return Dir.File("image.BIN"); });
+    Comm.SetOnRxChar([&Session](TSerialCustomComm&, int Count) { Session.OnRxChar(Count); });
+    Session.Start();
+    ASSERT_TRUE(Loop.RunUntil([&] { return Session.Outcome() != TUploadOutcome::None || !Shown.empty(); },
+                              std::chrono::seconds(60)));
+    EXPECT_TRUE(Shown.empty()) << Shown.front();
+    EXPECT_EQ(Session.Outcome(), TUploadOutcome::Finished);
+    // The end frame's echo shows it went out before the port closes.
+    ASSERT_TRUE(Loop.RunUntil([&] { return Session.RxSinceSend() >= frame::ShortLen; }, std::chrono::seconds(60)));
+    Comm.Close();
+    EXPECT_EQ(Device.Wait(), 0) << Device.Errors();
+  }
+  EXPECT_EQ(AvrFlashDifference(ReadFile(Dir.File("flash.bin")), {}), "");
+  SetExceptionDisplay(nullptr);
+  SetUiDispatcher(nullptr);
+}
+
+struct TRefusalCase {
+  const char* Name;
+  const char* Firmware;  // "bootloader": the built one; otherwise a file made from this text ("" = none)
+  std::vector<std::string> Args;
+  int Status;
+  const char* Error;
+};
+void PrintTo(const TRefusalCase& C, std::ostream* Out) { *Out << C.Name; }
+
+class AvrRefusal : public ::testing::TestWithParam<TRefusalCase> {};
+
+TEST_P(AvrRefusal, SaysWhyAndEndsWithoutAPort) {
+  const TRefusalCase& C = GetParam();
+  TTempDir Dir;
+  std::string Firmware = Dir.File("missing.elf");
+  if (std::string(C.Firmware) == "bootloader") Firmware = AvrBootloader();
+  else if (*C.Firmware) std::ofstream(Firmware = Dir.File("firmware.elf")) << C.Firmware;
+  std::vector<std::string> Args{SimPath(), "--avr", Firmware};
+  Args.insert(Args.end(), C.Args.begin(), C.Args.end());
+  std::string Out, Err;
+  EXPECT_EQ(RunProgram(Args, &Out, &Err), C.Status);
+  EXPECT_EQ(Out, "") << "no port is announced";
+  EXPECT_NE(Err.find(C.Error), std::string::npos) << Err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AvrRefusal,
+    ::testing::Values(
+        TRefusalCase{"BootloaderMissing", "", {}, 1, "cannot read the bootloader"},
+        TRefusalCase{"BootloaderNotElf", ":00000001FF\n", {}, 1, "is not an AVR ELF file"},
+        TRefusalCase{"BrokenElf", "\x7f" "ELF but nothing more", {}, 1, "is not an AVR ELF file"},
+        TRefusalCase{"FaultOptionOfTheBuiltInDevice", "bootloader", {"--wrong-reply-at", "3"}, 2,
+                     "--wrong-reply-at cannot be used with --avr"},
+        TRefusalCase{"TwoSimulators", "bootloader", {"--s51", "loader51.ihx"}, 2, "--s51 and --avr cannot be used together"}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+}  // namespace
+}  // namespace hexloader::test
