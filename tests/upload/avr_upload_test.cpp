@@ -18,6 +18,7 @@
 #include "core/ui_dispatcher.h"
 #include "serial/serial_comm.h"
 #include "tests/upload/avr_device.h"
+#include "tests/upload/held_port.h"
 #include "tests/upload/intel_hex_writer.h"
 #include "tests/upload/recording_view.h"
 #include "tests/upload/session_fixture.h"
@@ -123,6 +124,55 @@ TEST(AvrDevice, IsSwitchedOnAgainWhenThePortIsOpenedAgain) {
   EXPECT_EQ(Device.Stop(), 0) << Device.Errors();
 }
 
+// Waits (generously) until the simulator's log holds Text.
+bool LogShows(const TAvrDevice& Device, const std::string& Text) {
+  const auto Until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (Device.Errors().find(Text) == std::string::npos) {
+    if (std::chrono::steady_clock::now() > Until) return false;
+    ::usleep(10000);
+  }
+  return true;
+}
+
+// A board that already holds a program, switched on without the loader answering its hello: the
+// bootloader starts the program after its second of waiting.
+TEST(AvrPowerUp, WithoutTheLoaderABoardRunsItsProgramAfterASecond) {
+  TTempDir Dir;
+  std::string Out, Err;
+  ASSERT_EQ(RunProgram({CliPath(), "convert", HEXLOADER_AVR_SAMPLE_PATH}, &Out, &Err, Dir.Path()), 0) << Err;
+  const std::vector<std::uint8_t> Image = ReadFile(Dir.File("blink-avr.BIN"));
+  TAvrDevice Device(Dir.Path(), {"--once", "--hello-delay", "0", "--app-ms", "300", "--flash", Dir.File("blink-avr.BIN")});
+  {
+    THeldPort Port(Device.PortPath());
+    ASSERT_GE(Port.Fd, 0);
+    ASSERT_EQ(Port.ReadByte(), 0x55);
+    ASSERT_TRUE(LogShows(Device, "the application ran")) << Device.Errors();
+  }
+  EXPECT_EQ(Device.Wait(), 0) << Device.Errors();
+  const std::string Log = Device.Errors();
+  EXPECT_NEAR(ApplicationStartSeconds(Log), 1.0, 0.005) << Log;
+  EXPECT_EQ(PinEdges(Log, 5).size(), 2u) << "high at the start, low 250 ms later\n" << Log;
+}
+
+// An empty board has nothing to start: after the same wait its bootloader still serves the loader.
+TEST(AvrPowerUp, AnEmptyBoardKeepsWaitingForTheLoader) {
+  TTempDir Dir;
+  TAvrDevice Device(Dir.Path(), {"--once", "--hello-delay", "0"});
+  {
+    THeldPort Port(Device.PortPath());
+    ASSERT_GE(Port.Fd, 0);
+    ASSERT_EQ(Port.ReadByte(), 0x55);
+    // The device's clock runs ahead of the wall's: two seconds are well past its second of waiting.
+    ::sleep(2);
+    const std::uint8_t Sync[] = {0x55, 0x33, 0xCC};
+    ASSERT_EQ(::write(Port.Fd, Sync, sizeof Sync), 3);
+    for (std::uint8_t Echoed : Sync) EXPECT_EQ(Port.ReadByte(), Echoed);
+    EXPECT_EQ(Port.ReadByte(), 0xAA);
+  }
+  EXPECT_EQ(Device.Wait(), 1) << "under --once without the application started";
+  EXPECT_EQ(ApplicationStartSeconds(Device.Errors()), -1) << Device.Errors();
+}
+
 // The empty image, which the command line refuses, through the session itself on the serial component
 // as the window runs it: one data frame of 128 zero bytes at 0x0000.
 TEST(AvrSession, EmptyImageWritesOneZeroPage) {
@@ -189,6 +239,11 @@ INSTANTIATE_TEST_SUITE_P(
         TRefusalCase{"BrokenElf", "\x7f" "ELF but nothing more", {}, 1, "is not an AVR ELF file"},
         TRefusalCase{"FaultOptionOfTheBuiltInDevice", "bootloader", {"--wrong-reply-at", "3"}, 2,
                      "--wrong-reply-at cannot be used with --avr"},
+        TRefusalCase{"FlashImageMissing", "bootloader", {"--flash", "/nonexistent/flash.bin"}, 1,
+                     "cannot read the flash image"},
+        // Endless zeros: far more than the flash below the bootloader holds.
+        TRefusalCase{"FlashImageReachingTheBootloader", "bootloader", {"--flash", "/dev/zero"}, 1,
+                     "reaches the bootloader's section"},
         TRefusalCase{"TwoSimulators", "bootloader", {"--s51", "loader51.ihx"}, 2, "--s51 and --avr cannot be used together"}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -152,6 +153,11 @@ void TBoard::Feed() {
 void TBoard::Send(const std::uint8_t* Data, std::size_t Size) {
   ToDevice_.insert(ToDevice_.end(), Data, Data + Size);
   Feed();
+}
+
+void TBoard::LoadApplication(const std::vector<std::uint8_t>& Image, const std::string& Path) {
+  if (Image.size() > BootStart_) throw std::runtime_error(ApplicationTooLarge(Path, BootStart_));
+  std::copy(Image.begin(), Image.end(), Avr_->flash);
 }
 
 void TBoard::Run(std::uint64_t Cycles) {

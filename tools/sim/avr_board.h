@@ -35,6 +35,10 @@ class TBoard {
   TBoard(const TBoard&) = delete;
   TBoard& operator=(const TBoard&) = delete;
 
+  // Puts Image into the flash from 0x0000, as a board that already holds a program; before the first
+  // Run. Raises std::runtime_error with the message when it would reach the bootloader.
+  void LoadApplication(const std::vector<std::uint8_t>& Image, const std::string& Path);
+
   // Runs the board for about Cycles clock cycles, or until it stops or starts the application.
   void Run(std::uint64_t Cycles);
   // Whether the simulated CPU still runs; false once it crashed or stopped.

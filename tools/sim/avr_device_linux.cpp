@@ -72,9 +72,26 @@ void CheckFirmware(const std::string& Path) {
     throw std::runtime_error(avr::FirmwareNotElf(Path));
 }
 
+// The whole of a flat image file; raises with the message.
+std::vector<std::uint8_t> ReadApplication(const std::string& Path) {
+  std::FILE* F = std::fopen(Path.c_str(), "rb");
+  if (!F) throw std::runtime_error(avr::FlashUnreadable(Path, errno));
+  std::vector<std::uint8_t> Bytes;
+  std::uint8_t Buf[4096];
+  std::size_t N;
+  // One byte more than the flash holds is enough to tell a file that is too large.
+  while ((N = std::fread(Buf, 1, sizeof Buf, F)) > 0 && Bytes.size() <= avr::FlashSize) Bytes.insert(Bytes.end(), Buf, Buf + N);
+  const bool Failed = std::ferror(F);
+  const int ReadError = errno;
+  std::fclose(F);
+  if (Failed) throw std::runtime_error(avr::FlashUnreadable(Path, ReadError));
+  return Bytes;
+}
+
 class TAvrSimulator {
  public:
-  explicit TAvrSimulator(const TSimOptions& O) : O_(O) {}
+  TAvrSimulator(const TSimOptions& O, std::vector<std::uint8_t> Application)
+      : O_(O), Application_(std::move(Application)) {}
   int Run();
 
  private:
@@ -91,6 +108,7 @@ class TAvrSimulator {
   }
 
   const TSimOptions& O_;
+  const std::vector<std::uint8_t> Application_;  // --flash: in every board's flash at switching on
   int Master_ = -1;
   std::unique_ptr<avr::TBoard> Board_;  // while the board is switched on
   std::vector<std::uint8_t> ToLoader_;
@@ -285,6 +303,7 @@ int TAvrSimulator::Run() {
       HelloPending_ = false;
       try {
         Board_ = std::make_unique<avr::TBoard>(O_.AvrFirmware);
+        if (!O_.FlashPath.empty()) Board_->LoadApplication(Application_, O_.FlashPath);
       } catch (const std::runtime_error& E) {
         Error(E.what());
         Status = 1;
@@ -317,15 +336,18 @@ int RunAvrSimulator(const TSimOptions& Options) {
     return 2;
   }
   avr::SetVerbose(Options.Log == TLogLevel::Full);
+  std::vector<std::uint8_t> Application;
   try {
     CheckFirmware(Options.AvrFirmware);
+    if (!Options.FlashPath.empty()) Application = ReadApplication(Options.FlashPath);
     // Loaded once before the port is announced, so that a broken file is refused at once.
     avr::TBoard Trial(Options.AvrFirmware);
+    if (!Options.FlashPath.empty()) Trial.LoadApplication(Application, Options.FlashPath);
   } catch (const std::runtime_error& E) {
     Error(E.what());
     return 1;
   }
-  TAvrSimulator Sim(Options);
+  TAvrSimulator Sim(Options, std::move(Application));
   return Sim.Run();
 }
 

@@ -24,6 +24,15 @@ std::string FirmwareDoesNotFit(const std::string& Path) {
 
 std::string NoAtmega328p() { return "simavr does not know the ATmega328P"; }
 
+std::string FlashUnreadable(const std::string& Path, int Error) {
+  return "cannot read the flash image " + Path + ": " + std::strerror(Error);
+}
+
+std::string ApplicationTooLarge(const std::string& Path, unsigned BootStart) {
+  return "the flash image " + Path + " reaches the bootloader's section (at most " + std::to_string(BootStart) +
+         " bytes)";
+}
+
 std::string OptionNotForAvr(const std::string& Option) {
   return Option + " cannot be used with --avr: the bootloader plays the device there";
 }

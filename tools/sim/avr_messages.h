@@ -9,6 +9,8 @@ std::string FirmwareUnreadable(const std::string& Path, int Error);
 std::string FirmwareNotElf(const std::string& Path);
 std::string FirmwareDoesNotFit(const std::string& Path);
 std::string NoAtmega328p();
+std::string FlashUnreadable(const std::string& Path, int Error);
+std::string ApplicationTooLarge(const std::string& Path, unsigned BootStart);
 std::string OptionNotForAvr(const std::string& Option);
 // The bootloader did not start the application before the board was switched off or stopped; Why says how.
 std::string DidNotStartApplication(const std::string& Why);

@@ -33,6 +33,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "hexloader-sim: --s51 and --avr cannot be used together\n\n%s", SimUsage);
     return 2;
   }
+  if (Options.AvrFirmware.empty() && (!Options.FlashPath.empty() || Options.AppMs >= 0)) {
+    std::fprintf(stderr, "hexloader-sim: %s needs --avr\n\n%s", Options.FlashPath.empty() ? "--app-ms" : "--flash", SimUsage);
+    return 2;
+  }
   if (!Options.AvrFirmware.empty()) return RunAvrSimulator(Options);
   return Options.S51Firmware.empty() ? RunSimulator(Options) : RunS51Simulator(Options);
 }

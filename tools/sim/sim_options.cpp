@@ -42,6 +42,8 @@ const char* const SimUsage =
     "                       when the bootloader starts the application (or when the board is\n"
     "                       switched off before); the port B pins' changes are logged; with --once\n"
     "                       the status is 0 only if the application was started\n"
+    "  --flash IMAGE.bin    with --avr: the board already holds a program: its flash starts with\n"
+    "                       IMAGE.bin (a flat image from 0x0000, below the bootloader)\n"
     "  --app-ms MS          with --avr: stop the simulation when the application has run MS\n"
     "                       milliseconds of device time (default: run it until the port is closed;\n"
     "                       with --once: stop it as it starts)\n"
@@ -114,6 +116,7 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args, bool& Help) {
     else if (A == "--s51") O.S51Firmware = Value();
     else if (A == "--avr") O.AvrFirmware = Value();
     else if (A == "--app-ms") O.AppMs = Number(A, Value(), 0);
+    else if (A == "--flash") O.FlashPath = Value();
     else if (A == "--log") {
       const std::string& L = Value();
       if (L == "short") O.Log = TLogLevel::Short;
