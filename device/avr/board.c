@@ -1,6 +1,8 @@
 #include "board.h"
 
 #include <avr/boot.h>
+#include <avr/eeprom.h>
+#include <avr/interrupt.h>
 #include <avr/io.h>
 #include <avr/pgmspace.h>
 #include <avr/wdt.h>
@@ -31,6 +33,7 @@
 static unsigned char page[SPM_PAGESIZE];
 
 void board_init(void) {
+  cli(); /* already so after reset; an application that jumps here may have left them on */
   GPIOR0 = MCUSR;
   MCUSR = 0; /* the watchdog cannot be stopped while its reset flag is set */
   wdt_disable();
@@ -56,6 +59,7 @@ unsigned char commit(unsigned int address) {
   /* The loader sends page-aligned frames; anything else, or a page of the bootloader's own, is refused
    * before the flash is touched. */
   if (address % SPM_PAGESIZE != 0 || address >= BOOT_START) return 0;
+  eeprom_busy_wait(); /* the flash cannot be programmed while an EEPROM write the application began runs */
   boot_page_erase(address);
   boot_spm_busy_wait();
   for (i = 0; i < SPM_PAGESIZE; i += 2) boot_page_fill(address + i, page[i] | (page[i + 1] << 8));
