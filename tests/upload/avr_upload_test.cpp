@@ -173,6 +173,53 @@ TEST(AvrPowerUp, AnEmptyBoardKeepsWaitingForTheLoader) {
   EXPECT_EQ(ApplicationStartSeconds(Device.Errors()), -1) << Device.Errors();
 }
 
+// Frames the loader never sends, straight from the test: each data frame is written only on a page of
+// the application section, at a page's start; any other is answered wrongly and leaves the flash alone,
+// and the bootloader goes on serving frames after it.
+TEST(AvrFrames, OnlyWholeApplicationPagesAreWritten) {
+  struct TFrame {
+    unsigned Address;
+    bool Written;
+  };
+  const TFrame Frames[] = {{0x0000, true},  {0x0040, false}, {0x7B80, true},
+                           {0x7C00, false}, {0x7F80, false}, {0xFF80, false}};
+  TTempDir Dir;
+  TAvrDevice Device(Dir.Path(), {"--once", "--hello-delay", "0", "--memory", Dir.File("flash.bin")});
+  std::vector<std::uint8_t> Expected(AvrFlashSize, 0xFF);
+  const std::vector<std::uint8_t> Boot = AvrBootloaderBytes();
+  std::copy(Boot.begin(), Boot.end(), Expected.begin() + AvrBootStart);
+  {
+    THeldPort Port(Device.PortPath());
+    ASSERT_GE(Port.Fd, 0);
+    ASSERT_EQ(Port.ReadByte(), 0x55);
+    // Sends Bytes; returns the answer after their echo (-1: none, or a wrong echo).
+    auto Exchange = [&Port](const std::vector<std::uint8_t>& Bytes) {
+      if (::write(Port.Fd, Bytes.data(), Bytes.size()) != static_cast<ssize_t>(Bytes.size())) return -1;
+      for (std::uint8_t B : Bytes)
+        if (Port.ReadByte() != B) return -1;
+      return Port.ReadByte();
+    };
+    ASSERT_EQ(Exchange({0x55, 0x33, 0xCC}), 0xAA);
+    for (const TFrame& F : Frames) {
+      std::vector<std::uint8_t> Frame{0x22, static_cast<std::uint8_t>(F.Address >> 8), static_cast<std::uint8_t>(F.Address)};
+      const std::vector<std::uint8_t> Data = PatternImage(F.Address + 128);
+      Frame.insert(Frame.end(), Data.end() - 128, Data.end());
+      const int Sum = SumOf(Frame);
+      EXPECT_EQ(Exchange(Frame), F.Written ? Sum : Sum ^ 0x5A) << "frame at " << F.Address;
+      if (F.Written) std::copy(Frame.begin() + 3, Frame.end(), Expected.begin() + F.Address);
+    }
+    // The end frame starts the application; its echo is all that comes back.
+    ASSERT_EQ(::write(Port.Fd, "\x99\0\0", 3), 3);
+    for (int B : {0x99, 0x00, 0x00}) EXPECT_EQ(Port.ReadByte(), B);
+    ASSERT_TRUE(LogShows(Device, "started the application")) << Device.Errors();
+  }
+  EXPECT_EQ(Device.Wait(), 0) << Device.Errors();
+  const std::vector<std::uint8_t> Flash = ReadFile(Dir.File("flash.bin"));
+  ASSERT_EQ(Flash.size(), AvrFlashSize);
+  for (std::size_t At = 0; At < AvrFlashSize; ++At)
+    ASSERT_EQ(Flash[At], Expected[At]) << "byte " << At;
+}
+
 // The empty image, which the command line refuses, through the session itself on the serial component
 // as the window runs it: one data frame of 128 zero bytes at 0x0000.
 TEST(AvrSession, EmptyImageWritesOneZeroPage) {
