@@ -22,6 +22,14 @@ TAvrDevice::TAvrDevice(const std::string& Dir, const std::vector<std::string>& A
         return All;
       }()) {}
 
+std::vector<std::uint8_t> FreshAvrFlash() {
+  std::vector<std::uint8_t> Flash(AvrFlashSize, 0xFF);
+  const std::vector<std::uint8_t> Boot = AvrBootloaderBytes();
+  std::copy(Boot.begin(), Boot.begin() + static_cast<long>(std::min(Boot.size(), AvrFlashSize - AvrBootStart)),
+            Flash.begin() + AvrBootStart);
+  return Flash;
+}
+
 std::string AvrFlashDifference(const std::vector<std::uint8_t>& Flash, const std::vector<std::uint8_t>& Image) {
   if (Flash.size() != AvrFlashSize) return "flash of " + std::to_string(Flash.size()) + " bytes, not 32768";
   const std::vector<std::uint8_t> Boot = AvrBootloaderBytes();

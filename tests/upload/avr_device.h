@@ -22,6 +22,9 @@ class TAvrDevice : public TProgramDevice {
   TAvrDevice(const std::string& Dir, const std::vector<std::string>& Args);
 };
 
+// A fresh board's flash: erased (0xFF), with the bootloader in its section.
+std::vector<std::uint8_t> FreshAvrFlash();
+
 // The board's flash after an upload of Image, up to the frame that was refused if one was: each page a
 // frame was accepted for holds its frame (the image, then the last frame's zero fill), the pages below
 // the bootloader no frame reached are erased (0xFF), and the boot section holds the bootloader unchanged.

@@ -185,9 +185,7 @@ TEST(AvrFrames, OnlyWholeApplicationPagesAreWritten) {
                            {0x7C00, false}, {0x7F80, false}, {0xFF80, false}};
   TTempDir Dir;
   TAvrDevice Device(Dir.Path(), {"--once", "--hello-delay", "0", "--memory", Dir.File("flash.bin")});
-  std::vector<std::uint8_t> Expected(AvrFlashSize, 0xFF);
-  const std::vector<std::uint8_t> Boot = AvrBootloaderBytes();
-  std::copy(Boot.begin(), Boot.end(), Expected.begin() + AvrBootStart);
+  std::vector<std::uint8_t> Expected = FreshAvrFlash();
   {
     THeldPort Port(Device.PortPath());
     ASSERT_GE(Port.Fd, 0);
@@ -252,6 +250,35 @@ TEST(AvrSession, EmptyImageWritesOneZeroPage) {
   SetExceptionDisplay(nullptr);
   SetUiDispatcher(nullptr);
 }
+
+// SIGTERM while the board waits for frames: a clean end, a failure under --once (no application started).
+struct TStopCase {
+  const char* Name;
+  bool Once;
+  int SimStatus;
+};
+void PrintTo(const TStopCase& C, std::ostream* Out) { *Out << C.Name; }
+
+class AvrDeviceStopped : public ::testing::TestWithParam<TStopCase> {};
+
+TEST_P(AvrDeviceStopped, EndsWithItsStatus) {
+  const TStopCase& C = GetParam();
+  TTempDir Dir;
+  std::vector<std::string> Args{"--hello-delay", "0", "--memory", Dir.File("flash.bin")};
+  if (C.Once) Args.push_back("--once");
+  TAvrDevice Device(Dir.Path(), Args);
+  THeldPort Port(Device.PortPath());
+  ASSERT_GE(Port.Fd, 0);
+  ASSERT_EQ(Port.ReadByte(), 0x55);  // the board is on
+  EXPECT_EQ(Device.Stop(), C.SimStatus) << Device.Errors();
+  // Switched off before the application started: the flash as it was, the bootloader alone.
+  EXPECT_TRUE(ReadFile(Dir.File("flash.bin")) == FreshAvrFlash()) << "no page was written";
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, AvrDeviceStopped,
+                         ::testing::Values(TStopCase{"TerminatedEndsCleanly", false, 0},
+                                           TStopCase{"TerminatedBeforeTheApplicationFailsUnderOnce", true, 1}),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
 
 struct TRefusalCase {
   const char* Name;
