@@ -41,9 +41,18 @@ add_custom_command(OUTPUT ${avr_bin}
   DEPENDS ${avr_elf}
   COMMENT "avr-objcopy loader-avr.bin"
   VERBATIM)
-add_custom_target(device-avr ALL DEPENDS ${avr_elf} ${avr_hex} ${avr_bin})
+# The sample application as an ELF file linked at 0x0000: what a bootloader is not, for the tests.
+set(avr_sample_elf ${CMAKE_CURRENT_BINARY_DIR}/blink-avr.elf)
+add_custom_command(OUTPUT ${avr_sample_elf}
+  COMMAND ${HEXLOADER_AVR_GCC} -mmcu=atmega328p -DF_CPU=16000000UL -Os -Wall -Wextra -Werror
+          ${PROJECT_SOURCE_DIR}/samples/blink-avr.c -o ${avr_sample_elf}
+  DEPENDS ${PROJECT_SOURCE_DIR}/samples/blink-avr.c
+  COMMENT "avr-gcc blink-avr.elf"
+  VERBATIM)
+add_custom_target(device-avr ALL DEPENDS ${avr_elf} ${avr_hex} ${avr_bin} ${avr_sample_elf})
 
 # For the tests and demos.
 set(HEXLOADER_DEVICE_AVR ${avr_elf} PARENT_SCOPE)
 set(HEXLOADER_DEVICE_AVR_BIN ${avr_bin} PARENT_SCOPE)
+set(HEXLOADER_AVR_SAMPLE_ELF ${avr_sample_elf} PARENT_SCOPE)
 set(HEXLOADER_DEVICE_AVR_BOOT_START ${HEXLOADER_AVR_BOOT_START} PARENT_SCOPE)

@@ -282,7 +282,8 @@ INSTANTIATE_TEST_SUITE_P(Signals, AvrDeviceStopped,
 
 struct TRefusalCase {
   const char* Name;
-  const char* Firmware;  // "bootloader": the built one; otherwise a file made from this text ("" = none)
+  // "bootloader": the built one; "sample": an application's ELF; otherwise a file made from this text ("" = none)
+  const char* Firmware;
   std::vector<std::string> Args;
   int Status;
   const char* Error;
@@ -296,6 +297,7 @@ TEST_P(AvrRefusal, SaysWhyAndEndsWithoutAPort) {
   TTempDir Dir;
   std::string Firmware = Dir.File("missing.elf");
   if (std::string(C.Firmware) == "bootloader") Firmware = AvrBootloader();
+  else if (std::string(C.Firmware) == "sample") Firmware = HEXLOADER_AVR_SAMPLE_ELF_PATH;
   else if (*C.Firmware) std::ofstream(Firmware = Dir.File("firmware.elf")) << C.Firmware;
   std::vector<std::string> Args{SimPath(), "--avr", Firmware};
   Args.insert(Args.end(), C.Args.begin(), C.Args.end());
@@ -311,6 +313,7 @@ INSTANTIATE_TEST_SUITE_P(
         TRefusalCase{"BootloaderMissing", "", {}, 1, "cannot read the bootloader"},
         TRefusalCase{"BootloaderNotElf", ":00000001FF\n", {}, 1, "is not an AVR ELF file"},
         TRefusalCase{"BrokenElf", "\x7f" "ELF but nothing more", {}, 1, "is not an AVR ELF file"},
+        TRefusalCase{"ProgramLinkedAtZero", "sample", {}, 1, "starts at 0x0000, not at a boot section's start"},
         TRefusalCase{"FaultOptionOfTheBuiltInDevice", "bootloader", {"--wrong-reply-at", "3"}, 2,
                      "--wrong-reply-at cannot be used with --avr"},
         TRefusalCase{"FlashImageMissing", "bootloader", {"--flash", "/nonexistent/flash.bin"}, 1,

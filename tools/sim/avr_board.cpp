@@ -78,6 +78,10 @@ TBoard::TBoard(const std::string& Elf) {
     throw std::runtime_error(FirmwareNotElf(Elf));
   std::unique_ptr<std::uint8_t, decltype(&std::free)> Code(Firmware.flash, &std::free);
   if (Firmware.flashbase + Firmware.flashsize > FlashSize) throw std::runtime_error(FirmwareDoesNotFit(Elf));
+  // The reset vector goes to the boot section only at the starts the BOOTSZ fuses allow.
+  if (Firmware.flashbase != 0x7000 && Firmware.flashbase != 0x7800 && Firmware.flashbase != 0x7C00 &&
+      Firmware.flashbase != 0x7E00)
+    throw std::runtime_error(NotInBootSection(Elf, Firmware.flashbase));
 
   Avr_ = avr_make_mcu_by_name("atmega328p");
   if (!Avr_) throw std::runtime_error(NoAtmega328p());

@@ -22,6 +22,13 @@ std::string FirmwareDoesNotFit(const std::string& Path) {
   return "the bootloader " + Path + " does not fit the ATmega328P's 32 KiB of flash";
 }
 
+std::string NotInBootSection(const std::string& Path, unsigned Start) {
+  char At[16];
+  std::snprintf(At, sizeof At, "0x%04X", Start);
+  return "the bootloader " + Path + " starts at " + At +
+         ", not at a boot section's start (0x7000, 0x7800, 0x7C00 or 0x7E00)";
+}
+
 std::string NoAtmega328p() { return "simavr does not know the ATmega328P"; }
 
 std::string FlashUnreadable(const std::string& Path, int Error) {

@@ -8,6 +8,7 @@ std::string NotBuilt();
 std::string FirmwareUnreadable(const std::string& Path, int Error);
 std::string FirmwareNotElf(const std::string& Path);
 std::string FirmwareDoesNotFit(const std::string& Path);
+std::string NotInBootSection(const std::string& Path, unsigned Start);
 std::string NoAtmega328p();
 std::string FlashUnreadable(const std::string& Path, int Error);
 std::string ApplicationTooLarge(const std::string& Path, unsigned BootStart);
