@@ -120,6 +120,18 @@ demo-8051: build
 	$(if $(BAUD),$(MAKE) device BAUD=$(BAUD))
 	bash scripts/demo-8051.sh build $(BAUD)
 
+# The AVR bootloader for the ATmega328P (avr-gcc): build/device/loader-avr.hex for an ISP programmer and
+# build/device/loader-avr.elf for the simulation (hexloader-sim --avr).
+.PHONY: device-avr demo-avr
+device-avr: deps
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake --build build -j$(JOBS) --target device-avr
+
+# The AVR sample firmware uploaded from the command line to the bootloader running in simavr, the flash
+# checked against the image, and the uploaded program seen running (PB5 toggling).
+demo-avr: build
+	bash scripts/demo-avr.sh build
+
 # The Windows window, hexloader.exe, under wine on Xvfb against the simulated device behind COM6 of the
 # wine prefix: Start pressed, the device switched on, the device's memory checked against the image.
 .PHONY: demo-windows screenshot-windows

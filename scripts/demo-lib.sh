@@ -1,7 +1,7 @@
-# Shared by demo.sh and demo-8051.sh: the programs of a build folder, a work folder cleaned up on exit,
+# Shared by demo.sh, demo-8051.sh and demo-avr.sh: the programs of a build folder, a work folder cleaned up on exit,
 # the simulated device started on a linked pseudo-terminal, the upload and the check of the device's memory.
 # Expects DEMO (the script's name for messages) and the build folder as $1; sets ROOT, BUILD, SIM, CLI,
-# HEX, WORK.
+# HEX (the sample firmware; a demo may choose another after sourcing), WORK.
 set -euo pipefail
 ROOT=$(dirname "$(dirname "$(realpath "${BASH_SOURCE[0]}")")")
 BUILD=$(realpath "${1:-$ROOT/build}")
@@ -43,7 +43,7 @@ start_device() {
 upload() {
   local link=$1 timeout=$2
   shift 2
-  echo "== hexloader-cli upload --port $link $* samples/blink.hex"
+  echo "== hexloader-cli upload --port $link $* samples/$(basename "$HEX")"
   (cd "$WORK" && "$CLI" upload --port "$link" --timeout "$timeout" "$@" "$HEX")
   local status=0
   wait "$SIM_PID" || status=$?
@@ -56,7 +56,7 @@ upload() {
 # check_image_then_fill: the device's memory starts with the image and the last frame's zero fill.
 # Sets IMAGE_SIZE and FRAMES_END (the end of the last frame).
 check_image_then_fill() {
-  local image="$WORK/blink.BIN" memory="$WORK/device-memory.bin"
+  local image="$WORK/$(basename "${HEX%.*}").BIN" memory="$WORK/device-memory.bin"
   IMAGE_SIZE=$(stat -c %s "$image")
   FRAMES_END=$(( (IMAGE_SIZE / 128 + 1) * 128 ))
   if ! cmp -s -n "$IMAGE_SIZE" "$image" "$memory"; then

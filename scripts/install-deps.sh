@@ -20,6 +20,8 @@ PACKAGES=(
   openbox                           # a window manager framing the windows in their tests
   # the 8051 device program and the instruction-level 8051 simulator its tests run it in
   sdcc sdcc-ucsim
+  # the AVR bootloader (ATmega328P) and the instruction-level AVR simulator its tests run it in
+  gcc-avr avr-libc libsimavr-dev libelf-dev   # simavr as a library, linked into hexloader-sim
   # the Debian package and its checks
   dpkg-dev help2man lintian desktop-file-utils file man-db bash-completion
   # Windows: the cross compiler and wine for the Windows build's tests

@@ -1,6 +1,6 @@
 /* What the loader needs from the board it runs on. The simulation build (board_sim.c) keeps the image
  * in external data memory and stops the simulator at the end; a port to a real board supplies its own
- * board_<name>.c with these three functions and changes nothing else. */
+ * board_<name>.c with these four functions and changes nothing else. */
 #ifndef LOADER51_BOARD_H
 #define LOADER51_BOARD_H
 
@@ -13,6 +13,11 @@ void board_init(void);
  * 480 machine cycles later, so a port that writes flash collects a page in RAM here and programs it in
  * finish() (or when the page is full, if programming a page is quicker than a byte on the line). */
 void store(unsigned int address, unsigned char value);
+
+/* Called after the last data byte of the frame at address, before the answer: nonzero when the frame's
+ * bytes are kept, zero to answer wrongly (the loader then stops), for example for a frame that would
+ * overwrite the loader's own code. */
+unsigned char commit(unsigned int address);
 
 /* Called after the end frame has been echoed. Does not return: a board writes what store() still holds
  * to its flash, then starts the application (a jump to its reset address, or a reset that skips the

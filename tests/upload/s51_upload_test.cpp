@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/upload/held_port.h"
 #include "tests/upload/intel_hex_writer.h"
 #include "tests/upload/s51_device.h"
 #include "tests/upload/session_fixture.h"
@@ -113,28 +114,6 @@ TEST(S51Device, IsSwitchedOnAgainWhenThePortIsOpenedAgain) {
   EXPECT_EQ(Device.Stop(), 0) << Device.Errors();
   EXPECT_TRUE(NoProcessRunningWith(Device.Firmware()));
 }
-
-// Holds the port open, raw, without sending: the device is switched on and waits for frames.
-struct THeldPort {
-  explicit THeldPort(const std::string& Path) : Fd(::open(Path.c_str(), O_RDWR | O_NOCTTY)) {
-    termios T{};
-    if (Fd >= 0 && ::tcgetattr(Fd, &T) == 0) {
-      ::cfmakeraw(&T);
-      ::tcsetattr(Fd, TCSANOW, &T);
-    }
-  }
-  ~THeldPort() {
-    if (Fd >= 0) ::close(Fd);
-  }
-  // The next byte from the device; -1 when none came for a generous while.
-  int ReadByte() const {
-    pollfd P{Fd, POLLIN, 0};
-    std::uint8_t B = 0;
-    if (::poll(&P, 1, 60000) != 1 || ::read(Fd, &B, 1) != 1) return -1;
-    return B;
-  }
-  int Fd;
-};
 
 struct TStopCase {
   const char* Name;

@@ -6,6 +6,7 @@
 
 #include "core/file_size_signal.h"
 #include "hexloader_version.h"
+#include "tools/sim/avr_simulator.h"
 #include "tools/sim/s51_simulator.h"
 #include "tools/sim/sim_runner.h"
 
@@ -28,5 +29,14 @@ int main(int argc, char** argv) {
     std::printf("hexloader-sim %s\n", HEXLOADER_VERSION);
     return 0;
   }
+  if (!Options.S51Firmware.empty() && !Options.AvrFirmware.empty()) {
+    std::fprintf(stderr, "hexloader-sim: --s51 and --avr cannot be used together\n\n%s", SimUsage);
+    return 2;
+  }
+  if (Options.AvrFirmware.empty() && (!Options.FlashPath.empty() || Options.AppMs >= 0)) {
+    std::fprintf(stderr, "hexloader-sim: %s needs --avr\n\n%s", Options.FlashPath.empty() ? "--app-ms" : "--flash", SimUsage);
+    return 2;
+  }
+  if (!Options.AvrFirmware.empty()) return RunAvrSimulator(Options);
   return Options.S51Firmware.empty() ? RunSimulator(Options) : RunS51Simulator(Options);
 }

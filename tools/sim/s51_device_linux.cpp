@@ -4,10 +4,8 @@
 // killed) when the loader closes it. One thread does everything.
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <signal.h>
 #include <sys/signalfd.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,6 +20,7 @@
 #include <vector>
 
 #include "tools/sim/port_link.h"
+#include "tools/sim/relay_io_linux.h"
 #include "tools/sim/s51_console.h"
 #include "tools/sim/s51_messages.h"
 #include "tools/sim/s51_run.h"
@@ -39,20 +38,6 @@ constexpr auto SwitchOffQuiet = std::chrono::seconds(1);
 constexpr auto SwitchOffLatest = std::chrono::seconds(10);
 // --once: the loader normally closes the port after the end frame; this long after it, the tool ends anyway.
 constexpr auto OnceLinger = std::chrono::seconds(5);
-
-class TFd {
- public:
-  explicit TFd(int Fd = -1) : Fd_(Fd) {}
-  ~TFd() {
-    if (Fd_ >= 0) ::close(Fd_);
-  }
-  TFd(const TFd&) = delete;
-  TFd& operator=(const TFd&) = delete;
-  int Get() const { return Fd_; }
-
- private:
-  int Fd_;
-};
 
 void Error(const std::string& Text) { std::fprintf(stderr, "hexloader-sim: %s\n", Text.c_str()); }
 
@@ -86,44 +71,6 @@ std::string CheckFirmware(const std::string& Path) {
   const std::string Result = Absolute;
   std::free(Absolute);
   return Result;
-}
-
-// Writes as much of Pending to Fd as it takes now; keeps the rest. False when Fd is gone.
-bool Flush(int Fd, std::vector<std::uint8_t>& Pending) {
-  std::size_t Done = 0;
-  while (Done < Pending.size()) {
-    const ssize_t W = ::write(Fd, Pending.data() + Done, Pending.size() - Done);
-    if (W > 0) {
-      Done += static_cast<std::size_t>(W);
-      continue;
-    }
-    if (W < 0 && errno == EINTR) continue;
-    if (W < 0 && errno == EAGAIN) break;
-    Pending.clear();
-    return false;
-  }
-  Pending.erase(Pending.begin(), Pending.begin() + static_cast<long>(Done));
-  return true;
-}
-
-// Appends what Fd has to Into. False at the end of the input or an error.
-bool Drain(int Fd, std::vector<std::uint8_t>& Into) {
-  std::uint8_t Buf[4096];
-  for (;;) {
-    const ssize_t N = ::read(Fd, Buf, sizeof Buf);
-    if (N > 0) {
-      Into.insert(Into.end(), Buf, Buf + N);
-      continue;
-    }
-    if (N < 0 && errno == EINTR) continue;
-    return N < 0 && errno == EAGAIN;
-  }
-}
-
-// No slave side open: the master reports a hang-up.
-bool PortOpened(int Master) {
-  pollfd P{Master, POLLIN, 0};
-  return ::poll(&P, 1, 0) >= 0 && !(P.revents & POLLHUP);
 }
 
 class TS51Simulator {
@@ -234,23 +181,16 @@ int TS51Simulator::Run() {
   sigprocmask(SIG_BLOCK, &Signals, nullptr);
   TFd SignalFd(::signalfd(-1, &Signals, SFD_CLOEXEC | SFD_NONBLOCK));
 
-  int MasterFd = -1, SlaveFd = -1;
-  if (::openpty(&MasterFd, &SlaveFd, nullptr, nullptr, nullptr) != 0) {
-    Error(std::string("cannot create a pseudo-terminal: ") + std::strerror(errno));
+  TDevicePty Pty;
+  try {
+    Pty = OpenDevicePty();
+  } catch (const std::runtime_error& E) {
+    Error(E.what());
     return 1;
   }
-  TFd Master(MasterFd);
+  TFd Master(Pty.Master);
   Master_ = Master.Get();
-  ::fcntl(Master_, F_SETFD, FD_CLOEXEC);
-  // Raw on the device's side as well, so the line carries bytes unchanged whatever the loader sets.
-  termios T{};
-  if (::tcgetattr(SlaveFd, &T) == 0) {
-    ::cfmakeraw(&T);
-    ::tcsetattr(SlaveFd, TCSANOW, &T);
-  }
-  const std::string Path = ::ttyname(SlaveFd) ? ::ttyname(SlaveFd) : "";
-  ::close(SlaveFd);  // so that the master reports when the loader opens and closes the port
-  ::fcntl(Master_, F_SETFL, ::fcntl(Master_, F_GETFL) | O_NONBLOCK);
+  const std::string Path = Pty.Path;
 
   std::unique_ptr<TPortLink> Link;  // removed when Run returns, if still ours
   if (!O_.LinkPath.empty()) {

@@ -36,6 +36,17 @@ const char* const SimUsage =
     "                       FIRMWARE.ihx (make device: build/device/loader51.ihx) from the moment the\n"
     "                       port is opened; --memory gets all 64 KiB of its external data memory when\n"
     "                       the program finishes; with --once the status is 0 only if it finished\n"
+    "  --avr BOOTLOADER.elf play the device with simavr (an AVR simulator): an ATmega328P at 16 MHz\n"
+    "                       running the bootloader (make device-avr: build/device/loader-avr.elf)\n"
+    "                       from the moment the port is opened; --memory gets its 32 KiB of flash\n"
+    "                       when the bootloader starts the application (or when the board is\n"
+    "                       switched off before); the port B pins' changes are logged; with --once\n"
+    "                       the status is 0 only if the application was started\n"
+    "  --flash IMAGE.bin    with --avr: the board already holds a program: its flash starts with\n"
+    "                       IMAGE.bin (a flat image from 0x0000, below the bootloader)\n"
+    "  --app-ms MS          with --avr: stop the simulation when the application has run MS\n"
+    "                       milliseconds of device time (default: run it until the port is closed;\n"
+    "                       with --once: stop it as it starts)\n"
     "Faults (N counts frames from 1 after switching on; sync, address, data, end all count):\n"
     "  --wrong-reply-at N   answer frame N with a wrong byte\n"
     "  --silent-from N      answer nothing from frame N on\n"
@@ -103,6 +114,9 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args, bool& Help) {
     else if (A == "--devices") O.Devices = static_cast<int>(Number(A, Value(), 1));
     else if (A == "--boards") O.Boards = static_cast<int>(Number(A, Value(), 1));
     else if (A == "--s51") O.S51Firmware = Value();
+    else if (A == "--avr") O.AvrFirmware = Value();
+    else if (A == "--app-ms") O.AppMs = Number(A, Value(), 0);
+    else if (A == "--flash") O.FlashPath = Value();
     else if (A == "--log") {
       const std::string& L = Value();
       if (L == "short") O.Log = TLogLevel::Short;

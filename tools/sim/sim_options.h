@@ -24,6 +24,9 @@ struct TSimOptions {
   bool Version = false;     // print the version and exit
   TFaults Faults;
   std::string S51Firmware;  // play the device with s51 running this device program (Intel HEX)
+  std::string AvrFirmware;  // play the device with simavr running this bootloader (AVR ELF)
+  std::string FlashPath;    // --avr: the flash below the bootloader starts with this flat image (a board with a program)
+  long AppMs = -1;          // --avr: how long the started application runs (device time); -1: until switched off
 };
 
 extern const char* const SimUsage;
