@@ -62,6 +62,7 @@ struct TStopCase {
   int Signal;
   int Times;
   TMoment Moment;
+  bool AtOnce = false;  // 5 ms apart: each is delivered, and the loader sees both at its next look
 };
 void PrintTo(const TStopCase& C, std::ostream* Out) {
   *Out << strsignal(C.Signal) << " x" << C.Times << " at " << static_cast<int>(C.Moment);
@@ -96,7 +97,7 @@ TEST_P(CliStopRequests, EndWithTheirRecordsSummaryAndStatus) {
   std::this_thread::sleep_for(C.Moment == TMoment::MidUpload ? 700ms : 300ms);
   for (int i = 0; i < C.Times; ++i) {
     Cli.Signal(C.Signal);
-    std::this_thread::sleep_for(60ms);
+    std::this_thread::sleep_for(C.AtOnce ? 5ms : 60ms);
   }
   const int Status = Cli.Wait();  // the process is gone: a third request did not kill it either
   const std::string Out = Text("out.txt"), Err = Text("err.txt");
@@ -140,6 +141,7 @@ std::vector<TStopCase> StopCases() {
     for (const int Times : {1, 2, 3})
       for (const TMoment Moment : {TMoment::WaitingForHello, TMoment::MidUpload, TMoment::BetweenBoards})
         Cases.push_back({Signal, Times, Moment});
+  for (const TMoment Moment : {TMoment::WaitingForHello, TMoment::MidUpload}) Cases.push_back({SIGTERM, 2, Moment, true});
   return Cases;
 }
 
@@ -147,7 +149,7 @@ std::string StopCaseName(const ::testing::TestParamInfo<TStopCase>& Info) {
   static const char* const Moments[] = {"WaitingForHello", "MidUpload", "BetweenBoards"};
   const TStopCase& C = Info.param;
   const char* Name = C.Signal == SIGINT ? "Sigint" : C.Signal == SIGTERM ? "Sigterm" : "Sighup";
-  return std::string(Name) + "x" + std::to_string(C.Times) + Moments[static_cast<int>(C.Moment)];
+  return std::string(Name) + "x" + std::to_string(C.Times) + Moments[static_cast<int>(C.Moment)] + (C.AtOnce ? "AtOnce" : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, CliStopRequests, ::testing::ValuesIn(StopCases()), StopCaseName);

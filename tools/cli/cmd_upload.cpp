@@ -272,11 +272,12 @@ int Run(const std::vector<std::string>& RawArgs) {
     if (StopRequest.Count() != StopsHandled) {
       const bool First = StopsHandled == 0;
       StopsHandled = StopRequest.Count();
-      if (First) {
-        for (auto& Job : Jobs) Job->StopAfterUpload();
-        if (!AllStopped()) Board.Say("stopping once the uploads in progress have ended; ask again to abandon them");
-      } else {
+      // Requests that came between two looks count each: a second one abandons at once.
+      if (First) for (auto& Job : Jobs) Job->StopAfterUpload();
+      if (StopsHandled >= 2) {
         for (auto& Job : Jobs) Job->Abandon();
+      } else if (!AllStopped()) {
+        Board.Say("stopping once the uploads in progress have ended; ask again to abandon them");
       }
     }
     const auto Now = TClock::now();
