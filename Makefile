@@ -67,6 +67,11 @@ bench: deps
 	cmake --build build-bench -j$(JOBS)
 	bash bench/run-all.sh build-bench
 
+# Applies .clang-format to the C++ sources (the device programs and the samples keep their own layout).
+.PHONY: format
+format:
+	git ls-files '*.cpp' '*.h' | grep -v -E '^(device|samples|tests/image/data)/' | xargs clang-format -i
+
 clean:
 	rm -rf build build-asan build-tsan build-fuzz build-bench build-package build-win
 

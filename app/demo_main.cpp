@@ -42,8 +42,7 @@ class TUploadWatcher : public QObject {
     Shot_ = true;
     if (!Form1_.grab().save(QString::fromStdString(Options_.ScreenshotPath), "PNG"))
       std::fprintf(stderr, "hexloader-gui-demo: cannot write %s\n", Options_.ScreenshotPath.c_str());
-    else
-      std::printf("screenshot: %s\n", Options_.ScreenshotPath.c_str());
+    else std::printf("screenshot: %s\n", Options_.ScreenshotPath.c_str());
     std::fflush(stdout);
   }
 

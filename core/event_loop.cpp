@@ -1,7 +1,7 @@
 #include "core/event_loop.h"
 
-#include <condition_variable>
 #include <algorithm>
+#include <condition_variable>
 #include <deque>
 #include <exception>
 #include <mutex>
@@ -35,7 +35,8 @@ struct TEventLoop::State {
   std::optional<TClock::time_point> NextDue() const {
     if (Armed.empty()) return std::nullopt;
     return (*std::min_element(Armed.begin(), Armed.end(),
-                              [](const TTimerSlot* A, const TTimerSlot* B) { return A->Due < B->Due; }))->Due;
+                              [](const TTimerSlot* A, const TTimerSlot* B) { return A->Due < B->Due; }))
+        ->Due;
   }
   void Disarm(TTimerSlot* Slot) { Armed.erase(std::remove(Armed.begin(), Armed.end(), Slot), Armed.end()); }
 };
@@ -134,8 +135,8 @@ bool TEventLoop::RunOne(std::unique_lock<std::mutex>& Lock) {
   std::function<void()> call;
   const std::optional<TClock::time_point> due = state_->NextDue();
   if (due && *due <= TClock::now()) {
-    const auto slot = std::find_if(state_->Armed.begin(), state_->Armed.end(),
-                                   [&](const TTimerSlot* S) { return S->Due == *due; });
+    const auto slot =
+        std::find_if(state_->Armed.begin(), state_->Armed.end(), [&](const TTimerSlot* S) { return S->Due == *due; });
     call.swap((*slot)->Call);
     state_->Armed.erase(slot);
   } else if (!state_->Calls.empty()) {
@@ -165,10 +166,8 @@ void TEventLoop::Run() {
       break;
     }
     if (RunOne(lock)) continue;
-    if (const auto due = state_->NextDue())
-      state_->Wake.wait_until(lock, *due);
-    else
-      state_->Wake.wait(lock);
+    if (const auto due = state_->NextDue()) state_->Wake.wait_until(lock, *due);
+    else state_->Wake.wait(lock);
   }
   state_->UiThread = previous;
 }

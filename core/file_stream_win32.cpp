@@ -1,6 +1,6 @@
+#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 
 #include "core/file_stream.h"
 #include "core/wide_text_win32.h"
@@ -10,9 +10,9 @@ namespace hexloader {
 std::FILE* OpenStream(const std::string& Name, int& Error) {
   // CreateFileW rather than _wfopen: the refusal's code is the system's own (sharing violation, access
   // denied), not an errno that the system's message table would read as some other Win32 code.
-  const HANDLE Handle = ::CreateFileW(WideFromUtf8(Name).c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE Handle =
+      ::CreateFileW(WideFromUtf8(Name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (Handle == INVALID_HANDLE_VALUE) {
     Error = static_cast<int>(::GetLastError());
     return nullptr;

@@ -58,8 +58,9 @@ EConvertError EConvertError::LineTooShort(std::uint64_t LineNumber) {
 
 EConvertError EConvertError::Overlap(std::uint64_t LineNumber, std::uint64_t Address) {
   char text[128];
-  std::snprintf(text, sizeof text, "Line %" PRIu64 " of the HEX file overlaps data already written at address 0x%08" PRIX64,
-                LineNumber, Address);
+  std::snprintf(text, sizeof text,
+                "Line %" PRIu64 " of the HEX file overlaps data already written at address 0x%08" PRIX64, LineNumber,
+                Address);
   return EConvertError(text);
 }
 

@@ -9,10 +9,10 @@
 namespace hexloader {
 
 enum class THexRecordKind {
-  Ignored,          // not a record the image needs
-  SegmentAddress,   // byte count 02, record type ending in 2: the base becomes segment * 16
-  LinearAddress,    // byte count 02, record type ending in 4: the base becomes upper address * 65536
-  Data,             // record type 00 with at least one data byte
+  Ignored,         // not a record the image needs
+  SegmentAddress,  // byte count 02, record type ending in 2: the base becomes segment * 16
+  LinearAddress,   // byte count 02, record type ending in 4: the base becomes upper address * 65536
+  Data,            // record type 00 with at least one data byte
 };
 
 // Position of the first data digit in a record line (after ":", byte count, load address and type).

@@ -22,15 +22,10 @@ class TConversion {
   void ApplyLine(const THexLine& Line) {
     THexRecordKind kind = ClassifyLine(Line);
     switch (kind) {
-      case THexRecordKind::Ignored:
-        return;
+      case THexRecordKind::Ignored: return;
       case THexRecordKind::SegmentAddress:
-      case THexRecordKind::LinearAddress:
-        AddressBase_ = ExtendedAddressBase(Line, kind);
-        return;
-      case THexRecordKind::Data:
-        WriteDataRecord(Line);
-        return;
+      case THexRecordKind::LinearAddress: AddressBase_ = ExtendedAddressBase(Line, kind); return;
+      case THexRecordKind::Data: WriteDataRecord(Line); return;
     }
   }
 
@@ -90,8 +85,7 @@ std::string HexToBinText(const std::string& HexPath, std::string_view Text, cons
     // The image keeps every byte placed before the failure; the first failure is the one reported.
     try {
       conversion.Writer().Flush();
-    } catch (const Exception&) {
-    }
+    } catch (const Exception&) {}
     throw;
   }
   conversion.Writer().Flush();

@@ -46,19 +46,21 @@ bool FileExists(const std::string& Path) {
 }
 
 TFileContent ReadWholeFile(const std::string& Path) {
-  THandleOwner file(::CreateFileW(WideFromUtf8(Path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  THandleOwner file(::CreateFileW(WideFromUtf8(Path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (file.Get() == INVALID_HANDLE_VALUE) throw EFOpenError::ForFile(Path, LastError());
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(file.Get(), &size)) throw EFOpenError::ForFile(Path, LastError());
 
-  return ReadUntilEnd(size.QuadPart > 0 ? static_cast<std::size_t>(size.QuadPart) : 0, [&](char* Into, std::size_t Room) {
-    // ReadFile takes at most 4 GiB - 1 per call.
-    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(Room, 0x40000000));
-    DWORD got = 0;
-    if (!::ReadFile(file.Get(), Into, want, &got, nullptr)) throw EFOpenError::ForFile(Path, LastError());
-    return static_cast<std::size_t>(got);
-  });
+  return ReadUntilEnd(size.QuadPart > 0 ? static_cast<std::size_t>(size.QuadPart) : 0,
+                      [&](char* Into, std::size_t Room) {
+                        // ReadFile takes at most 4 GiB - 1 per call.
+                        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(Room, 0x40000000));
+                        DWORD got = 0;
+                        if (!::ReadFile(file.Get(), Into, want, &got, nullptr))
+                          throw EFOpenError::ForFile(Path, LastError());
+                        return static_cast<std::size_t>(got);
+                      });
 }
 
 bool EntryExists(const std::string& Path) {

@@ -4,7 +4,8 @@
 
 namespace hexloader {
 
-// The HEX file's name (the text after the last of the platform's PathSeparators in HexPath) with the part from its last "." replaced by
+// The HEX file's name (the text after the last of the platform's PathSeparators in HexPath) with the part from its last
+// "." replaced by
 // ".BIN", or ".BIN" appended when it has no ".". Relative to the current directory: /work/fw.hex gives fw.BIN.
 std::string ImageFileName(const std::string& HexPath);
 

@@ -31,7 +31,7 @@ class TWrittenRanges {
   void Insert(std::uint64_t Begin, std::uint64_t End);
 
   std::map<std::uint64_t, std::uint64_t> Ranges_;  // begin -> end (exclusive), disjoint, not touching
-  std::uint64_t HighestEnd_ = 0;                    // the end of the last range, 0 when there is none
+  std::uint64_t HighestEnd_ = 0;                   // the end of the last range, 0 when there is none
 };
 
 }  // namespace hexloader

@@ -17,22 +17,20 @@ TCommVerdict JudgeCommFailure(TCommCall Call, int Code) {
     case TCommCall::Read:
     case TCommCall::Write:
     case TCommCall::Wait:
-    case TCommCall::ClearError:
-      break;
+    case TCommCall::ClearError: break;
   }
   switch (Code) {
-    case ERROR_ACCESS_DENIED:         // USB adapters after removal: the open handle refuses every call
-    case ERROR_BAD_COMMAND:           // "the device does not recognize the command", after removal
+    case ERROR_ACCESS_DENIED:  // USB adapters after removal: the open handle refuses every call
+    case ERROR_BAD_COMMAND:    // "the device does not recognize the command", after removal
     case ERROR_DEVICE_REMOVED:
     case ERROR_DEVICE_NOT_CONNECTED:
-    case ERROR_DEV_NOT_EXIST:         // "the device is no longer available"
-    case ERROR_GEN_FAILURE:           // the driver's own failure once its device has gone
+    case ERROR_DEV_NOT_EXIST:  // "the device is no longer available"
+    case ERROR_GEN_FAILURE:    // the driver's own failure once its device has gone
     case ERROR_NOT_READY:
-    case ERROR_OPERATION_ABORTED:     // a wait or write the driver ended twice (ours end only at Close)
-    case ERROR_INVALID_FUNCTION:      // under wine: a pseudo-terminal whose far end went away
+    case ERROR_OPERATION_ABORTED:  // a wait or write the driver ended twice (ours end only at Close)
+    case ERROR_INVALID_FUNCTION:   // under wine: a pseudo-terminal whose far end went away
       return TCommVerdict::Lost;
-    default:
-      return TCommVerdict::NotLost;
+    default: return TCommVerdict::NotLost;
   }
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // Pure translation of the component's line settings into the Windows device-control block; applying
 // it is serial_port_win32.cpp's job.
-#include "serial/line_settings.h"
 #include "serial/comm_api_win32.h"
+#include "serial/line_settings.h"
 
 namespace hexloader {
 

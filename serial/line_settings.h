@@ -11,9 +11,9 @@ namespace hexloader {
 class TSerialCustomComm;
 
 struct TSerialLineSettings {
-  std::int32_t BaudRate = 0;   // bit/s; 0 or less is refused when applied
+  std::int32_t BaudRate = 0;  // bit/s; 0 or less is refused when applied
   bool Binary = true;
-  bool ParityCheck = false;    // coParityCheck
+  bool ParityCheck = false;  // coParityCheck
   bool OutxCtsFlow = false;
   bool OutxDsrFlow = false;
   TSerialControlDtr DtrControl = dtrDisabled;
@@ -21,14 +21,14 @@ struct TSerialLineSettings {
   bool TxContinueOnXoff = false;
   bool OutX = false;
   bool InX = false;
-  bool ErrorCharOn = false;    // coErrorChar
-  bool NullStrip = false;      // coNullStrip
+  bool ErrorCharOn = false;  // coErrorChar
+  bool NullStrip = false;    // coNullStrip
   TSerialControlRts RtsControl = rtsDisabled;
-  std::uint16_t XonLim = 0;    // low 16 bits of XonLimit
-  std::uint16_t XoffLim = 0;   // low 16 bits of XoffLimit
-  std::uint8_t ByteSize = 8;   // 4..8
-  std::uint8_t Parity = 0;     // 0 none, 1 odd, 2 even, 3 mark, 4 space
-  std::uint8_t StopBits = 0;   // 0 one, 1 one and a half, 2 two
+  std::uint16_t XonLim = 0;   // low 16 bits of XonLimit
+  std::uint16_t XoffLim = 0;  // low 16 bits of XoffLimit
+  std::uint8_t ByteSize = 8;  // 4..8
+  std::uint8_t Parity = 0;    // 0 none, 1 odd, 2 even, 3 mark, 4 space
+  std::uint8_t StopBits = 0;  // 0 one, 1 one and a half, 2 two
   char XonChar = 0, XoffChar = 0, ErrorChar = 0, EofChar = 0, EvtChar = 0;
 
   // The flag word of the Windows device-control block (0x0001 for binary mode only).

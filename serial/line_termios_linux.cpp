@@ -15,11 +15,11 @@ struct TRateCode {
   int Rate;
   unsigned Code;
 };
-constexpr TRateCode kStandardRates[] = {
-    {50, B50},       {75, B75},         {110, B110},       {134, B134},       {150, B150},
-    {200, B200},     {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
-    {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
-    {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600}};
+constexpr TRateCode kStandardRates[] = {{50, B50},         {75, B75},         {110, B110},       {134, B134},
+                                        {150, B150},       {200, B200},       {300, B300},       {600, B600},
+                                        {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
+                                        {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
+                                        {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600}};
 
 }  // namespace
 
@@ -27,8 +27,8 @@ int TranslateLineSettings(const TSerialLineSettings& S, TKernelTermios& T) {
   if (S.BaudRate <= 0) return EINVAL;
 
   // Raw mode: no line editing, echo, signals or output processing.
-  T.c_iflag &= ~static_cast<unsigned>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
-                                       IXANY | INPCK | IGNPAR | IUCLC | IMAXBEL);
+  T.c_iflag &= ~static_cast<unsigned>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY |
+                                      INPCK | IGNPAR | IUCLC | IMAXBEL);
   T.c_oflag &= ~static_cast<unsigned>(OPOST);
   T.c_lflag &= ~static_cast<unsigned>(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
   T.c_cflag &= ~static_cast<unsigned>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | CBAUD | (CBAUD << IBSHIFT));

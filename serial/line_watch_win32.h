@@ -7,9 +7,9 @@
 #include <memory>
 #include <vector>
 
+#include "serial/comm_api_win32.h"
 #include "serial/receive_pacer.h"
 #include "serial/serial_port.h"
-#include "serial/comm_api_win32.h"
 
 namespace hexloader {
 

@@ -138,7 +138,8 @@ void TSerialCustomComm::StartThreads() {
     EventThread_ = std::move(thread);
   }
   if (!DirectWrite_) {
-    auto thread = std::make_unique<TSerialCommWriteThread>(*Handle_, Buffers_->WriteSize(), WriteLock_, dispatcher, Gate_);
+    auto thread =
+        std::make_unique<TSerialCommWriteThread>(*Handle_, Buffers_->WriteSize(), WriteLock_, dispatcher, Gate_);
     thread->Start(WritePriority_);
     WriteThread_ = std::move(thread);
   }
@@ -235,7 +236,8 @@ void TSerialCustomComm::SetTimeouts() {
 void TSerialCustomComm::SetEventMask() {
   std::uint32_t mask = 0;
   for (int e = ceBreak; e <= ceEvent2; ++e)
-    if (MonitorEvents_.Contains(static_cast<TSerialCommEvent>(e))) mask |= CommEventBit(static_cast<TSerialCommEvent>(e));
+    if (MonitorEvents_.Contains(static_cast<TSerialCommEvent>(e)))
+      mask |= CommEventBit(static_cast<TSerialCommEvent>(e));
   // The write thread reports the end of output itself.
   if (!DirectWrite_) mask &= ~EV_TXEMPTY;
   EventMask_ = mask;

@@ -14,8 +14,8 @@
 // either thread or by a call on the user-interface thread, is reported once: the component closes
 // itself on the user-interface thread (threads joined, OnClose), fires OnDeviceLost, and then raises
 // the failure's message to the central exception display. That self-close takes no settle pause on
-// the user-interface thread; a later Open of the same port waits out what is left of it. Until then every operation acts as on a
-// closed port (no exception, result 0), so nothing more comes from that port until it is opened again.
+// the user-interface thread; a later Open of the same port waits out what is left of it. Until then every operation
+// acts as on a closed port (no exception, result 0), so nothing more comes from that port until it is opened again.
 #include <chrono>
 #include <cstdint>
 #include <memory>

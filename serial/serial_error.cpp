@@ -10,10 +10,8 @@ std::string TrimmedSysErrorMessage(int Code) {
   std::string text = SysErrorMessage(Code);
   while (!text.empty()) {
     const unsigned char c = static_cast<unsigned char>(text.back());
-    if (c < 0x20 || c == 0x7f || c == ' ' || c == '.')
-      text.pop_back();
-    else
-      break;
+    if (c < 0x20 || c == 0x7f || c == ' ' || c == '.') text.pop_back();
+    else break;
   }
   return text;
 }
@@ -45,9 +43,7 @@ std::string FormatCommError(const std::string& Pattern, int Code) {
 
 void RaiseCommError(const std::string& Pattern, int Code) { throw ESerialCommError(FormatCommError(Pattern, Code)); }
 
-std::string DeviceNotFoundMessage(const std::string& Path) {
-  return "Specified device not found (" + Path + ").";
-}
+std::string DeviceNotFoundMessage(const std::string& Path) { return "Specified device not found (" + Path + ")."; }
 
 std::string CantOpenMessage(const std::string& Path, int Code, const std::string& Advice) {
   std::string message = "Can't open specified device " + Path + " (Error " + std::to_string(Code) + ", " +

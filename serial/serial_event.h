@@ -41,6 +41,7 @@ class TSerialWaitEvent : public TSerialEvent {};
 
 // Waits for the first of Objects to become signaled; when several are, the earliest in the list wins.
 // Returns its index, -1 after TimeoutMs, -2 on failure (errno in Error).
-int WaitForAny(std::initializer_list<const TSerialHandleObject*> Objects, std::uint32_t TimeoutMs, int* Error = nullptr);
+int WaitForAny(std::initializer_list<const TSerialHandleObject*> Objects, std::uint32_t TimeoutMs,
+               int* Error = nullptr);
 
 }  // namespace hexloader

@@ -19,7 +19,8 @@ int MakeEventFd() {
 }
 
 int PollTimeout(std::uint32_t TimeoutMs) {
-  return TimeoutMs == TSerialHandleObject::Infinite ? -1 : static_cast<int>(std::min<std::uint32_t>(TimeoutMs, 0x7FFFFFFF));
+  return TimeoutMs == TSerialHandleObject::Infinite ? -1
+                                                    : static_cast<int>(std::min<std::uint32_t>(TimeoutMs, 0x7FFFFFFF));
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 // Wait objects on Windows: manual-reset events and WaitForMultipleObjects.
 #include <algorithm>
 
+#include "serial/comm_api_win32.h"
 #include "serial/serial_error.h"
 #include "serial/serial_event.h"
-#include "serial/comm_api_win32.h"
 
 namespace hexloader {
 namespace {
@@ -22,15 +22,10 @@ TSerialHandleObject::~TSerialHandleObject() { ::CloseHandle(AsHandle(Handle_)); 
 
 TSerialHandleObject::TWaitResult TSerialHandleObject::WaitFor(std::uint32_t TimeoutMs) {
   switch (::WaitForSingleObject(AsHandle(Handle_), TimeoutMs)) {
-    case WAIT_OBJECT_0:
-      return wrSignaled;
-    case WAIT_TIMEOUT:
-      return wrTimeout;
-    case WAIT_ABANDONED:
-      return wrAbandoned;
-    default:
-      LastError_ = static_cast<int>(::GetLastError());
-      return wrError;
+    case WAIT_OBJECT_0: return wrSignaled;
+    case WAIT_TIMEOUT: return wrTimeout;
+    case WAIT_ABANDONED: return wrAbandoned;
+    default: LastError_ = static_cast<int>(::GetLastError()); return wrError;
   }
 }
 
@@ -50,7 +45,9 @@ int WaitForAny(std::initializer_list<const TSerialHandleObject*> Objects, std::u
   const DWORD r = ::WaitForMultipleObjects(n, handles, FALSE, TimeoutMs);
   if (r < WAIT_OBJECT_0 + n) return static_cast<int>(r - WAIT_OBJECT_0);
   if (r == WAIT_TIMEOUT) return -1;
-  if (Error) *Error = r >= WAIT_ABANDONED_0 && r < WAIT_ABANDONED_0 + n ? ERROR_ABANDONED_WAIT_0 : static_cast<int>(::GetLastError());
+  if (Error)
+    *Error =
+        r >= WAIT_ABANDONED_0 && r < WAIT_ABANDONED_0 + n ? ERROR_ABANDONED_WAIT_0 : static_cast<int>(::GetLastError());
   return -2;
 }
 

@@ -6,8 +6,8 @@
 #include <poll.h>
 #include <sys/epoll.h>
 #include <sys/file.h>
-#include <sys/prctl.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "core/wide_text_win32.h"
+#include "serial/comm_api_win32.h"
 #include "serial/comm_verdict_win32.h"
 #include "serial/line_dcb_win32.h"
 #include "serial/line_watch_win32.h"
 #include "serial/receive_pacer.h"
 #include "serial/serial_port.h"
-#include "serial/comm_api_win32.h"
 
 namespace hexloader {
 namespace {
@@ -192,7 +192,8 @@ int TSerialPort::Read(void* Buffer, int Count, std::uint32_t TimeoutMs, int Inte
   if (e == ERROR_TIMEOUT) return 0;
   if (e != ERROR_IO_PENDING) return e;
   // The driver ends the read by its time-outs; the extra second only guards against one that does not.
-  const int r = FinishWithin(State_->Handle, op, TimeoutMs == TSerialHandleObject::Infinite ? INFINITE : TimeoutMs + 1000, got);
+  const int r =
+      FinishWithin(State_->Handle, op, TimeoutMs == TSerialHandleObject::Infinite ? INFINITE : TimeoutMs + 1000, got);
   Bytes = static_cast<int>(got);
   return r;
 }
@@ -250,12 +251,9 @@ int TSerialPort::WaitWritable(const TSerialHandleObject& Cancel) {
   if (!State_->WritePending) return 0;
   const HANDLE handles[2] = {reinterpret_cast<HANDLE>(Cancel.Handle()), State_->QueuedOp.Ov.hEvent};
   switch (::WaitForMultipleObjects(2, handles, FALSE, INFINITE)) {
-    case WAIT_OBJECT_0 + 1:
-      return 0;
-    case WAIT_OBJECT_0:
-      return 1;
-    default:
-      return LastError();
+    case WAIT_OBJECT_0 + 1: return 0;
+    case WAIT_OBJECT_0: return 1;
+    default: return LastError();
   }
 }
 

@@ -288,10 +288,8 @@ void TSerialCommWriteThread::WriteCompleted(std::int32_t Count) {
     Buffer_.Remove(Count);
     empty = Buffer_.Size() == 0;
     // Tested and reset under the lock, so a request that Enqueue raises meanwhile is never lost.
-    if (empty)
-      WriteEvent_.Reset();
-    else
-      WriteEvent_.Signal();
+    if (empty) WriteEvent_.Reset();
+    else WriteEvent_.Signal();
   }
   Room_.notify_all();
   if (empty && Gate().TxEmptyBound.load())

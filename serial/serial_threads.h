@@ -40,8 +40,8 @@ struct TSerialDispatchGate {
   // exactly one more call, while the event thread goes straight back to its wait instead of being
   // woken a second time, per received byte, to hear that the dispatch is over.
   std::mutex DeliveryLock;
-  bool DispatchQueued = false;         // guarded by DeliveryLock
-  std::uint32_t PendingEvents = 0;     // EV_* bits; guarded by DeliveryLock
+  bool DispatchQueued = false;      // guarded by DeliveryLock
+  std::uint32_t PendingEvents = 0;  // EV_* bits; guarded by DeliveryLock
   // Whether OnTxEmpty is bound, read by the write thread: with no handler, the transmit-empty
   // hand-over would cost a trip through the user-interface thread per frame for nothing.
   std::atomic<bool> TxEmptyBound{false};

@@ -3,13 +3,15 @@
 // wait-mask bits of the line events.
 #include <cstdint>
 #include <functional>
-#include <vector>
 #include <initializer_list>
+#include <vector>
 
 namespace hexloader {
 
 class TSerialCustomComm;
 
+// The enumerators read as a table.
+// clang-format off
 enum TSerialBaudrate {
   brUser, br110, br300, br600, br1200, br2400, br4800, br9600,
   br14400, br19200, br38400, br56000, br57600, br115200, br128000, br256000
@@ -28,6 +30,7 @@ enum TSerialCommEvent {
   ceBreak, ceCts, ceDsr, ceError, ceRing, ceRlsd, ceRxChar, ceTxEmpty,
   ceRxFlag, cePErr, ceRx80Full, ceEvent1, ceEvent2
 };
+// clang-format on
 
 // A small bit set over an enumeration (the sets of options and of monitored events).
 template <typename E, typename Bits>
@@ -90,10 +93,10 @@ constexpr std::uint32_t CE_BREAK = 0x0010;     // break condition
 
 // Line-status record filled by GetCommStatus.
 struct TSerialCommStatus {
-  std::uint32_t Errors = 0;   // error flags accumulated since the previous query (CE_*)
-  std::uint32_t Flags = 0;    // hold / end-of-file / immediate-transmit bits (always 0 on Linux)
-  std::uint32_t cbInQue = 0;  // bytes waiting in the driver's input queue
-  std::uint32_t cbOutQue = 0; // bytes waiting in the driver's output queue
+  std::uint32_t Errors = 0;    // error flags accumulated since the previous query (CE_*)
+  std::uint32_t Flags = 0;     // hold / end-of-file / immediate-transmit bits (always 0 on Linux)
+  std::uint32_t cbInQue = 0;   // bytes waiting in the driver's input queue
+  std::uint32_t cbOutQue = 0;  // bytes waiting in the driver's output queue
 };
 
 using TSerialData = std::uint8_t;

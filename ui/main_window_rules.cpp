@@ -123,11 +123,21 @@ void TMainWindowRules::SerialComm1RxChar(int Count) {
   Guarded([&] { Session_.OnRxChar(Count); });
 }
 
-void TMainWindowRules::ASelectFileExecute() noexcept { Guarded([this] { SelectFile(); }); }
-void TMainWindowRules::ABeginExecute() noexcept { Guarded([this] { Begin(); }); }
-void TMainWindowRules::AExitExecute() noexcept { Guarded([this] { Face_.CloseWindow(); }); }
-void TMainWindowRules::AChangeComPortExecute() noexcept { Guarded([this] { ChangeComPort(); }); }
-void TMainWindowRules::PortMenuOpening() noexcept { Guarded([this] { FillPortMenu(); }); }
+void TMainWindowRules::ASelectFileExecute() noexcept {
+  Guarded([this] { SelectFile(); });
+}
+void TMainWindowRules::ABeginExecute() noexcept {
+  Guarded([this] { Begin(); });
+}
+void TMainWindowRules::AExitExecute() noexcept {
+  Guarded([this] { Face_.CloseWindow(); });
+}
+void TMainWindowRules::AChangeComPortExecute() noexcept {
+  Guarded([this] { ChangeComPort(); });
+}
+void TMainWindowRules::PortMenuOpening() noexcept {
+  Guarded([this] { FillPortMenu(); });
+}
 
 void TMainWindowRules::PortMenuClick(const std::string& Name) noexcept {
   Guarded([&] {

@@ -44,8 +44,8 @@ std::string FormatProgressBar(const TProgressSnapshot& S, int Width) {
 
 std::string FormatProgressLine(const TProgressSnapshot& S) {
   char Text[128];
-  std::snprintf(Text, sizeof Text, "%u%% (frame %d of %d, %llu of %llu bytes)", S.Percent, S.FramesSent,
-                S.FramesTotal, static_cast<unsigned long long>(S.BytesSent), static_cast<unsigned long long>(S.BytesTotal));
+  std::snprintf(Text, sizeof Text, "%u%% (frame %d of %d, %llu of %llu bytes)", S.Percent, S.FramesSent, S.FramesTotal,
+                static_cast<unsigned long long>(S.BytesSent), static_cast<unsigned long long>(S.BytesTotal));
   return Text;
 }
 

@@ -8,9 +8,9 @@ namespace hexloader {
 
 struct TProgressSnapshot {
   std::uint16_t Percent = 0;
-  int FramesSent = 0;        // data frames built so far
-  int FramesTotal = 0;       // data frames of the whole image (its size div 128, plus one)
-  std::uint64_t BytesSent = 0;     // image bytes in the data frames built so far
+  int FramesSent = 0;                   // data frames built so far
+  int FramesTotal = 0;                  // data frames of the whole image (its size div 128, plus one)
+  std::uint64_t BytesSent = 0;          // image bytes in the data frames built so far
   std::uint64_t BytesAcknowledged = 0;  // ... of which the device has answered (the rate's measure)
   std::uint64_t BytesTotal = 0;
   double ElapsedSeconds = 0;  // since the transfer began

@@ -113,16 +113,10 @@ void TUploadSession::HandleReply(std::uint8_t B) {
     return;
   }
   switch (Stage_) {
-    case AwaitHello:
-      BeginTransfer();
-      break;
+    case AwaitHello: BeginTransfer(); break;
     case AwaitSyncAck:
-    case AwaitDataAck:
-      ContinueUpload();
-      break;
-    case AwaitAddressAck:
-      NextDataFrame();
-      break;
+    case AwaitDataAck: ContinueUpload(); break;
+    case AwaitAddressAck: NextDataFrame(); break;
   }
   SendFrame();
 }

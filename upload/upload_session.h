@@ -51,19 +51,19 @@ enum class TUploadOutcome {
 
 // Protocol constants.
 namespace frame {
-inline constexpr std::uint8_t Hello = 0x55;       // the device's first byte when switched on
-inline constexpr std::uint8_t Ack = 0xAA;         // reply to sync and address frames
-inline constexpr std::uint8_t SyncKind = 0x55;    // sync frame: 55 33 CC
+inline constexpr std::uint8_t Hello = 0x55;     // the device's first byte when switched on
+inline constexpr std::uint8_t Ack = 0xAA;       // reply to sync and address frames
+inline constexpr std::uint8_t SyncKind = 0x55;  // sync frame: 55 33 CC
 inline constexpr std::uint8_t Sync1 = 0x33;
 inline constexpr std::uint8_t Sync2 = 0xCC;
 inline constexpr std::uint8_t AddressKind = 0x11;
 inline constexpr std::uint8_t DataKind = 0x22;
 inline constexpr std::uint8_t EndKind = 0x99;
-inline constexpr int ShortLen = 3;                // sync, address and end frames
-inline constexpr int DataBytes = 128;             // image bytes per data frame
-inline constexpr int DataLen = 3 + DataBytes;     // 131
-inline constexpr int FramesPerAddress = 4;        // an address frame before data frames 1, 5, 9, ...
-inline constexpr int BufferSize = 1024;           // FrameBuf and the receive buffer
+inline constexpr int ShortLen = 3;             // sync, address and end frames
+inline constexpr int DataBytes = 128;          // image bytes per data frame
+inline constexpr int DataLen = 3 + DataBytes;  // 131
+inline constexpr int FramesPerAddress = 4;     // an address frame before data frames 1, 5, 9, ...
+inline constexpr int BufferSize = 1024;        // FrameBuf and the receive buffer
 // How long a frame may wait for its reply once the transfer has begun. A frame takes under 0.1 s on
 // the line at 19200 bit/s; the rest is the device's own time, generous for a slow device.
 inline constexpr int DefaultReplyTimeoutMs = 5000;

@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
   rusage Usage{};
   ::getrusage(RUSAGE_CHILDREN, &Usage);
   std::printf("cpu %.3f\n", Usage.ru_utime.tv_sec + Usage.ru_utime.tv_usec / 1e6 + Usage.ru_stime.tv_sec +
-                                  Usage.ru_stime.tv_usec / 1e6);
+                                Usage.ru_stime.tv_usec / 1e6);
   std::printf("wall %.3f\n", std::chrono::duration<double>(std::chrono::steady_clock::now() - Started).count());
   return WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status);
 }

@@ -75,8 +75,7 @@ double BlockingUpload(const std::string& PortPath, const std::string& ImagePath)
   Line.Frame({0x55, 0x33, 0xCC}, true, 0xAA);
   for (std::size_t k = 0;; ++k) {
     const std::size_t At = k * 128;
-    if (k % 4 == 0)
-      Line.Frame({0x11, static_cast<std::uint8_t>(At >> 8), static_cast<std::uint8_t>(At)}, true, 0xAA);
+    if (k % 4 == 0) Line.Frame({0x11, static_cast<std::uint8_t>(At >> 8), static_cast<std::uint8_t>(At)}, true, 0xAA);
     std::vector<std::uint8_t> Data(131, 0);
     Data[0] = 0x22;
     Data[1] = static_cast<std::uint8_t>(At >> 8);

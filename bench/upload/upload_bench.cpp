@@ -2,11 +2,11 @@
 // echo. "session": the loader's own session on the serial component and the plain event loop, as the
 // command-line tool runs it (conversion included, before the hello). "blocking": the plain reference.
 #include <chrono>
-#include <cstdlib>
-#include <optional>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "bench/upload/blocking_uploader.h"
@@ -82,8 +82,8 @@ int main(int argc, char** argv) {
   }
   const std::string Mode = argv[1];
   try {
-    const double Seconds = Mode == "session" ? SessionUpload(argv[2], argv[3], *Rate)
-                                             : hexloader::bench::BlockingUpload(argv[2], argv[3]);
+    const double Seconds =
+        Mode == "session" ? SessionUpload(argv[2], argv[3], *Rate) : hexloader::bench::BlockingUpload(argv[2], argv[3]);
     std::printf("%.6f\n", Seconds);
     return 0;
   } catch (const std::exception& E) {

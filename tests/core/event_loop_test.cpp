@@ -155,8 +155,14 @@ TEST(EventLoopTimer, CallsRunOnceOnTheLoopThreadInTheOrderTheyAreDue) {
   bool offThread = false;
   auto late = loop.CreateTimer();
   auto early = loop.CreateTimer();
-  late->Start(60ms, [&] { ran.push_back("late"); offThread |= std::this_thread::get_id() != ui; });
-  early->Start(10ms, [&] { ran.push_back("early"); offThread |= std::this_thread::get_id() != ui; });
+  late->Start(60ms, [&] {
+    ran.push_back("late");
+    offThread |= std::this_thread::get_id() != ui;
+  });
+  early->Start(10ms, [&] {
+    ran.push_back("early");
+    offThread |= std::this_thread::get_id() != ui;
+  });
   EXPECT_TRUE(late->Active());
   EXPECT_TRUE(loop.RunUntil([&] { return ran.size() == 2; }, kPatience));
   loop.RunUntil([] { return false; }, 100ms);  // nothing runs twice
@@ -196,6 +202,8 @@ TEST_P(EventLoopTimerDisarmed, NeverRunsTheFirstCall) {
   EXPECT_LE(replaced, 1);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Ways, EventLoopTimerDisarmed,
     ::testing::Values(TDisarmCase{"Stopped", [](std::unique_ptr<TUiTimer>& T, int&) { T->Stop(); }},
@@ -205,6 +213,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     T->Start(50ms, [&Replaced] { ++Replaced; });
                                   }}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 TEST(EventLoopTimer, ATimerStartedAgainRunsItsNewCall) {
   TEventLoop loop;

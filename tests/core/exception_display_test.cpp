@@ -23,6 +23,8 @@ TEST_P(ExceptionDisplayText_, AppendsFullStopByLastCharacterCode) {
   EXPECT_EQ(ExceptionDisplayText(GetParam().message), GetParam().shown);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, ExceptionDisplayText_,
     testing::Values(FullStopCase{"Empty", "", ""}, FullStopCase{"Letter", "Unable to write to x", "Unable to write to x."},
@@ -31,6 +33,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FullStopCase{"EndsInQuote", "Cannot open file \"a\"", "Cannot open file \"a\""},
                     FullStopCase{"EndsInCyrillic", "Ошибка ответа", "Ошибка ответа."}),
     [](const testing::TestParamInfo<FullStopCase>& i) { return std::string(i.param.name); });
+// clang-format on
 
 TEST(ShowException, HookGetsMessageAndAbortIsIgnored) {
   std::vector<std::string> shown;

@@ -16,10 +16,10 @@ namespace fs = std::filesystem;
 // How one tty looks in the made-up tree.
 struct TTty {
   std::string Name;
-  bool HasDevice;       // a "device" link to the hardware behind it
-  std::string Driver;   // the device's driver, empty for none
-  std::string UartType; // content of the "type" file, empty for no file
-  bool HasDevNode;      // a node under the /dev root
+  bool HasDevice;        // a "device" link to the hardware behind it
+  std::string Driver;    // the device's driver, empty for none
+  std::string UartType;  // content of the "type" file, empty for no file
+  bool HasDevNode;       // a node under the /dev root
 };
 
 class DiscoveryTree : public ::testing::Test {
@@ -81,6 +81,8 @@ TEST_P(DiscoveryRule, ListsOnlyUsablePorts) {
   EXPECT_EQ(Found(), expected);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Ttys, DiscoveryRule,
     ::testing::Values(
@@ -93,6 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
         TCase{"UartBehindSerialBasePort", {"ttyS1", true, "port", "4", true}, true},
         TCase{"DeviceWithoutDevNode", {"ttyUSB7", true, "ftdi_sio", "", false}, false}),
     [](const ::testing::TestParamInfo<TCase>& info) { return std::string(info.param.Label); });
+// clang-format on
 
 TEST_F(DiscoveryTree, MachineWithoutPortsGivesEmptyList) {
   Add({"tty0", false, "", "", true});
@@ -128,6 +131,8 @@ TEST_P(PortOrder, SortsAsTextWithoutRegardToCase) {
   EXPECT_EQ(names, GetParam().Out);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Names, PortOrder,
     ::testing::Values(
@@ -136,6 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
         TOrderCase{"CaseOnlyDifferenceHasFixedOrder", {"com3", "COM3"}, {"COM3", "com3"}},
         TOrderCase{"Empty", {}, {}}),
     [](const ::testing::TestParamInfo<TOrderCase>& info) { return std::string(info.param.Label); });
+// clang-format on
 
 }  // namespace
 }  // namespace hexloader

@@ -63,8 +63,7 @@ void DecideEachLineAlone(std::string_view Text) {
         std::size_t decoded = hexloader::DecodeDataBytes(alone, count, bytes);
         if (decoded < count) hexloader::RaiseBadDataByte(alone, decoded);
       }
-    } catch (const hexloader::EConvertError&) {
-    }
+    } catch (const hexloader::EConvertError&) {}
   }
 }
 

@@ -126,6 +126,8 @@ TEST_P(TCliChecksumTest, WarnsOrRefuses) {
   }
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Files, TCliChecksumTest,
     ::testing::Values(
@@ -137,6 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "warning: 7 records have wrong checksums (lines 2, 3, 4, 5, 6, ...); converted as they are\n"},
         TChecksumRun{"StrictRefuses", 2, true, 1, "2 records have wrong checksums (lines 2, 3); refused (--strict)\n"}),
     [](const auto& info) { return std::string(info.param.Name); });
+// clang-format on
 
 TEST_F(TCliConvertTest, FileSizeLimitIsAWriteErrorNotASignal) {
   // Extended linear address 0x0020: a 2 MiB image, twice the limit.

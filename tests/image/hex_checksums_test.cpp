@@ -60,8 +60,11 @@ TEST_P(TChecksumCaseTest, CountsWrongRecordsAndKeepsTheirFirstLines) {
   EXPECT_EQ(report.FirstLines, GetParam().FirstLines);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Texts, TChecksumCaseTest, ::testing::ValuesIn(ChecksumCases()),
                          [](const auto& info) { return info.param.Name; });
+// clang-format on
 
 }  // namespace
 }  // namespace hexloader::test

@@ -49,10 +49,8 @@ std::vector<TImageCase> ImageCases() {
        Lines({DataRecord(0x0000, Counting(16, 0)), DataRecord(0x0020, Counting(16, 0x20))}),
        Image(48, {{0x00, Counting(16, 0)}, {0x20, Counting(16, 0x20)}})},
       {"FirstRecordAboveZeroIsPrecededByFill", Lines({DataRecord(0x0100, k16)}), Image(0x110, {{0x100, k16}})},
-      {"ExtendedSegmentAddress", Lines({":020000021000EC", DataRecord(0x0000, k16)}),
-       Image(0x10010, {{0x10000, k16}})},
-      {"ExtendedLinearAddress", Lines({":020000040001F9", DataRecord(0x0000, k16)}),
-       Image(0x10010, {{0x10000, k16}})},
+      {"ExtendedSegmentAddress", Lines({":020000021000EC", DataRecord(0x0000, k16)}), Image(0x10010, {{0x10000, k16}})},
+      {"ExtendedLinearAddress", Lines({":020000040001F9", DataRecord(0x0000, k16)}), Image(0x10010, {{0x10000, k16}})},
       {"SegmentTimesSixteenPlusLoadAddress", Lines({Record(0x02, 0, {0x12, 0x34}), DataRecord(0x0010, k16)}),
        Image(0x12360, {{0x12350, k16}})},
       {"BaseHoldsForFollowingRecords",
@@ -99,7 +97,8 @@ std::vector<TImageCase> ImageCases() {
       {"BlanksBeforeOtherTextStillIgnored",
        Lines({"  ;" + DataRecord(0x0000, k16), "   ", "\t x" + DataRecord(0x0010, k16), DataRecord(0x0020, k16)}),
        Image(0x30, {{0x20, k16}})},
-      {"OtherWhitespaceBeforeColonStillIgnored", Lines({"\v" + DataRecord(0x0000, k16), "\f" + DataRecord(0x0010, k16)}),
+      {"OtherWhitespaceBeforeColonStillIgnored",
+       Lines({"\v" + DataRecord(0x0000, k16), "\f" + DataRecord(0x0010, k16)}),
        {}},
       {"ColonLineWithoutDataTypeIsIgnored", Lines({":hello, world", DataRecord(0x0000, k16)}), Image(16, {{0, k16}})},
       {"LowerCaseDigits", Lines({Lower(":020000040001F9"), Lower(DataRecord(0xABC0, k16))}),
@@ -151,8 +150,11 @@ TEST_P(TImageCaseTest, ImageHoldsEachByteAtItsAddress) {
                                          << (diff.first - image.begin());
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Lines, TImageCaseTest, ::testing::ValuesIn(ImageCases()),
                          [](const auto& info) { return info.param.Name; });
+// clang-format on
 
 // ---- Files that stop the conversion ----
 
@@ -178,11 +180,15 @@ std::vector<TFailureCase> FailureCases() {
       {"DataEndsInsideLastByte", Lines({DataRecord(0x10, k16).substr(0, 40)}),
        "Line 1 of the HEX file is too short for its record", Image(0x10, {})},
       {"OnlyColonAndByteCount", Lines({":10"}), "Line 1 of the HEX file is too short for its record", {}},
-      {"IndentedRecordKeepsItsLineNumber", "\xEF\xBB\xBF" + Lines({"", "  :10"}),
-       "Line 2 of the HEX file is too short for its record", {}},
+      {"IndentedRecordKeepsItsLineNumber",
+       "\xEF\xBB\xBF" + Lines({"", "  :10"}),
+       "Line 2 of the HEX file is too short for its record",
+       {}},
       {"ExtendedAddressWithoutValue", Lines({":02000004"}), "Line 1 of the HEX file is too short for its record", {}},
-      {"LineNumbersCountCrLfOnce", Lines({":00000001FF", "", ":10"}, "\r\n"),
-       "Line 3 of the HEX file is too short for its record", {}},
+      {"LineNumbersCountCrLfOnce",
+       Lines({":00000001FF", "", ":10"}, "\r\n"),
+       "Line 3 of the HEX file is too short for its record",
+       {}},
       {"OverlapInsideEarlierRecord", Lines({DataRecord(0x10, k16), DataRecord(0x18, k16)}),
        "Line 2 of the HEX file overlaps data already written at address 0x00000018", Image(0x20, {{0x10, k16}})},
       {"OverlapReachingIntoEarlierRecord", Lines({DataRecord(0x20, k16), DataRecord(0x18, k16)}),
@@ -195,8 +201,7 @@ std::vector<TFailureCase> FailureCases() {
        Image(0x30, {{0x00, k16}, {0x10, k16}, {0x20, k16}})},
       {"OverlapAcrossBaseRecords",
        Lines({":020000040001F9", DataRecord(0x0000, k16), ":020000040000FA", DataRecord(0xFFF8, k16)}),
-       "Line 4 of the HEX file overlaps data already written at address 0x00010000",
-       Image(0x10010, {{0x10000, k16}})},
+       "Line 4 of the HEX file overlaps data already written at address 0x00010000", Image(0x10010, {{0x10000, k16}})},
   };
 }
 
@@ -215,8 +220,11 @@ TEST_P(TFailureCaseTest, StopsWithMessageAndKeepsWhatWasPlaced) {
   EXPECT_EQ(ReadBytes("fw.BIN"), GetParam().ImageLeft);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Lines, TFailureCaseTest, ::testing::ValuesIn(FailureCases()),
                          [](const auto& info) { return info.param.Name; });
+// clang-format on
 
 }  // namespace
 }  // namespace hexloader::test

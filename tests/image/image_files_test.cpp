@@ -38,6 +38,8 @@ TEST_P(TImageNameTest, NameIsTheFileNameWithBinExtension) {
   EXPECT_EQ(ImageFileName(GetParam().HexPath), GetParam().ImageName);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Paths, TImageNameTest,
     ::testing::Values(TNameCase{"AbsolutePath", "/work/fw.hex", "fw.BIN"},
@@ -48,6 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TNameCase{"UpperCaseExtension", "FW.HEX", "FW.BIN"},
                       TNameCase{"BackslashIsPartOfTheName", "/work/C:\\fw.hex", "C:\\fw.BIN"}),
     [](const auto& info) { return std::string(info.param.Name); });
+// clang-format on
 
 TEST(BackupFileName, ReplacesTheExtension) { EXPECT_EQ(BackupFileName("fw.BIN"), "fw.BAK"); }
 
@@ -145,8 +148,8 @@ TEST_F(THexToBinFilesTest, FailedWriteRaisesWriteError) {
 // the image written into its target.
 struct TLinkCase {
   const char* Name;
-  bool BackupTaken;   // fw.BAK exists before the conversion
-  bool LinkDangles;   // the link points at a file that does not exist
+  bool BackupTaken;  // fw.BAK exists before the conversion
+  bool LinkDangles;  // the link points at a file that does not exist
 };
 void PrintTo(const TLinkCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
@@ -175,12 +178,15 @@ TEST_P(TImageLinkTest, LinkIsNeverFollowed) {
   }
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Links, TImageLinkTest,
                          ::testing::Values(TLinkCase{"MovedToFreeBackupName", false, false},
                                            TLinkCase{"RemovedWhenBackupIsTaken", true, false},
                                            TLinkCase{"DanglingMovedToFreeBackupName", false, true},
                                            TLinkCase{"DanglingRemovedWhenBackupIsTaken", true, true}),
                          [](const auto& info) { return std::string(info.param.Name); });
+// clang-format on
 
 // The converter removes the entry at the image's name, then creates the image: a link planted between
 // the two steps makes the create fail and is not followed.

@@ -1,7 +1,7 @@
 // The files around a conversion on Windows: UTF-16 paths (a Cyrillic folder), the backup by
 // MoveFileEx without replacing, and the system's texts in the file errors.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
@@ -36,6 +36,8 @@ TEST_P(TImageNameTest, NameAfterTheLastFolderOrDrive) {
   EXPECT_EQ(ImageFileName(GetParam().HexPath), GetParam().ImageName);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Paths, TImageNameTest,
     ::testing::Values(TNameCase{"Backslashes", "C:\\work\\fw.hex", "fw.BIN"},
@@ -44,6 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TNameCase{"DriveRelative", "C:fw.hex", "fw.BIN"},
                       TNameCase{"ForwardSlashes", "C:/work/fw.hex", "fw.BIN"}),
     [](const auto& info) { return std::string(info.param.Name); });
+// clang-format on
 
 // Each test in a fresh temporary folder whose name is Cyrillic, as the current directory.
 class TWin32FilesTest : public TWorkDirTest {
@@ -86,10 +89,13 @@ TEST_P(TBackupTest, OldImageKeptOnlyWhereNoBackupIs) {
   EXPECT_EQ(AsText(ReadBytes("fw.BAK")), GetParam().BackupAfter);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Backups, TBackupTest,
                          ::testing::Values(TBackupCase{"OldImageBecomesTheBackup", false, "old image"},
                                            TBackupCase{"ExistingBackupIsNeverReplaced", true, "older image"}),
                          [](const auto& info) { return std::string(info.param.Name); });
+// clang-format on
 
 // A file held open without sharing by another handle, as an editor or a second loader may hold it.
 class TLockedFile {

@@ -52,6 +52,8 @@ TEST_P(TToolchainFixtureTest, SameImageAsSrecCat) {
   ExpectSameAsReference(fs::path(HEXLOADER_IMAGE_TEST_DATA) / GetParam());
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Fixtures, TToolchainFixtureTest,
     ::testing::Values("blink_mcs51.hex",            // sdcc 8051: addresses going back, 2- to 32-byte records
@@ -63,6 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
         if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
       return name;
     });
+// clang-format on
 
 class TObjcopyImageTest : public TWorkDirTest {};
 

@@ -16,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct TFixture {
-  const char* Hex;        // under HEXLOADER_IMAGE_TEST_DATA, or under HEXLOADER_IMAGE_REFERENCES when made by the build
+  const char* Hex;  // under HEXLOADER_IMAGE_TEST_DATA, or under HEXLOADER_IMAGE_REFERENCES when made by the build
   bool MadeByTheBuild;
 };
 void PrintTo(const TFixture& F, std::ostream* Out) { *Out << F.Hex; }
@@ -24,8 +24,8 @@ void PrintTo(const TFixture& F, std::ostream* Out) { *Out << F.Hex; }
 class TToolchainFixtureTest : public TWorkDirTest, public ::testing::WithParamInterface<TFixture> {};
 
 TEST_P(TToolchainFixtureTest, SameImageAsSrecCat) {
-  const fs::path hex = fs::path(GetParam().MadeByTheBuild ? HEXLOADER_IMAGE_REFERENCES : HEXLOADER_IMAGE_TEST_DATA) /
-                       GetParam().Hex;
+  const fs::path hex =
+      fs::path(GetParam().MadeByTheBuild ? HEXLOADER_IMAGE_REFERENCES : HEXLOADER_IMAGE_TEST_DATA) / GetParam().Hex;
   fs::copy_file(hex, "fw.hex");
   ASSERT_EQ(HexToBin("fw.hex"), "fw.BIN");
   const TBytes image = ReadBytes("fw.BIN");
@@ -33,9 +33,12 @@ TEST_P(TToolchainFixtureTest, SameImageAsSrecCat) {
   ASSERT_FALSE(reference.empty());
   ASSERT_EQ(image.size(), reference.size());
   const auto diff = std::mismatch(image.begin(), image.end(), reference.begin());
-  EXPECT_TRUE(diff.first == image.end()) << "first difference at address 0x" << std::hex << (diff.first - image.begin());
+  EXPECT_TRUE(diff.first == image.end()) << "first difference at address 0x" << std::hex
+                                         << (diff.first - image.begin());
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Fixtures, TToolchainFixtureTest,
     ::testing::Values(TFixture{"blink_mcs51.hex", false},          // sdcc 8051: addresses going back
@@ -48,6 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
         if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
       return name;
     });
+// clang-format on
 
 }  // namespace
 }  // namespace hexloader::test

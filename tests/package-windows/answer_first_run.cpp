@@ -47,7 +47,8 @@ HWND FileNameEdit(HWND Dialog) {
 }
 
 void PressOk(HWND Dialog) {
-  ::PostMessageW(Dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(Dialog, IDOK)));
+  ::PostMessageW(Dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(::GetDlgItem(Dialog, IDOK)));
 }
 
 }  // namespace

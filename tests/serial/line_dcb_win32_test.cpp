@@ -74,6 +74,8 @@ TEST_P(LineDcbMapping, EachSettingLandsOnItsMember) {
   EXPECT_EQ(dcb.BaudRate, 9600u);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Settings, LineDcbMapping,
     ::testing::Values(
@@ -86,6 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
         TMappingCase{"Space", With(dtrDisabled, rtsDisabled, 4, 0, 6), DTR_CONTROL_DISABLE, RTS_CONTROL_DISABLE,
                      SPACEPARITY, ONESTOPBIT, 6}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 TEST(LineDcb, FlowControlAndSpecialCharactersCarryOver) {
   TSerialLineSettings s;

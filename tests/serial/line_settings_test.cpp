@@ -46,8 +46,8 @@ TEST(LineSettings, FlagWordCarriesEveryItem) {
   f.SetXonXoffOut(true);
   f.SetXonXoffIn(true);
   f.SetControlRts(rtsToggle);
-  EXPECT_EQ(BuildLineSettings(comm).FlagWord(), 0x0001u | 0x0002 | 0x0004 | 0x0008 | 0x0020 | 0x0040 | 0x0080 | 0x0100 |
-                                                    0x0200 | 0x0400 | 0x0800 | 0x3000);
+  EXPECT_EQ(BuildLineSettings(comm).FlagWord(),
+            0x0001u | 0x0002 | 0x0004 | 0x0008 | 0x0020 | 0x0040 | 0x0080 | 0x0100 | 0x0200 | 0x0400 | 0x0800 | 0x3000);
 }
 
 TEST(LineSettings, LimitsKeepTheirLow16BitsAndEventCharsStayApart) {
@@ -136,11 +136,14 @@ TEST_P(LineTermiosRate, StandardRatesByCodeOthersThroughBother) {
   EXPECT_EQ(t.c_ispeed, static_cast<unsigned>(GetParam().rate));
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Rates, LineTermiosRate,
                          ::testing::Values(RateCase{"Loader19200", 19200, B19200}, RateCase{"Std115200", 115200, B115200},
                                            RateCase{"Win14400", 14400, BOTHER}, RateCase{"Win56000", 56000, BOTHER},
                                            RateCase{"Win256000", 256000, BOTHER}, RateCase{"User12345", 12345, BOTHER}),
                          [](const ::testing::TestParamInfo<RateCase>& i) { return std::string(i.param.name); });
+// clang-format on
 
 TEST(LineTermios, RawModeEightNoneOne) {
   TSerialLineSettings s;
@@ -175,6 +178,8 @@ TEST_P(LineTermiosFraming, MapsToControlFlags) {
 }
 
 constexpr unsigned kParity = PARENB | PARODD | CMSPAR;
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Framing, LineTermiosFraming,
     ::testing::Values(FramingCase{"Odd", [](auto& s) { s.Parity = 1; }, kParity, PARENB | PARODD},
@@ -188,6 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FramingCase{"CtsFlow", [](auto& s) { s.OutxCtsFlow = true; }, CRTSCTS, CRTSCTS},
                       FramingCase{"RtsHandshake", [](auto& s) { s.RtsControl = rtsHandshake; }, CRTSCTS, CRTSCTS}),
     [](const ::testing::TestParamInfo<FramingCase>& i) { return std::string(i.param.name); });
+// clang-format on
 
 TEST(LineTermios, XonXoffAndTheirCharacters) {
   TSerialLineSettings s;
@@ -222,12 +228,15 @@ TEST_P(LineTermiosRefused, InvalidArgument) {
   EXPECT_EQ(e, EINVAL);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Values, LineTermiosRefused,
                          ::testing::Values(RefusedCase{"ZeroBitRate", [](auto& s) { s.BaudRate = 0; }},
                                            RefusedCase{"NegativeBitRate", [](auto& s) { s.BaudRate = -5; }},
                                            RefusedCase{"FourDataBits", [](auto& s) { s.ByteSize = 4; }},
                                            RefusedCase{"UnknownParity", [](auto& s) { s.Parity = 9; }}),
                          [](const ::testing::TestParamInfo<RefusedCase>& i) { return std::string(i.param.name); });
+// clang-format on
 
 TEST(LineTermios, ModemLinesHeldOffForTheLoader) {
   TSerialLineSettings s;
@@ -327,7 +336,7 @@ TEST_F(LineSettingsOnDevice, UpdateDcbOffNeverTouchesTheDevice) {
 TEST_F(LineSettingsOnDevice, UnchangedEventCharReappliesUnchangedFlowItemDoesNot) {
   Comm.SetBaudrate(br19200);
   Comm.Open();
-  SetDeviceSpeed(300);  // changed behind the component's back
+  SetDeviceSpeed(300);                      // changed behind the component's back
   Comm.FlowControl().SetOutCtsFlow(false);  // unchanged: nothing applied
   EXPECT_EQ(Device().c_ospeed, 300u);
   Comm.EventChars().SetXonChar(Comm.EventChars().XonChar());  // unchanged, still applied

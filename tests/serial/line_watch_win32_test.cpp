@@ -39,7 +39,8 @@ TEST(CommVerdict, OnlyReadsWritesWaitsAndErrorQueriesCountAsLoss) {
       {TCommCall::ModemProbe, ERROR_DEVICE_REMOVED, TCommVerdict::NotLost},
   };
   for (const TVerdictCase& c : cases)
-    EXPECT_EQ(JudgeCommFailure(c.Call, c.Code), c.Expected) << "call " << static_cast<int>(c.Call) << " code " << c.Code;
+    EXPECT_EQ(JudgeCommFailure(c.Call, c.Code), c.Expected)
+        << "call " << static_cast<int>(c.Call) << " code " << c.Code;
 }
 
 // A driver played by the test: each call answers as its function says; a wait left pending completes
@@ -209,7 +210,6 @@ TEST_F(LineWatchTest, BytesThatCameWhileTheMaskWasClearedAreAnnounced) {
   EXPECT_EQ(occurred, EV_RXCHAR);
 }
 
-
 // The receive threshold: arrivals below it wake only the watch, which hands over once they are all
 // there, or once the line has gone quiet with fewer (a short reply), or at once at threshold 1.
 struct TGatherCase {
@@ -235,8 +235,7 @@ TEST_F(LineWatchTest, GathersArrivalsUpToTheThresholdOrAQuietLine) {
     gathering.Threshold = c.Threshold;
     std::size_t look = 0;
     driver.OnWait = [&](DWORD* Mask, OVERLAPPED*) {
-      if (c.LineStops && driver.Waits > static_cast<int>(c.QueueAtEachLook.size()))
-        return TScriptedDriver::GoPending();
+      if (c.LineStops && driver.Waits > static_cast<int>(c.QueueAtEachLook.size())) return TScriptedDriver::GoPending();
       *Mask = EV_RXCHAR;
       return TRUE;
     };

@@ -40,6 +40,8 @@ TEST_P(AdviceFor, OwnerGroupAndMode) {
   EXPECT_EQ(PortAccessAdvice(C.Node, C.User), C.Advice);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, AdviceFor,
     ::testing::Values(
@@ -70,6 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
         TAdviceCase{"OwnerWithReadWrite", Node(1000, 5, 0620, "ivan", "tty"), {1000, {1000}, {1000}}, ""},
         TAdviceCase{"Root", Node(1000, 20, 0600, "ivan", "dialout"), {0, {0}, {0}}, ""}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 // A pseudo-terminal whose slave node the test may give a group and mode (as root).
 struct TNodePty {
@@ -152,6 +155,8 @@ TEST_P(OpenAsOrdinaryUser, RefusalThenAdvice) {
   EXPECT_EQ(message, C.Advice.empty() ? refusal : refusal + "\n" + C.Advice);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, OpenAsOrdinaryUser,
     ::testing::Values(
@@ -159,6 +164,7 @@ INSTANTIATE_TEST_SUITE_P(
         TOpenCase{"NodeForRootOnly", "root", 0600,
                   "Нет доступа к порту: устройство принадлежит root:root (права 0600); обратитесь к администратору"}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 }  // namespace
 }  // namespace hexloader

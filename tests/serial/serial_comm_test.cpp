@@ -78,6 +78,8 @@ TEST_P(SerialRefusedWhileOpen, RaisesAndLeavesPortOpen) {
   EXPECT_TRUE(Comm.IsOpen());
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Setters, SerialRefusedWhileOpen,
     ::testing::Values(
@@ -90,6 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"Buffers", [](TSerialComm& c) { c.SetBuffers(TSerialBuffers()); }},
         RefusalCase{"BuffersReadSize", [](TSerialComm& c) { c.Buffers().SetReadSize(100); }}),
     [](const ::testing::TestParamInfo<RefusalCase>& i) { return std::string(i.param.name); });
+// clang-format on
 
 TEST_F(SerialLifecycle, WriteSizeChangedWhileOpenIsStoredButRunningQueueKeepsItsCapacity) {
   Comm.Buffers().SetWriteSize(16);
@@ -267,6 +270,8 @@ TEST_P(SerialDevicePath, FormatsPortNumberIntoPlaceholder) {
   EXPECT_EQ(comm.GetDevicePath(), GetParam().path);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Names, SerialDevicePath,
     ::testing::Values(DevicePathCase{"DefaultIsCom0", "COM%d", 0, "COM0"},
@@ -277,10 +282,12 @@ INSTANTIATE_TEST_SUITE_P(
                       DevicePathCase{"OtherDirectivesLeftAlone", "%s%x%d%d", 1, "%s%x1%d"},
                       DevicePathCase{"TrailingPercent", "tty%", 1, "tty%"}),
     [](const ::testing::TestParamInfo<DevicePathCase>& i) { return std::string(i.param.name); });
+// clang-format on
 
 TEST(SerialCommError, PatternTakesCodeAndTrimmedTextOnce) {
   EXPECT_EQ(FormatCommError("Error writing dcb (%d), %s", EINVAL), "Error writing dcb (22), Invalid argument");
-  EXPECT_EQ(FormatCommError(" Error setting EventMask (%d), %s", EIO), " Error setting EventMask (5), Input/output error");
+  EXPECT_EQ(FormatCommError(" Error setting EventMask (%d), %s", EIO),
+            " Error setting EventMask (5), Input/output error");
   EXPECT_EQ(FormatCommError("Output buffer is full. Please check comm status.", EIO),
             "Output buffer is full. Please check comm status.");
 }

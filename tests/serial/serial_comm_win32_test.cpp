@@ -133,11 +133,14 @@ TEST_P(SerialWriteOnCom, EchoComesBackThroughOnRxChar) {
   EXPECT_TRUE(Shown.empty()) << Shown.front();
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Writes, SerialWriteOnCom,
                          ::testing::Values(TWriteCase{"QueuedOneFrame", false, 131},
                                            TWriteCase{"QueuedWholeQueue", false, 2048},
                                            TWriteCase{"DirectOneFrame", true, 131}),
                          [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 TEST_F(SerialOnCom, ManyQueuedWritesArriveInOrder) {
   OpenAndHearHello();

@@ -74,7 +74,8 @@ TEST_F(SerialEvents, BytesArrivingDuringHandlerGiveExactlyOneMoreCall) {
   });
   Comm.Open();
   Pty.Send("A");
-  ASSERT_TRUE(RunUntil([&] { return got == "ABC"; })) << got << " calls " << Counts.size() << " inq " << Pty.NearInQueue();
+  ASSERT_TRUE(RunUntil([&] { return got == "ABC"; }))
+      << got << " calls " << Counts.size() << " inq " << Pty.NearInQueue();
   EXPECT_EQ(Counts, (std::vector<int>{1, 2}));
   EXPECT_EQ(Nested, 0);
   EXPECT_EQ(OffUiThread, 0);
@@ -295,9 +296,9 @@ TEST_F(SerialRead, BytesTricklingInAreCollectedUntilCount) {
 // one of them leaves DispatchEvents at once, skipping the rest of the batch.
 struct DispatchCase {
   const char* Name;
-  const char* Throwing;               // the handler that raises, "" for none
-  std::vector<std::string> Unbound;   // handlers left unbound: skipped silently
-  std::vector<std::string> Fired;     // in order
+  const char* Throwing;              // the handler that raises, "" for none
+  std::vector<std::string> Unbound;  // handlers left unbound: skipped silently
+  std::vector<std::string> Fired;    // in order
 };
 void PrintTo(const DispatchCase& C, std::ostream* Out) { *Out << C.Name; }
 
@@ -344,14 +345,16 @@ TEST_P(SerialDispatch, HandlersFireInOrderUntilOneRaises) {
   Comm.Close();  // before the handlers' captures go out of scope
 }
 
-const std::vector<std::string> kDispatchOrder = {"RxFlag", "Cts",   "Dsr",      "Ring",   "Rlsd",  "TxEmpty",
-                                                 "Break",  "PErr",  "Rx80Full", "Event1", "Event2"};
+const std::vector<std::string> kDispatchOrder = {"RxFlag", "Cts",  "Dsr",      "Ring",   "Rlsd",  "TxEmpty",
+                                                 "Break",  "PErr", "Rx80Full", "Event1", "Event2"};
 
 std::vector<std::string> OrderUpTo(const std::string& Last) {
   auto end = std::find(kDispatchOrder.begin(), kDispatchOrder.end(), Last);
   return std::vector<std::string>(kDispatchOrder.begin(), end + 1);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     EveryBit, SerialDispatch,
     ::testing::Values(DispatchCase{"AllFireInDispatchOrder", "", {}, kDispatchOrder},
@@ -361,6 +364,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DispatchCase{"UnboundHandlersAreSkipped", "", {"Cts", "Rlsd", "Event1"},
                                    {"RxFlag", "Dsr", "Ring", "TxEmpty", "Break", "PErr", "Rx80Full", "Event2"}}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 TEST_F(SerialRead, InQueueCountSeesWaitingBytes) {
   Comm.Open();
@@ -457,6 +461,8 @@ TEST_P(SerialThreshold, OneCallForTheWholeExchange) {
   EXPECT_TRUE(Shown.empty());
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Splits, SerialThreshold,
     ::testing::Values(TThresholdCase{"AllAtOnce", {132}, 132}, TThresholdCase{"EchoThenReply", {131, 1}, 132},
@@ -466,6 +472,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TThresholdCase{"WrongReplyAlone", {1}, 132},
                       TThresholdCase{"EchoWithoutReply", {131}, 132}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 TEST_F(SerialEvents, HangUpBeforeTheThresholdIsReportedAsLost) {
   int lost = 0;

@@ -73,6 +73,8 @@ TEST_P(SerialDeviceLost, OneMessageThenClosedAndAFreshDeviceOpens) {
   EXPECT_EQ(Shown.size(), 1u);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     While, SerialDeviceLost,
     ::testing::Values(
@@ -106,6 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Comm.GetCommStatus(status);
                   }}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 }  // namespace
 }  // namespace hexloader::testing_serial

@@ -29,8 +29,7 @@ int NiceOf(const std::string& Name) {
     // Fields after the command name (which may hold blanks): state is field 3, nice field 19.
     std::istringstream rest(stat.substr(stat.rfind(')') + 2));
     std::string field;
-    for (int i = 3; i <= 19 && rest >> field; ++i) {
-    }
+    for (int i = 3; i <= 19 && rest >> field; ++i) {}
     return std::stoi(field);
   }
   return -100;
@@ -82,10 +81,10 @@ int NiceAbove(int Steps) {
 
 struct TPriorityCase {
   const char* Name;
-  bool WriteThread;           // which property the case changes
+  bool WriteThread;  // which property the case changes
   TThreadPriority Requested;
-  TThreadPriority Expected;   // the property afterwards
-  int EventNice;              // the threads' nice values afterwards, above the process's own
+  TThreadPriority Expected;  // the property afterwards
+  int EventNice;             // the threads' nice values afterwards, above the process's own
   int WriteNice;
 };
 void PrintTo(const TPriorityCase& C, std::ostream* Out) { *Out << C.Name; }
@@ -107,15 +106,16 @@ TEST_P(SerialPriorityWhileOpen, PropertyNamesWhatTheThreadHas) {
         comm.SetEventPriority(tpNormal);
         comm.SetWritePriority(tpLowest);  // a lowering an ordinary user may make: nice +2
         comm.Open();
-        if (NiceOf("serial-event") != NiceAbove(0) || NiceOf("serial-write") != NiceAbove(2)) return "after Open: " + Describe();
-        if (C.WriteThread)
-          comm.SetWritePriority(C.Requested);
-        else
-          comm.SetEventPriority(C.Requested);
+        if (NiceOf("serial-event") != NiceAbove(0) || NiceOf("serial-write") != NiceAbove(2))
+          return "after Open: " + Describe();
+        if (C.WriteThread) comm.SetWritePriority(C.Requested);
+        else comm.SetEventPriority(C.Requested);
         const TThreadPriority now = C.WriteThread ? comm.WritePriority() : comm.EventPriority();
         std::string result;
-        if (now != C.Expected) result += "property " + std::to_string(now) + ", expected " + std::to_string(C.Expected) + "; ";
-        if (NiceOf("serial-event") != NiceAbove(C.EventNice) || NiceOf("serial-write") != NiceAbove(C.WriteNice)) result += Describe() + "; ";
+        if (now != C.Expected)
+          result += "property " + std::to_string(now) + ", expected " + std::to_string(C.Expected) + "; ";
+        if (NiceOf("serial-event") != NiceAbove(C.EventNice) || NiceOf("serial-write") != NiceAbove(C.WriteNice))
+          result += Describe() + "; ";
         if (!shown.empty()) result += "a message: " + shown[0];
         comm.Close();
         SetExceptionDisplay(nullptr);
@@ -127,6 +127,8 @@ TEST_P(SerialPriorityWhileOpen, PropertyNamesWhatTheThreadHas) {
   EXPECT_EQ(error, "");
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Changes, SerialPriorityWhileOpen,
     ::testing::Values(TPriorityCase{"LoweringTheWriteThreadApplies", true, tpIdle, tpIdle, 0, 15},
@@ -134,6 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TPriorityCase{"RaisingTheEventThreadIsNotPermitted", false, tpHighest, tpNormal, 0, 2},
                       TPriorityCase{"LoweringTheEventThreadApplies", false, tpLower, tpLower, 1, 2}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 }  // namespace
 }  // namespace hexloader::testing_serial

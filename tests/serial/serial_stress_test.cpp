@@ -31,24 +31,20 @@ TEST_F(SerialStress, OpenTrafficCloseLoop) {
         // One attempt only: once the component has closed nobody drains the near end.
         [[maybe_unused]] ssize_t sent = ::write(Pty.Master, "ping", 4);
         char buf[512];
-        while (::read(Pty.Master, buf, sizeof buf) > 0) {
-        }
+        while (::read(Pty.Master, buf, sizeof buf) > 0) {}
         std::this_thread::sleep_for(std::chrono::microseconds(200));
       }
     });
     Loop.RunUntil([] { return false; }, std::chrono::milliseconds(20 + round % 5 * 10));
-    if (round % 2 == 0)
-      comm->Close();  // with dispatches queued and output in flight
-    else
-      comm.reset();   // destroyed while its threads are busy
+    if (round % 2 == 0) comm->Close();  // with dispatches queued and output in flight
+    else comm.reset();                  // destroyed while its threads are busy
     stop = true;
     far.join();
     comm.reset();
     // Whatever the closed component left queued runs now and must do nothing.
     Loop.RunUntil([] { return false; }, 10ms);
     char drain[4096];
-    while (::read(Pty.Master, drain, sizeof drain) > 0) {
-    }
+    while (::read(Pty.Master, drain, sizeof drain) > 0) {}
   }
   EXPECT_GE(txEmpty, 1);
   EXPECT_EQ(Shown, std::vector<std::string>{});
@@ -65,8 +61,7 @@ TEST_F(SerialStress, ClosingWhileHandOverIsPendingNeverRunsHandlerAfterward) {
     Comm.Close();
     Loop.RunUntil([] { return false; }, 5ms);
     char drain[64];
-    while (::read(Pty.Slave, drain, sizeof drain) > 0) {
-    }
+    while (::read(Pty.Slave, drain, sizeof drain) > 0) {}
   }
   EXPECT_EQ(calls, 0);
 }

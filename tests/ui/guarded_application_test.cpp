@@ -30,7 +30,12 @@ class TGuardedApplicationTest : public QObject {
     QTest::keyClick(&widget, Qt::Key_A);  // EAbort: nothing shown
     bool posted = false;
     QMetaObject::invokeMethod(
-        &widget, [&posted] { posted = true; throw Exception("Ошибка ответа"); }, Qt::QueuedConnection);
+        &widget,
+        [&posted] {
+          posted = true;
+          throw Exception("Ошибка ответа");
+        },
+        Qt::QueuedConnection);
     QTRY_VERIFY_WITH_TIMEOUT(posted, 30000);
     SetExceptionDisplay({});
     QCOMPARE(shown, (std::vector<std::string>{"Ошибка ответа."}));

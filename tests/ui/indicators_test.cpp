@@ -76,9 +76,9 @@ void TIndicatorsTest::ProgressPicture_data() {
   QTest::addColumn<int>("FilledColumns");
   // Interior 289 wide: the filled part is Percent * 289 / 100 rounded half to even.
   QTest::newRow("empty bar") << 8 << 0 << 0;
-  QTest::newRow("12 percent") << 8 << 1 << 35;      // 34.68
-  QTest::newRow("50 percent") << 8 << 4 << 144;     // 144.5 -> even
-  QTest::newRow("88 percent") << 8 << 7 << 254;     // 254.32
+  QTest::newRow("12 percent") << 8 << 1 << 35;   // 34.68
+  QTest::newRow("50 percent") << 8 << 4 << 144;  // 144.5 -> even
+  QTest::newRow("88 percent") << 8 << 7 << 254;  // 254.32
   QTest::newRow("full bar") << 8 << 8 << 289;
   QTest::newRow("no total keeps 0") << 0 << 5 << 0;
 }
@@ -195,8 +195,8 @@ void TIndicatorsTest::ExceptionDisplayShowsTextWithPeriodAndIgnoresAbort() {
   ShowException(std::make_exception_ptr(Exception("Ошибка")));
   ShowException(std::make_exception_ptr(Exception("Already ends.")));
   SetExceptionDisplay({});
-  QCOMPARE(dialogs.Errors, (std::vector<std::string>{"Unable to write to /opt/hexloader.ini.", "Ошибка.",
-                                                     "Already ends."}));
+  QCOMPARE(dialogs.Errors,
+           (std::vector<std::string>{"Unable to write to /opt/hexloader.ini.", "Ошибка.", "Already ends."}));
 }
 
 }  // namespace hexloader::test

@@ -23,6 +23,8 @@ TEST_P(ProfileWrite, KeepsEverythingElse) {
   EXPECT_EQ(WithValue(c.Before, c.Section, c.Key, c.Value), c.After);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, ProfileWrite,
     ::testing::Values(
@@ -44,6 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "PortName", "Name", "new",
                    {"[PortName]", ";Name=old", "Name=new"}}),
     [](const ::testing::TestParamInfo<TWriteCase>& info) { return std::string(info.param.Label); });
+// clang-format on
 
 TEST(ProfileLines, ValueIsTrimmedAndUnquoted) {
   EXPECT_EQ(KeyLine("  Name =  ttyUSB0  ")->Value, "ttyUSB0");

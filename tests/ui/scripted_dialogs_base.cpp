@@ -2,8 +2,7 @@
 
 namespace hexloader::test {
 
-std::optional<std::string> TScriptedDialogsBase::AskOpenFile(TDialogParent Parent,
-                                                             const TOpenDialogRequest& Request) {
+std::optional<std::string> TScriptedDialogsBase::AskOpenFile(TDialogParent Parent, const TOpenDialogRequest& Request) {
   FileAsks.push_back(Request);
   ParentVisibleAtAsk.push_back(Parent && IsVisible(Parent));
   InFileDialog_ = true;

@@ -39,6 +39,8 @@ TEST_P(SettingsLocation, NamesTheFile) {
   EXPECT_EQ(file.CreateFolder, c.CreateFolder);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Rules, SettingsLocation,
     ::testing::Values(
@@ -73,6 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
         TLocationCase{"RelativeHome", "/usr/bin/hexloader", "", "op", "", false},
         TLocationCase{"HomeUnderUsr", "/usr/bin/hexloader", "", "/usr/lib/hexloader", "", false}),
     [](const ::testing::TestParamInfo<TLocationCase>& info) { return std::string(info.param.Label); });
+// clang-format on
 
 // The Windows rules, with the program folders as a 64-bit system names them (and entries that must not
 // count: an unset variable, a relative name).
@@ -101,6 +104,8 @@ TEST_P(WindowsSettingsLocation, NamesTheFile) {
   EXPECT_EQ(file.CreateFolder, c.CreateFolder);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Rules, WindowsSettingsLocation,
     ::testing::Values(
@@ -141,13 +146,13 @@ INSTANTIATE_TEST_SUITE_P(
         TWindowsLocationCase{"AppDataUnderProgramFiles", "C:\\Program Files\\hexloader\\hexloader.exe", true,
                              "C:\\Program Files\\hexloader\\data", "", false}),
     [](const ::testing::TestParamInfo<TWindowsLocationCase>& info) { return std::string(info.param.Label); });
+// clang-format on
 
 class PerUserFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("hexloader-location-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() / ("hexloader-location-" + std::to_string(::getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     ini_ = SettingsFileFor("/usr/bin/hexloader", TPosixSettingsEnvironment{(dir_ / "config").string(), "/nonexistent"});
@@ -219,16 +224,12 @@ class TScopedVariable {
  public:
   TScopedVariable(const char* Name, const char* Value) : Name_(Name) {
     if (const char* old = std::getenv(Name)) Old_ = old;
-    if (Value)
-      ::setenv(Name, Value, 1);
-    else
-      ::unsetenv(Name);
+    if (Value) ::setenv(Name, Value, 1);
+    else ::unsetenv(Name);
   }
   ~TScopedVariable() {
-    if (Old_)
-      ::setenv(Name_, Old_->c_str(), 1);
-    else
-      ::unsetenv(Name_);
+    if (Old_) ::setenv(Name_, Old_->c_str(), 1);
+    else ::unsetenv(Name_);
   }
 
  private:

@@ -77,6 +77,8 @@ TEST_P(SectionPresence, AnswersAsTheFileSays) {
   EXPECT_EQ(store->ReadValue("PortName", "Name", "COM1"), GetParam().PortNameValue);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Files, SectionPresence,
     ::testing::Values(
@@ -88,6 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
         TSectionCase{"WindowsLineEnds", "[PortName]\r\nName=ttyACM0\r\n", true, "ttyACM0"},
         TSectionCase{"OtherSectionOnly", "[FileName]\nName=/x.hex\n", false, "COM1"}),
     [](const ::testing::TestParamInfo<TSectionCase>& info) { return std::string(info.param.Label); });
+// clang-format on
 
 TEST_F(SettingsStore, WrittenValueReadByNewInstance) {
   const std::string path = "/home/operator/прошивки/blink v2.hex";
@@ -128,10 +131,8 @@ TEST_F(SettingsStore, LineBreakInValueIsRefusedAndFileKept) {
 
 TEST_F(SettingsStore, UnwritableFolderRaisesWithFullPathAndDisplayAddsPeriod) {
   // Root writes into read-only folders; /proc refuses new files to everyone.
-  if (::geteuid() == 0)
-    ini_ = "/proc/hexloader.ini";
-  else
-    fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
+  if (::geteuid() == 0) ini_ = "/proc/hexloader.ini";
+  else fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
   auto store = Store();
   try {
     store->WriteValue("PortName", "Name", "ttyUSB0");
@@ -200,8 +201,8 @@ TEST_P(WriteRefusal, RaisesAndLeavesTheFolderAsItWas) {
       message = e.Message();
     }
   }
-  EXPECT_EQ(message, c.LineBreakMessage ? LineBreakInValueMessage("FileName", "Name")
-                                        : UnableToWriteMessage(ini_.string()));
+  EXPECT_EQ(message,
+            c.LineBreakMessage ? LineBreakInValueMessage("FileName", "Name") : UnableToWriteMessage(ini_.string()));
   std::vector<fs::path> left;
   for (const auto& entry : fs::directory_iterator(dir_)) left.push_back(entry.path());
   if (c.FileExists) {
@@ -212,6 +213,8 @@ TEST_P(WriteRefusal, RaisesAndLeavesTheFolderAsItWas) {
   }
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     AsOrdinaryUser, WriteRefusal,
     ::testing::Values(
@@ -222,6 +225,7 @@ INSTANTIATE_TEST_SUITE_P(
         TRefusalCase{"LineBreakInWritableFile", true, fs::perms::owner_read | fs::perms::owner_write, true,
                      "/a\nb.hex", true}),
     [](const ::testing::TestParamInfo<TRefusalCase>& info) { return std::string(info.param.Label); });
+// clang-format on
 
 TEST_F(SettingsStore, PathChangeMovesToTheNewFile) {
   auto store = Store();
@@ -260,10 +264,10 @@ void PrintTo(const TNameCase& c, std::ostream* os) { *os << c.Label; }
 
 class IniName : public ::testing::TestWithParam<TNameCase> {};
 
-TEST_P(IniName, ReplacesOrAppendsExtension) {
-  EXPECT_EQ(IniFileNameFor(GetParam().Executable), GetParam().Ini);
-}
+TEST_P(IniName, ReplacesOrAppendsExtension) { EXPECT_EQ(IniFileNameFor(GetParam().Executable), GetParam().Ini); }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Paths, IniName,
     ::testing::Values(TNameCase{"WithExtension", "/opt/tools/loader.exe", "/opt/tools/loader.ini"},
@@ -271,6 +275,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TNameCase{"NoExtension", "/usr/local/bin/hexloader", "/usr/local/bin/hexloader.ini"},
                       TNameCase{"LastDotCounts", "/opt/a.b.c", "/opt/a.b.ini"}),
     [](const ::testing::TestParamInfo<TNameCase>& info) { return std::string(info.param.Label); });
+// clang-format on
 
 }  // namespace
 }  // namespace hexloader

@@ -1,7 +1,7 @@
 // The settings store on Windows: real INI files in temporary folders, through the system's profile
 // functions.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -37,7 +37,8 @@ class SettingsStore : public ::testing::Test {
     std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     std::replace(name.begin(), name.end(), '/', '_');
     // A Cyrillic folder: the store's paths cross into the system as UTF-16.
-    dir_ = fs::temp_directory_path() / PathFromUtf8("hexloader-настройки-" + std::to_string(::GetCurrentProcessId()) + "-" + name);
+    dir_ = fs::temp_directory_path() /
+           PathFromUtf8("hexloader-настройки-" + std::to_string(::GetCurrentProcessId()) + "-" + name);
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     ini_ = dir_ / "hexloader.ini";
@@ -82,6 +83,8 @@ TEST_P(SectionPresence, AnswersAsTheFileSays) {
 }
 
 // Files as an older loader or an operator's editor leaves them (8-bit text).
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Files, SectionPresence,
     ::testing::Values(TSectionCase{"HeaderWithoutKeys", "[PortName]\r\n", false, "COM1"},
@@ -92,6 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TSectionCase{"UnixLineEnds", "[PortName]\nName=COM10\n", true, "COM10"},
                       TSectionCase{"OtherSectionOnly", "[FileName]\r\nName=C:\\x.hex\r\n", false, "COM1"}),
     [](const ::testing::TestParamInfo<TSectionCase>& info) { return std::string(info.param.Label); });
+// clang-format on
 
 TEST_F(SettingsStore, CyrillicPathWrittenIsReadByNewInstance) {
   const std::string path = "C:\\Users\\оператор\\прошивки\\blink v2.hex";
@@ -143,10 +147,13 @@ TEST_P(Unwritable, RaisesWithFullPathAndDisplayAddsPeriod) {
   }
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Places, Unwritable,
                          ::testing::Values(TUnwritableCase{"NameIsAFolder", "folder"},
                                            TUnwritableCase{"FolderMissing", "missing"}),
                          [](const auto& info) { return std::string(info.param.Label); });
+// clang-format on
 
 TEST_F(SettingsStore, PathChangeMovesToTheNewFile) {
   auto store = Store();
@@ -191,8 +198,8 @@ TEST(CurrentSettingsFile, AProgramUnderEitherProgramFilesFolderUsesTheRoamingApp
 }
 
 TEST(CurrentSettingsFile, AShortNameOfTheProgramFolderCountsAsThatFolder) {
-  const std::wstring folder = WideFromUtf8(Variable(L"ProgramFiles")) + L"\\hexloader-test-" +
-                              std::to_wstring(::GetCurrentProcessId());
+  const std::wstring folder =
+      WideFromUtf8(Variable(L"ProgramFiles")) + L"\\hexloader-test-" + std::to_wstring(::GetCurrentProcessId());
   ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
   const std::wstring exe = folder + L"\\hexloader.exe";
   std::ofstream(fs::path(exe)) << "MZ";
@@ -264,6 +271,8 @@ class IniName : public ::testing::TestWithParam<TNameCase> {};
 
 TEST_P(IniName, ReplacesOrAppendsExtension) { EXPECT_EQ(IniFileNameFor(GetParam().Executable), GetParam().Ini); }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Paths, IniName,
     ::testing::Values(TNameCase{"WithExtension", "C:\\Tools\\loader.exe", "C:\\Tools\\loader.ini"},
@@ -271,10 +280,12 @@ INSTANTIATE_TEST_SUITE_P(
                       TNameCase{"DotInDriveRelativeName", "C:loader", "C:loader.ini"},
                       TNameCase{"ForwardSlashes", "C:/Tools.old/loader", "C:/Tools.old/loader.ini"}),
     [](const ::testing::TestParamInfo<TNameCase>& info) { return std::string(info.param.Label); });
+// clang-format on
 
 // The ANSI code page's bytes for Text (which it must hold).
 std::string AnsiBytes(const std::wstring& Text) {
-  const int n = ::WideCharToMultiByte(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0, nullptr, nullptr);
+  const int n =
+      ::WideCharToMultiByte(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0, nullptr, nullptr);
   std::string bytes(static_cast<std::size_t>(n), '\0');
   ::WideCharToMultiByte(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), bytes.data(), n, nullptr, nullptr);
   return bytes;
@@ -288,7 +299,8 @@ TEST_F(SettingsStore, AnAnsiFileStaysAnsiUntilAValueDoesNotFitThenTurnsUtf16With
   const std::wstring comment = Russian ? L"; комментарий" : L"; Kommentar für später";
   const std::wstring oldFolder = Russian ? L"Прошивки" : L"Prüfstand";
   const std::wstring newFolder = Russian ? L"Новые" : L"Größer";
-  WriteIni(AnsiBytes(comment + L"\r\n[PortName]\r\nName=COM3\r\n[FileName]\r\nName=C:\\" + oldFolder + L"\\fw.hex\r\n"));
+  WriteIni(
+      AnsiBytes(comment + L"\r\n[PortName]\r\nName=COM3\r\n[FileName]\r\nName=C:\\" + oldFolder + L"\\fw.hex\r\n"));
   EXPECT_EQ(Store()->ReadValue("FileName", "Name", ""), "C:\\" + Utf8FromWide(oldFolder) + "\\fw.hex");
 
   // A value the code page holds: the file stays ANSI, so that the old program still reads it.
@@ -328,8 +340,9 @@ class RegistryStore : public ::testing::Test {
   // A value of another type, set straight through the registry.
   void SetDword(const std::string& Section, const std::string& Name, DWORD Value) {
     const std::wstring key = WideFromUtf8(path_.substr(1) + "\\" + Section);
-    ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), WideFromUtf8(Name).c_str(), REG_DWORD, &Value, sizeof Value),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        ::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), WideFromUtf8(Name).c_str(), REG_DWORD, &Value, sizeof Value),
+        ERROR_SUCCESS);
   }
 
   std::string path_;

@@ -238,8 +238,8 @@ void TStartupTest::PortPaneFitsTheName_data() {
   QTest::newRow("short name keeps the pane's own width") << "ttyS0" << true;
   QTest::newRow("USB adapter with two digits") << "ttyUSB10" << true;
   QTest::newRow("full device path") << "/dev/ttyACM0" << true;
-  QTest::newRow("by-id link of an adapter") << "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"
-                                            << false;
+  QTest::newRow("by-id link of an adapter")
+      << "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0" << false;
 }
 
 void TStartupTest::PortPaneFitsTheName() {

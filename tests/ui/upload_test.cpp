@@ -40,8 +40,10 @@ class TSimulatedDevice {
  public:
   TSimulatedDevice(const TWindowFixture& F, const QStringList& Faults)
       : Link_(F.Path("ttySIM0")), Memory_(F.Path("memory.bin")) {
-    QStringList args{"--link", QString::fromStdString(Link_), "--memory", QString::fromStdString(Memory_),
-                     "--hello-delay", "0", "--log", "none"};
+    QStringList args{"--link",        QString::fromStdString(Link_),
+                     "--memory",      QString::fromStdString(Memory_),
+                     "--hello-delay", "0",
+                     "--log",         "none"};
     Process_.start(QStringLiteral(HEXLOADER_SIM_PATH), args + Faults);
   }
   ~TSimulatedDevice() {

@@ -20,7 +20,9 @@ TWindowFixture::~TWindowFixture() {
   QDir::setCurrent(OldCurrent_);
 }
 
-std::string TWindowFixture::Path(const std::string& Name) const { return Dir_.filePath(QString::fromStdString(Name)).toStdString(); }
+std::string TWindowFixture::Path(const std::string& Name) const {
+  return Dir_.filePath(QString::fromStdString(Name)).toStdString();
+}
 
 void TWindowFixture::WriteIni(const std::string& Text) const { std::ofstream(IniPath(), std::ios::binary) << Text; }
 

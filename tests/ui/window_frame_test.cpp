@@ -25,14 +25,16 @@ xcb_atom_t Atom(xcb_connection_t* C, const char* Name) {
   return atom;
 }
 
-// The window's _NET_WM_NAME (UTF-8) and WM_NAME (bytes as stored), read on Qt's own connection so that Qt's writes came first.
+// The window's _NET_WM_NAME (UTF-8) and WM_NAME (bytes as stored), read on Qt's own connection so that Qt's writes came
+// first.
 QStringList NativeTitles(QWidget& W) {
   auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
   xcb_connection_t* c = x11->connection();
   QStringList titles;
   for (const char* name : {"_NET_WM_NAME", "WM_NAME"}) {
     xcb_get_property_reply_t* r = xcb_get_property_reply(
-        c, xcb_get_property(c, 0, static_cast<xcb_window_t>(W.winId()), Atom(c, name), XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
+        c,
+        xcb_get_property(c, 0, static_cast<xcb_window_t>(W.winId()), Atom(c, name), XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
         nullptr);
     titles << (r ? QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(r)),
                                      xcb_get_property_value_length(r))

@@ -79,8 +79,8 @@ class WindowRules : public ::testing::Test {
   void SetUp() override {
     static std::atomic<int> count{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    Dir = fs::temp_directory_path() / PathFromUtf8("hexloader-rules-" + std::to_string(stamp) + "-" +
-                                                   std::to_string(count++));
+    Dir = fs::temp_directory_path() /
+          PathFromUtf8("hexloader-rules-" + std::to_string(stamp) + "-" + std::to_string(count++));
     fs::create_directories(Dir);
     SetExceptionDisplay([this](const std::string& Message) { Errors.push_back(Message); });
   }
@@ -160,6 +160,8 @@ TEST_P(WindowRulesStartup, RestoresOrAsksInOrder) {
 const std::string Unchosen = UnchosenDeviceName;
 const std::string PortMessage = "post";
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, WindowRulesStartup,
     ::testing::Values(
@@ -189,6 +191,7 @@ INSTANTIATE_TEST_SUITE_P(
         TStartupCase{"FolderIsNoFile", {{"PortName", "Name", "COM6"}, {"FileName", "Name", "$DIRfolder.hex"}}, {"COM6"},
                      std::nullopt, "COM6", {"menu COM6", "pane COM6", Ask, "caption "}, ""}),
     [](const ::testing::TestParamInfo<TStartupCase>& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 TEST_F(WindowRules, ChosenFileIsKeptInTheSettingsButTheCaptionStays) {
   WriteSettings({{"PortName", "Name", "COM6"}, {"FileName", "Name", WriteFile("a.hex", "")}});
@@ -226,8 +229,8 @@ TEST_F(WindowRules, PortMessageIsShownWhenThePostedMessageArrivesAndOnlyThen) {
 }
 
 TEST_F(WindowRules, FailingStepEndsStartUpThereAndIsShownOnce) {
-  TMainWindowRules rules(Face, {[]() -> std::vector<std::string> { throw std::runtime_error("no ports today"); },
-                                Path("hexloader.ini")});
+  TMainWindowRules rules(
+      Face, {[]() -> std::vector<std::string> { throw std::runtime_error("no ports today"); }, Path("hexloader.ini")});
   rules.FormCreate();
   EXPECT_EQ(Errors, std::vector<std::string>{"no ports today"});
   EXPECT_TRUE(Face.Log.empty()) << "no port message, no file question, no caption";

@@ -64,6 +64,8 @@ TEST_P(AvrUpload, EndsWithItsStatusesAndTheFlash) {
   EXPECT_EQ(AvrFlashDifference(ReadFile(Dir.File("flash.bin")), Image), "") << Log;
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, AvrUpload,
     ::testing::Values(
@@ -75,6 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
         TAvrCase{"ImageFillingTheApplicationSection", AvrBootStart, 2, "Ошибка ответа", 1},
         TAvrCase{"ImageReachingIntoTheBootloader", AvrBootStart + 300, 2, "Ошибка ответа", 1}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 // The sample program, uploaded and started: the LED pin toggles every 250 ms of device time from the
 // moment the bootloader hands over.
@@ -84,7 +87,9 @@ TEST(AvrSample, BlinksAfterTheUpload) {
   std::filesystem::copy_file(HEXLOADER_AVR_SAMPLE_PATH, Hex);
   TAvrDevice Device(Dir.Path(), {"--once", "--app-ms", "1100", "--memory", Dir.File("flash.bin")});
   std::string Out, Err;
-  ASSERT_EQ(RunProgram({CliPath(), "upload", "--port", Device.PortPath(), "--timeout", "120", Hex}, &Out, &Err, Dir.Path()), 0)
+  ASSERT_EQ(
+      RunProgram({CliPath(), "upload", "--port", Device.PortPath(), "--timeout", "120", Hex}, &Out, &Err, Dir.Path()),
+      0)
       << Err;
   ASSERT_EQ(Device.Wait(), 0) << Device.Errors();
   const std::string Log = Device.Errors();
@@ -110,7 +115,9 @@ TEST(AvrDevice, IsSwitchedOnAgainWhenThePortIsOpenedAgain) {
     WriteIntelHex(Dir.File("fw.hex"), Image);
     std::filesystem::remove(Dir.File("flash.bin"));
     std::string Out, Err;
-    ASSERT_EQ(RunProgram({CliPath(), "upload", "--port", Device.PortPath(), "--timeout", "120", "fw.hex"}, &Out, &Err, Dir.Path()), 0)
+    ASSERT_EQ(RunProgram({CliPath(), "upload", "--port", Device.PortPath(), "--timeout", "120", "fw.hex"}, &Out, &Err,
+                         Dir.Path()),
+              0)
         << Err << Device.Errors();
     // Written when the application starts, right after the end frame's echo.
     const auto Until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -141,7 +148,8 @@ TEST(AvrPowerUp, WithoutTheLoaderABoardRunsItsProgramAfterASecond) {
   std::string Out, Err;
   ASSERT_EQ(RunProgram({CliPath(), "convert", HEXLOADER_AVR_SAMPLE_PATH}, &Out, &Err, Dir.Path()), 0) << Err;
   const std::vector<std::uint8_t> Image = ReadFile(Dir.File("blink-avr.BIN"));
-  TAvrDevice Device(Dir.Path(), {"--once", "--hello-delay", "0", "--app-ms", "300", "--flash", Dir.File("blink-avr.BIN")});
+  TAvrDevice Device(Dir.Path(),
+                    {"--once", "--hello-delay", "0", "--app-ms", "300", "--flash", Dir.File("blink-avr.BIN")});
   {
     THeldPort Port(Device.PortPath());
     ASSERT_GE(Port.Fd, 0);
@@ -199,7 +207,8 @@ TEST(AvrFrames, OnlyWholeApplicationPagesAreWritten) {
     };
     ASSERT_EQ(Exchange({0x55, 0x33, 0xCC}), 0xAA);
     for (const TFrame& F : Frames) {
-      std::vector<std::uint8_t> Frame{0x22, static_cast<std::uint8_t>(F.Address >> 8), static_cast<std::uint8_t>(F.Address)};
+      std::vector<std::uint8_t> Frame{0x22, static_cast<std::uint8_t>(F.Address >> 8),
+                                      static_cast<std::uint8_t>(F.Address)};
       const std::vector<std::uint8_t> Data = PatternImage(F.Address + 128);
       Frame.insert(Frame.end(), Data.end() - 128, Data.end());
       const int Sum = SumOf(Frame);
@@ -214,8 +223,7 @@ TEST(AvrFrames, OnlyWholeApplicationPagesAreWritten) {
   EXPECT_EQ(Device.Wait(), 0) << Device.Errors();
   const std::vector<std::uint8_t> Flash = ReadFile(Dir.File("flash.bin"));
   ASSERT_EQ(Flash.size(), AvrFlashSize);
-  for (std::size_t At = 0; At < AvrFlashSize; ++At)
-    ASSERT_EQ(Flash[At], Expected[At]) << "byte " << At;
+  for (std::size_t At = 0; At < AvrFlashSize; ++At) ASSERT_EQ(Flash[At], Expected[At]) << "byte " << At;
 }
 
 // The empty image, which the command line refuses, through the session itself on the serial component
@@ -275,10 +283,13 @@ TEST_P(AvrDeviceStopped, EndsWithItsStatus) {
   EXPECT_TRUE(ReadFile(Dir.File("flash.bin")) == FreshAvrFlash()) << "no page was written";
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Signals, AvrDeviceStopped,
                          ::testing::Values(TStopCase{"TerminatedEndsCleanly", false, 0},
                                            TStopCase{"TerminatedBeforeTheApplicationFailsUnderOnce", true, 1}),
                          [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 struct TRefusalCase {
   const char* Name;
@@ -307,6 +318,8 @@ TEST_P(AvrRefusal, SaysWhyAndEndsWithoutAPort) {
   EXPECT_NE(Err.find(C.Error), std::string::npos) << Err;
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, AvrRefusal,
     ::testing::Values(
@@ -323,6 +336,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "reaches the bootloader's section"},
         TRefusalCase{"TwoSimulators", "bootloader", {"--s51", "loader51.ihx"}, 2, "--s51 and --avr cannot be used together"}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 }  // namespace
 }  // namespace hexloader::test

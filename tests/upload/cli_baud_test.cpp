@@ -20,9 +20,9 @@ TEST(CliBaud, AStandardRateUploadsTheImage) {
   WriteIntelHex(Dir.File("fw.hex"), Image);
   TSimProcess Sim({"--once", "--hello-delay", "0", "--memory", Dir.File("mem.bin")});
   std::string Out, Err;
-  ASSERT_EQ(RunProgram({CliPath(), "upload", "--baud", "57600", "--port", Sim.PortPath(), "fw.hex"}, &Out, &Err,
-                       Dir.Path()),
-            0)
+  ASSERT_EQ(
+      RunProgram({CliPath(), "upload", "--baud", "57600", "--port", Sim.PortPath(), "fw.hex"}, &Out, &Err, Dir.Path()),
+      0)
       << Err;
   ASSERT_EQ(Sim.Wait(), 0);
   const std::vector<std::uint8_t> Memory = ReadFile(Dir.File("mem.bin"));

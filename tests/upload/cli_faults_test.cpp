@@ -141,7 +141,8 @@ std::vector<TStopCase> StopCases() {
     for (const int Times : {1, 2, 3})
       for (const TMoment Moment : {TMoment::WaitingForHello, TMoment::MidUpload, TMoment::BetweenBoards})
         Cases.push_back({Signal, Times, Moment});
-  for (const TMoment Moment : {TMoment::WaitingForHello, TMoment::MidUpload}) Cases.push_back({SIGTERM, 2, Moment, true});
+  for (const TMoment Moment : {TMoment::WaitingForHello, TMoment::MidUpload})
+    Cases.push_back({SIGTERM, 2, Moment, true});
   return Cases;
 }
 
@@ -149,7 +150,8 @@ std::string StopCaseName(const ::testing::TestParamInfo<TStopCase>& Info) {
   static const char* const Moments[] = {"WaitingForHello", "MidUpload", "BetweenBoards"};
   const TStopCase& C = Info.param;
   const char* Name = C.Signal == SIGINT ? "Sigint" : C.Signal == SIGTERM ? "Sigterm" : "Sighup";
-  return std::string(Name) + "x" + std::to_string(C.Times) + Moments[static_cast<int>(C.Moment)] + (C.AtOnce ? "AtOnce" : "");
+  return std::string(Name) + "x" + std::to_string(C.Times) + Moments[static_cast<int>(C.Moment)] +
+         (C.AtOnce ? "AtOnce" : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, CliStopRequests, ::testing::ValuesIn(StopCases()), StopCaseName);
@@ -167,8 +169,7 @@ TEST_F(CliFaults, AReaderLeavingStandardOutputCostsNoRecordAndNoSummary) {
   ::fcntl(Reader, F_SETFL, 0);
   // As "| head -1": one line read, then the reader is gone.
   char Byte = 0;
-  while (::read(Reader, &Byte, 1) == 1 && Byte != '\n') {
-  }
+  while (::read(Reader, &Byte, 1) == 1 && Byte != '\n') {}
   ::close(Reader);
   ASSERT_TRUE(AwaitRecords(3)) << Text("err.txt");
   Cli.Signal(SIGINT);
@@ -185,7 +186,8 @@ TEST_F(CliFaults, TheImageIsKeptInMemoryForTheWholeRun) {
   std::filesystem::create_directory(Dir.File("tmp"));
   TSimProcess Sim({"--boards", "3", "--hello-delay", "100", "--bit-rate", "115200", "--memory", Dir.File("mem.bin")});
   std::vector<std::string> Args = {"/usr/bin/env", "TMPDIR=" + Dir.File("tmp")};
-  const std::vector<std::string> Cli = Upload({"--port", Sim.PortPath(), "--repeat", "--log", "uploads.jsonl", "fw.hex"});
+  const std::vector<std::string> Cli =
+      Upload({"--port", Sim.PortPath(), "--repeat", "--log", "uploads.jsonl", "fw.hex"});
   Args.insert(Args.end(), Cli.begin(), Cli.end());
   TChildProcess Run(Args, Dir.Path(), Dir.File("out.txt"), Dir.File("err.txt"));
   ASSERT_TRUE(AwaitRecords(1)) << Text("err.txt");
@@ -236,6 +238,8 @@ TEST_P(CliRefusals, AtOnceWithNothingSent) {
   EXPECT_TRUE(Records().empty());
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Table, CliRefusals,
     ::testing::Values(
@@ -246,6 +250,7 @@ INSTANTIATE_TEST_SUITE_P(
         TRefusalCase{"EmptyHexFile", {"--port", "PORT", "--log", "uploads.jsonl", "empty.hex"}, "empty.hex: no data records"},
         TRefusalCase{"EofOnlyHexFile", {"--port", "PORT", "--log", "uploads.jsonl", "eof.hex"}, "eof.hex: no data records"}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 // --- a record that goes in only in part ---
 
@@ -255,7 +260,8 @@ TEST_F(CliFaults, AShortWriteIsCutOffAndStopsTheLine) {
   const std::string Earlier = std::string(9100, 'x') + "\n";
   WriteFile(Dir.File("uploads.jsonl"), std::vector<std::uint8_t>(Earlier.begin(), Earlier.end()));
   TSimProcess Sim({"--boards", "5", "--hello-delay", "0", "--memory", Dir.File("mem.bin")});
-  const std::string Command = "ulimit -f 9; trap '' XFSZ; exec \"$0\" upload --port \"$1\" --repeat --log uploads.jsonl fw.hex";
+  const std::string Command =
+      "ulimit -f 9; trap '' XFSZ; exec \"$0\" upload --port \"$1\" --repeat --log uploads.jsonl fw.hex";
   std::string Out, Err;
   EXPECT_EQ(RunProgram({"/bin/bash", "-c", Command, CliPath(), Sim.PortPath()}, &Out, &Err, Dir.Path()), 1) << Err;
   EXPECT_NE(Err.find("a record could not be written"), std::string::npos) << Err;
@@ -285,8 +291,7 @@ TEST_F(CliFullDisk, NoPartialLineAndNoBoardWithoutItsRecord) {
   {
     std::ofstream Fill(Dir.File("small/fill"), std::ios::binary);
     const std::string Block(512, 'x');
-    while (Fill.write(Block.data(), Block.size()) && Fill.flush()) {
-    }
+    while (Fill.write(Block.data(), Block.size()) && Fill.flush()) {}
   }
   std::filesystem::resize_file(Dir.File("small/fill"), std::filesystem::file_size(Dir.File("small/fill")) - 3000);
   TSimProcess Sim({"--devices", "2", "--boards", "40", "--hello-delay", "0", "--memory", Dir.File("mem.bin")}, 2);

@@ -55,7 +55,6 @@ TEST(CliFileLimit, ALowSoftLimitIsRaisedToTheHardOne) {
   EXPECT_NE(Err.find("/dev/hexloader-missing-23"), std::string::npos) << Err;
 }
 
-
 // Two hundred devices at once under the usual limit of 1,024 files, which the raise cannot lift here:
 // every port opens, and every device gets the whole image.
 TEST(CliFileLimit, TwoHundredPortsUploadAtOnceUnderTheUsualLimit) {

@@ -27,16 +27,16 @@ class CliLostPorts : public ::testing::Test {
 
   // Runs one upload through the healthy ports and the lost ones; returns each healthy port's seconds.
   std::vector<double> HealthySeconds(int Lost, const std::string& Log) {
-    TSimProcess Healthy({"--devices", "2", "--once", "--hello-delay", "0", "--bit-rate", "19200", "--memory",
-                         Dir.File(Log + ".bin")},
-                        2);
+    TSimProcess Healthy(
+        {"--devices", "2", "--once", "--hello-delay", "0", "--bit-rate", "19200", "--memory", Dir.File(Log + ".bin")},
+        2);
     std::unique_ptr<TSimProcess> Faulty;
     std::vector<std::string> Args = {CliPath(), "upload", "--reply-timeout", "0.5", "--log", Log};
     if (Lost > 0) {
-      Faulty = std::make_unique<TSimProcess>(std::vector<std::string>{"--devices", std::to_string(Lost), "--once",
-                                                                      "--hello-delay", "0", "--bit-rate", "19200",
-                                                                      "--hangup-at", "10"},
-                                             Lost);
+      Faulty = std::make_unique<TSimProcess>(
+          std::vector<std::string>{"--devices", std::to_string(Lost), "--once", "--hello-delay", "0", "--bit-rate",
+                                   "19200", "--hangup-at", "10"},
+          Lost);
       // The lost ones first: their closing comes while the healthy ones still wait for replies.
       for (const std::string& Port : Faulty->PortPaths()) Args.insert(Args.end(), {"--port", Port});
     }

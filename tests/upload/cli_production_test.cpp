@@ -66,7 +66,8 @@ class CliProduction : public ::testing::Test {
     EXPECT_TRUE(std::equal(Image.begin(), Image.end(), Memory.begin())) << File << " differs from the image";
   }
 
-  std::vector<std::string> Upload(const std::vector<std::string>& Ports, const std::vector<std::string>& More = {}) const {
+  std::vector<std::string> Upload(const std::vector<std::string>& Ports,
+                                  const std::vector<std::string>& More = {}) const {
     std::vector<std::string> Args = {CliPath(), "upload"};
     for (const std::string& Port : Ports) Args.insert(Args.end(), {"--port", Port});
     Args.insert(Args.end(), More.begin(), More.end());
@@ -143,6 +144,8 @@ TEST_P(CliOnePortFailing, TheOthersFinishAndTheRunEndsWithItsStatus) {
   EXPECT_EQ(Failed.at("sha256"), ImageSha256);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Faults, CliOnePortFailing,
     ::testing::Values(
@@ -151,13 +154,15 @@ INSTANTIATE_TEST_SUITE_P(
         TFailingPortCase{"HangUp", {"--hangup-at", "6"}, {}, 1, "port-error", "Input/output error"},
         TFailingPortCase{"PortThatDoesNotExist", {}, {}, 1, "port-error", "not found"}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 TEST_F(CliProduction, TheStatusIsThatOfTheFirstFailingPortInCommandLineOrder) {
   // The wrong reply comes long before the reply time-out ends the silent one, but that one is listed first.
   TSimProcess Silent({"--once", "--hello-delay", "0", "--silent-from", "3"});
   TSimProcess Wrong({"--once", "--hello-delay", "0", "--wrong-reply-at", "3"});
   std::string Out, Err;
-  EXPECT_EQ(RunProgram(Upload({Silent.PortPath(), Wrong.PortPath()}, {"--reply-timeout", "1"}), &Out, &Err, Dir.Path()), 3)
+  EXPECT_EQ(RunProgram(Upload({Silent.PortPath(), Wrong.PortPath()}, {"--reply-timeout", "1"}), &Out, &Err, Dir.Path()),
+            3)
       << Err;
 }
 
@@ -239,7 +244,8 @@ TEST_F(CliProduction, TwoProcessesAppendToOneRecord) {
     Stations.push_back(Dir.File(Name));
   }
   const auto Station = [&](const std::string& Port) {
-    return std::vector<std::string>{CliPath(), "upload", "--port", Port, "--repeat", "--log", Dir.File("uploads.jsonl"), "fw.hex"};
+    return std::vector<std::string>{CliPath(), "upload", "--port", Port, "--repeat", "--log", Dir.File("uploads.jsonl"),
+                                    "fw.hex"};
   };
   TChildProcess First(Station(Sim.PortPaths()[0]), Stations[0], Dir.File("out1.txt"), Dir.File("err1.txt"));
   TChildProcess Second(Station(Sim.PortPaths()[1]), Stations[1], Dir.File("out2.txt"), Dir.File("err2.txt"));

@@ -26,7 +26,6 @@ struct TCliCase {
 };
 void PrintTo(const TCliCase& C, std::ostream* Out) { *Out << C.Name; }
 
-
 class CliUpload : public ::testing::TestWithParam<TCliCase> {};
 
 TEST_P(CliUpload, EndsWithItsStatusAndMessage) {
@@ -60,6 +59,8 @@ TEST_P(CliUpload, EndsWithItsStatusAndMessage) {
   EXPECT_LE(std::count(Out.begin(), Out.end(), '\n'), 7) << "a few progress lines, not one per frame:\n" << Out;
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliUpload,
     ::testing::Values(
@@ -83,6 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
         TCliCase{"WrongReplyInABurstIsStatus2", 1000, {"--usb-latency", "16", "--wrong-reply-at", "4"}, {}, 2,
                  "Ошибка ответа", false}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 TEST(CliUploadRefusals, ABadPortIsAPortErrorWithStatus1) {
   TTempDir Dir;
@@ -125,11 +127,14 @@ TEST_P(CliUploadDisplay, EndsAtOneHundredPercent) {
   EXPECT_EQ(Out.substr(LineStart, At - LineStart), std::string(C.FinalLine) + "\n") << Out;
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Sizes, CliUploadDisplay,
     ::testing::Values(TFinalLineCase{"BelowOneFrame", 100, "upload: 100% (frame 1 of 1, 100 of 100 bytes)"},
                       TFinalLineCase{"ThreeFrames", 300, "upload: 100% (frame 3 of 3, 300 of 300 bytes)"}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 // A damaged file: one warning and the upload goes on, or with --strict nothing written or sent.
 class CliUploadChecksums : public ::testing::TestWithParam<bool> {};
@@ -166,8 +171,11 @@ TEST_P(CliUploadChecksums, WarnOrRefuseWithStrict) {
   }
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Modes, CliUploadChecksums, ::testing::Bool(),
                          [](const auto& Info) { return std::string(Info.param ? "Strict" : "Lenient"); });
+// clang-format on
 
 TEST(CliUploadRefusals, MissingArgumentsShowTheUsage) {
   std::string Out, Err;
@@ -179,7 +187,8 @@ class CliUploadBadReplyTimeout : public ::testing::TestWithParam<const char*> {}
 
 TEST_P(CliUploadBadReplyTimeout, IsRefusedWithTheUsage) {
   std::string Out, Err;
-  EXPECT_EQ(RunProgram({CliPath(), "upload", "--port", "/dev/null", "--reply-timeout", GetParam(), "fw.hex"}, &Out, &Err), 1);
+  EXPECT_EQ(
+      RunProgram({CliPath(), "upload", "--port", "/dev/null", "--reply-timeout", GetParam(), "fw.hex"}, &Out, &Err), 1);
   EXPECT_NE(Err.find("--reply-timeout"), std::string::npos) << Err;
 }
 

@@ -15,8 +15,8 @@ struct TBaudCase {
 
 TEST(BaudRateSetting, EachTextChoosesItsRate) {
   const TBaudCase Cases[] = {
-      {"", br19200, 0},          {"57600", br57600, 0},  {"115200", br115200, 0}, {"fast", br19200, 0},
-      {"57600 ", br19200, 0},    {"-9600", br19200, 0},  {"0", br19200, 0},       {"250000", brUser, 250000},
+      {"", br19200, 0},       {"57600", br57600, 0}, {"115200", br115200, 0}, {"fast", br19200, 0},
+      {"57600 ", br19200, 0}, {"-9600", br19200, 0}, {"0", br19200, 0},       {"250000", brUser, 250000},
   };
   for (const TBaudCase& C : Cases) {
     TSerialComm Comm;

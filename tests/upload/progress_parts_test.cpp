@@ -17,7 +17,6 @@ struct TPercentCase {
 };
 void PrintTo(const TPercentCase& C, std::ostream* Out) { *Out << C.Name; }
 
-
 class PercentSteps : public ::testing::TestWithParam<TPercentCase> {};
 
 TEST_P(PercentSteps, EachStepShowsItsRoundedPercentage) {
@@ -30,6 +29,8 @@ TEST_P(PercentSteps, EachStepShowsItsRoundedPercentage) {
   }
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, PercentSteps,
     ::testing::Values(
@@ -43,6 +44,7 @@ INSTANTIATE_TEST_SUITE_P(
         TPercentCase{"HalfOfTwoHundredthsToEven", 200, {109}, {54}},
         TPercentCase{"UploadOf511Parts", 511, {1, 256, 511, 512}, {0, 50, 100, 100}}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 TEST(ProgressParts, ReportsOnlyPercentagesThatChange) {
   TProgressParts Bar;
@@ -72,7 +74,7 @@ TEST(ProgressParts, AfterAFinishedUploadTheNextStartComesBackAtZero) {
   Bar.SetTotalParts(2);
   Bar.SetPartsComplete(3);  // the final short frame, clamped
   EXPECT_EQ(Bar.Percent(), 100);
-  Bar.SetTotalParts(2);     // the same image again
+  Bar.SetTotalParts(2);  // the same image again
   Bar.SetPartsComplete(0);
   EXPECT_EQ(Bar.Percent(), 0);
 }
@@ -97,13 +99,14 @@ struct TFillCase {
 };
 void PrintTo(const TFillCase& C, std::ostream* Out) { *Out << C.Name; }
 
-
 class FilledWidth : public ::testing::TestWithParam<TFillCase> {};
 
 TEST_P(FilledWidth, RoundsHalfToEvenAndFillsAtHundred) {
   EXPECT_EQ(TProgressParts::FilledWidth(GetParam().Percent, GetParam().Width), GetParam().Filled);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, FilledWidth,
                          ::testing::Values(TFillCase{"Empty", 0, 291, 0}, TFillCase{"Full", 100, 291, 291},
                                            TFillCase{"OverFull", 150, 291, 291},
@@ -111,6 +114,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, FilledWidth,
                                            TFillCase{"HalfRoundsToEvenUp", 50, 7, 4},
                                            TFillCase{"AboveHalfRoundsUp", 33, 291, 96}),
                          [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 }  // namespace
 }  // namespace hexloader

@@ -25,6 +25,8 @@ TEST_P(ReplyTimeoutSetting, GivesMillisecondsOrTheDefault) {
 
 constexpr int kDefault = frame::DefaultReplyTimeoutMs;
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Texts, ReplyTimeoutSetting,
     ::testing::Values(TSettingCase{"Missing", "", kDefault}, TSettingCase{"Plain", "1500", 1500},
@@ -33,6 +35,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TSettingCase{"TrailingJunk", "1500ms", kDefault}, TSettingCase{"Fraction", "1.5", kDefault},
                       TSettingCase{"BeyondInt", "99999999999", kDefault}, TSettingCase{"Largest", "2147483647", 2147483647}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 struct TSecondsCase {
   const char* Name;
@@ -50,6 +53,8 @@ TEST_P(ReplyTimeoutSeconds, AcceptsPositiveSecondsOnly) {
   EXPECT_EQ(Ms, GetParam().Accepted ? GetParam().Ms : -7) << "a refused value leaves the time-out as it was";
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Texts, ReplyTimeoutSeconds,
     ::testing::Values(TSecondsCase{"Whole", "5", true, 5000}, TSecondsCase{"Fraction", "1.5", true, 1500},
@@ -59,6 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TSecondsCase{"Unit", "5s", false, 0}, TSecondsCase{"Exponent", "1e3", false, 0},
                       TSecondsCase{"TwoPoints", "1.2.3", false, 0}, TSecondsCase{"MoreThanADay", "86401", false, 0}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 }  // namespace
 }  // namespace hexloader

@@ -16,7 +16,8 @@ std::string DeviceProgramAt57600() { return HEXLOADER_DEVICE51_57600_PATH; }
 
 std::string DeviceMemoryDifference(const std::vector<std::uint8_t>& Memory, const std::vector<std::uint8_t>& Image) {
   constexpr std::size_t Size = 65536;
-  if (Memory.size() != Size) return "memory of " + std::to_string(Memory.size()) + " bytes, not " + std::to_string(Size);
+  if (Memory.size() != Size)
+    return "memory of " + std::to_string(Memory.size()) + " bytes, not " + std::to_string(Size);
   const std::size_t FrameEnd = std::min(Size, (Image.size() / 128 + 1) * 128);
   for (std::size_t At = 0; At < Size; ++At) {
     const std::uint8_t Expected = At < Image.size() ? Image[At] : At < FrameEnd ? 0x00 : 0xFF;

@@ -32,12 +32,12 @@ constexpr std::size_t DeviceMemorySize = 65536;
 struct TUploadCase {
   const char* Name;
   std::size_t ImageSize;
-  bool WrongReplyBuild;   // the device program built to answer frame 4 wrongly
+  bool WrongReplyBuild;  // the device program built to answer frame 4 wrongly
   int CliStatus;
-  const char* CliError;   // on the loader's standard error; "" = none
+  const char* CliError;  // on the loader's standard error; "" = none
   int SimStatus;
-  const char* SimError;   // on the simulator's standard error; "" = none
-  int BaudRate = 19200;   // the device program's build and the loader's --baud
+  const char* SimError;  // on the simulator's standard error; "" = none
+  int BaudRate = 19200;  // the device program's build and the loader's --baud
 };
 void PrintTo(const TUploadCase& C, std::ostream* Out) { *Out << C.Name; }
 
@@ -48,8 +48,9 @@ TEST_P(S51Upload, EndsWithItsStatusesAndTheDevicesMemory) {
   TTempDir Dir;
   const std::vector<std::uint8_t> Image = PatternImage(C.ImageSize);
   WriteIntelHex(Dir.File("fw.hex"), Image);
-  const std::string Program =
-      C.WrongReplyBuild ? WrongReplyDeviceProgram() : C.BaudRate == 57600 ? DeviceProgramAt57600() : DeviceProgram();
+  const std::string Program = C.WrongReplyBuild     ? WrongReplyDeviceProgram()
+                              : C.BaudRate == 57600 ? DeviceProgramAt57600()
+                                                    : DeviceProgram();
   TS51Device Device(Dir.Path(), Program, {"--once", "--memory", Dir.File("memory.bin")});
 
   std::string Out, Err;
@@ -57,7 +58,8 @@ TEST_P(S51Upload, EndsWithItsStatusesAndTheDevicesMemory) {
   EXPECT_EQ(RunProgram({CliPath(), "upload", "--port", Device.PortPath(), "--timeout", "120", "--baud",
                         std::to_string(C.BaudRate), "fw.hex"},
                        &Out, &Err, Dir.Path()),
-            C.CliStatus) << Err;
+            C.CliStatus)
+      << Err;
   if (*C.CliError) EXPECT_NE(Err.find(C.CliError), std::string::npos) << Err;
   else EXPECT_EQ(Err, "");
 
@@ -73,6 +75,8 @@ TEST_P(S51Upload, EndsWithItsStatusesAndTheDevicesMemory) {
   EXPECT_EQ(DeviceMemoryDifference(ReadFile(Dir.File("memory.bin")), Image), "");
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, S51Upload,
     ::testing::Values(
@@ -86,6 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The device program built for 57,600 bit/s, the loader told the same.
         TUploadCase{"FasterLine57600", 4000, false, 0, "", 0, "", 57600}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 // The memory file appears a moment after the loader has ended: once the device program has finished.
 bool WaitForMemoryFile(const std::string& Path) {
@@ -106,7 +111,9 @@ TEST(S51Device, IsSwitchedOnAgainWhenThePortIsOpenedAgain) {
     WriteIntelHex(Dir.File("fw.hex"), Image);
     std::filesystem::remove(Dir.File("memory.bin"));
     std::string Out, Err;
-    ASSERT_EQ(RunProgram({CliPath(), "upload", "--port", Device.PortPath(), "--timeout", "120", "fw.hex"}, &Out, &Err, Dir.Path()), 0)
+    ASSERT_EQ(RunProgram({CliPath(), "upload", "--port", Device.PortPath(), "--timeout", "120", "fw.hex"}, &Out, &Err,
+                         Dir.Path()),
+              0)
         << Err << Device.Errors();
     ASSERT_TRUE(WaitForMemoryFile(Dir.File("memory.bin"))) << Device.Errors();
     EXPECT_EQ(DeviceMemoryDifference(ReadFile(Dir.File("memory.bin")), Image), "") << Size << " bytes";
@@ -141,18 +148,21 @@ TEST_P(S51DeviceStopped, TakesS51WithIt) {
   EXPECT_TRUE(NoProcessRunningWith(Device.Firmware())) << "s51 outlived hexloader-sim";
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Signals, S51DeviceStopped,
     ::testing::Values(TStopCase{"TerminatedEndsCleanly", SIGTERM, false, 0},
                       TStopCase{"TerminatedBeforeTheEndFrameFailsUnderOnce", SIGTERM, true, 1},
                       TStopCase{"KilledHexloaderSim", SIGKILL, false, 128 + SIGKILL}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 struct TRefusalCase {
   const char* Name;
   const char* Firmware;  // "device": the built device program; otherwise a file made from this text
   std::vector<std::string> Args;
-  bool WithoutS51;       // PATH leads to no s51
+  bool WithoutS51;  // PATH leads to no s51
   int Status;
   const char* Error;
 };
@@ -182,6 +192,8 @@ TEST_P(S51Refusal, SaysWhyAndEndsWithoutAPort) {
   EXPECT_FALSE(ProcessRunningWith(Firmware));
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, S51Refusal,
     ::testing::Values(
@@ -193,6 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
         TRefusalCase{"LinePacingOfTheBuiltInDevice", "device", {"--bit-rate", "19200"}, false, 2,
                      "--bit-rate cannot be used with --s51"}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 // --link with --s51 keeps to the same rule as the built-in device: a file that is no link is kept.
 TEST(S51Link, LinkOverAFileThatIsNoLinkIsRefusedAndTheFileKept) {

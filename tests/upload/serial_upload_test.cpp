@@ -44,7 +44,8 @@ class SessionOnSerialComm : public ::testing::Test {
     ApplyLoaderLineSettings(*Comm);
     Comm->SetDeviceName(Sim->PortPath());
     Port = std::make_unique<TSerialCommPort>(*Comm);
-    Session = std::make_unique<TUploadSession>(*Port, View, [this](const std::string&) { return Dir.File("image.BIN"); });
+    Session =
+        std::make_unique<TUploadSession>(*Port, View, [this](const std::string&) { return Dir.File("image.BIN"); });
     Comm->SetOnRxChar([this](TSerialCustomComm&, int Count) { Session->OnRxChar(Count); });
     Session->Start();
   }
@@ -71,7 +72,6 @@ struct TSerialCase {
 };
 void PrintTo(const TSerialCase& C, std::ostream* Out) { *Out << C.Name; }
 
-
 class SerialUpload : public SessionOnSerialComm, public ::testing::WithParamInterface<TSerialCase> {};
 
 TEST_P(SerialUpload, DeviceMemoryEqualsTheImage) {
@@ -91,12 +91,15 @@ TEST_P(SerialUpload, DeviceMemoryEqualsTheImage) {
   EXPECT_TRUE(View.CommandsEnabled);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Images, SerialUpload,
     ::testing::Values(TSerialCase{"Bytes600", 600, {"--hello-delay", "0"}},
                       TSerialCase{"Bytes65535", 65535, {"--hello-delay", "0"}},
                       TSerialCase{"PacedLine", 300, {"--hello-delay", "50", "--bit-rate", "115200"}}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 TEST_F(SessionOnSerialComm, AWrongReplyEndsTheSessionInsideTheNotification) {
   Begin(PatternImage(1000), {"--hello-delay", "0", "--wrong-reply-at", "5"});
@@ -188,6 +191,8 @@ TEST_P(FaultThenNewDevice, EndsAsFailedThenUploadsToTheNewDevice) {
   EXPECT_EQ(Shown.size(), C.PortMessages) << "no message from the second upload";
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Faults, FaultThenNewDevice,
     ::testing::Values(
@@ -196,6 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
         TFaultCase{"LostAtTheFirstDataFrame", {"--hangup-at", "3"}, TUploadOutcome::PortError, {}, 1, false},
         TFaultCase{"LostAtTheSyncFrame", {"--hangup-at", "1"}, TUploadOutcome::PortError, {}, 1, false}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 TEST_F(SessionOnSerialComm, ASlowDeviceThatAnswersWithinTheTimeOutIsNeverGivenUpOn) {
   // Every reply 1.5 s late, against the default time-out of 5 s; a small image keeps it short.

@@ -22,9 +22,9 @@ namespace hexloader::test {
 
 // How the far end hands the echo and the reply of one frame to the session.
 enum class TDelivery {
-  Together,      // echo and reply in one piece, one notification
-  EchoThenReply, // the whole echo, then the reply in a notification of its own
-  Spread,        // the echo in several notifications, the last one carrying the reply as well
+  Together,       // echo and reply in one piece, one notification
+  EchoThenReply,  // the whole echo, then the reply in a notification of its own
+  Spread,         // the echo in several notifications, the last one carrying the reply as well
 };
 
 inline std::vector<std::uint8_t> PatternImage(std::size_t Size) {
@@ -61,7 +61,8 @@ class TTempDir {
 };
 
 inline void WriteFile(const std::string& Path, const std::vector<std::uint8_t>& Bytes) {
-  std::ofstream(Path, std::ios::binary).write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
+  std::ofstream(Path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
 }
 
 inline std::vector<std::uint8_t> ReadFile(const std::string& Path) {
@@ -140,7 +141,8 @@ class SessionOverPty : public ::testing::Test {
         std::size_t Done = 0;
         const std::size_t Step = Echo.size() > 3 ? Echo.size() / 3 : 1;
         while (Echo.size() - Done > Step) {
-          Send(std::vector<std::uint8_t>(Echo.begin() + static_cast<long>(Done), Echo.begin() + static_cast<long>(Done + Step)));
+          Send(std::vector<std::uint8_t>(Echo.begin() + static_cast<long>(Done),
+                                         Echo.begin() + static_cast<long>(Done + Step)));
           Done += Step;
         }
         std::vector<std::uint8_t> Last(Echo.begin() + static_cast<long>(Done), Echo.end());

@@ -89,10 +89,25 @@ TEST_P(SimFault, StrikesAtItsFrameNumber) {
   EXPECT_EQ(Out, GetParam().Out);
 }
 
-TFaults Wrong(int At) { TFaults F; F.WrongReplyAt = At; return F; }
-TFaults Silent(int From) { TFaults F; F.SilentFrom = From; return F; }
-TFaults Noise(int At, int Count) { TFaults F; F.NoiseAt = At; F.NoiseCount = Count; return F; }
+TFaults Wrong(int At) {
+  TFaults F;
+  F.WrongReplyAt = At;
+  return F;
+}
+TFaults Silent(int From) {
+  TFaults F;
+  F.SilentFrom = From;
+  return F;
+}
+TFaults Noise(int At, int Count) {
+  TFaults F;
+  F.NoiseAt = At;
+  F.NoiseCount = Count;
+  return F;
+}
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Faults, SimFault,
     ::testing::Values(TSimFaultCase{"None", TFaults{}, {0xAA, 0xAA, 0xAA}},
@@ -100,6 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TSimFaultCase{"SilentFromSecond", Silent(2), {0xAA}},
                       TSimFaultCase{"TwoNoiseBytesInThird", Noise(3, 2), {0xAA, 0xAA, 0xFF, 0xFF, 0xAA}}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 struct TNumberedPathCase {
   const char* Name;
@@ -116,6 +132,8 @@ TEST_P(SimNumberedPath, NamesEachDeviceAndBoardApart) {
   EXPECT_EQ(sim::NumberedPath(C.Path, C.Device, C.Devices, C.Board, C.Boards), C.Expected);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Paths, SimNumberedPath,
     ::testing::Values(TNumberedPathCase{"OneDeviceOneBoardKeepsThePath", "/tmp/mem.bin", 1, 1, 1, 1, "/tmp/mem.bin"},
@@ -126,6 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TNumberedPathCase{"DotInAFolderIsNoExtension", "/tmp/a.d/tty", 1, 2, 1, 1, "/tmp/a.d/tty-1"},
                       TNumberedPathCase{"HiddenFileHasNoExtension", "/tmp/.mem", 1, 2, 1, 1, "/tmp/.mem-1"}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 TEST(SimProcess, TermEndsItCleanlyAndRemovesItsLink) {
   TTempDir Dir;
@@ -159,7 +178,6 @@ TEST(SimProcess, AStaleLinkIsReplacedAndALinkNoLongerOursIsLeftAtExit) {
   ASSERT_TRUE(std::filesystem::is_symlink(Dir.File("tty")));
   EXPECT_EQ(std::filesystem::read_symlink(Dir.File("tty")).string(), "/dev/pts/other");
 }
-
 
 // --usb-latency: the adapter holds the device's bytes until its timer, started by the first byte held,
 // runs out; a full USB packet goes at once. The hello comes no sooner than the latency after the open,

@@ -25,8 +25,7 @@ std::vector<char*> Argv(std::vector<std::string>& Args) {
 
 int WaitStatus(pid_t Pid) {
   int Status = 0;
-  while (::waitpid(Pid, &Status, 0) < 0 && errno == EINTR) {
-  }
+  while (::waitpid(Pid, &Status, 0) < 0 && errno == EINTR) {}
   if (WIFEXITED(Status)) return WEXITSTATUS(Status);
   return 128 + WTERMSIG(Status);
 }

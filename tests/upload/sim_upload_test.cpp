@@ -21,7 +21,8 @@ class AgainstSimulator : public ::testing::Test {
     Sim = std::make_unique<TSimProcess>(Args);
     Port = std::make_unique<TPtySessionPort>(Sim->PortPath());
     Port->SetDeviceName(Sim->PortPath());
-    Session = std::make_unique<TUploadSession>(*Port, View, [this](const std::string&) { return Dir.File("image.BIN"); });
+    Session =
+        std::make_unique<TUploadSession>(*Port, View, [this](const std::string&) { return Dir.File("image.BIN"); });
     Session->SetHexFileName(Dir.File("image.hex"));
     Session->Start();
   }
@@ -51,18 +52,21 @@ TEST_P(DeviceMemory, EqualsTheImage) {
   const std::vector<std::uint8_t> Memory = ReadFile(Dir.File("memory.bin"));
   ASSERT_EQ(Memory.size(), std::min<std::size_t>(65536, (Image.size() / 128 + 1) * 128));
   EXPECT_TRUE(std::equal(Image.begin(), Image.end(), Memory.begin())) << "the device's memory differs from the image";
-  EXPECT_TRUE(std::all_of(Memory.begin() + static_cast<long>(Image.size()), Memory.end(), [](std::uint8_t B) { return B == 0; }));
+  EXPECT_TRUE(std::all_of(Memory.begin() + static_cast<long>(Image.size()), Memory.end(),
+                          [](std::uint8_t B) { return B == 0; }));
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Sizes, DeviceMemory, ::testing::Values(0, 128, 300, 600, 65535),
                          [](const auto& Info) { return "Bytes" + std::to_string(Info.param); });
+// clang-format on
 
 struct TFaultCase {
   const char* Name;
   std::vector<std::string> Args;
 };
 void PrintTo(const TFaultCase& C, std::ostream* Out) { *Out << C.Name; }
-
 
 class InjectedFault : public AgainstSimulator, public ::testing::WithParamInterface<TFaultCase> {};
 
@@ -76,21 +80,23 @@ TEST_P(InjectedFault, EndsWithTheReplyError) {
   EXPECT_TRUE(View.CommandsEnabled);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Faults, InjectedFault,
     ::testing::Values(TFaultCase{"WrongReplyToSync", {"--wrong-reply-at", "1"}},
                       TFaultCase{"WrongReplyToFourthDataFrame", {"--wrong-reply-at", "6"}},
                       TFaultCase{"NoiseInsideAnEcho", {"--noise-at", "4", "--noise-count", "2"}}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 // This fixture gives the session no reply timer and a plain pseudo-terminal that reports no loss:
 // without them the session can only wait (serial_upload_test covers the time-out and the lost port).
 TEST_F(AgainstSimulator, SilenceLeavesTheSessionInItsStage) {
   Begin(PatternImage(1000), {"--silent-from", "4"});
   // Frames 1..3 are answered; frame 4 (the second data frame) only comes back as its echo.
-  ASSERT_TRUE(Port->PumpUntil(*Session, [&] {
-    return Session->FrameCount() == 2 && Session->RxSinceSend() == frame::DataLen;
-  }));
+  ASSERT_TRUE(Port->PumpUntil(*Session,
+                              [&] { return Session->FrameCount() == 2 && Session->RxSinceSend() == frame::DataLen; }));
   EXPECT_EQ(Session->Stage(), AwaitDataAck);
   EXPECT_EQ(Session->Outcome(), TUploadOutcome::None);
   EXPECT_FALSE(View.CommandsEnabled);
@@ -100,8 +106,7 @@ TEST_F(AgainstSimulator, SilenceLeavesTheSessionInItsStage) {
 TEST_F(AgainstSimulator, AHangUpLeavesTheSessionWaitingWithoutAMessage) {
   Begin(PatternImage(1000), {"--hangup-at", "3"});
   // The session runs until the line goes dead under it (the simulator hangs up at the first data frame).
-  while (Port->PumpOnce(*Session)) {
-  }
+  while (Port->PumpOnce(*Session)) {}
   EXPECT_EQ(Sim->Wait(), 0);
   EXPECT_NE(Session->Stage(), Idle);
   EXPECT_EQ(Session->Outcome(), TUploadOutcome::None);

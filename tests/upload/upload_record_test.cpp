@@ -40,6 +40,8 @@ TEST_P(ImageDigest, IsTheStandardSha256InLowerCaseHex) {
 }
 
 // Published test vectors of SHA-256.
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Vectors, ImageDigest,
     ::testing::Values(
@@ -48,6 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
         TDigestCase{"TwoBlocks", "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
                     "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 TUploadRecord Sample(TUploadResult Result, const std::string& Message) {
   TUploadRecord R;
@@ -95,6 +98,8 @@ TEST_P(UploadRecordLine, IsOneJsonObjectOnOneLineWithEveryField) {
   EXPECT_TRUE(J.at("time").is_string());
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Results, UploadRecordLine,
     ::testing::Values(TRecordCase{"OkHasNoMessage", TUploadResult::Ok, "", "ok", false},
@@ -104,6 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   "port-error", true},
                       TRecordCase{"Interrupted", TUploadResult::Interrupted, "abandoned", "interrupted", true}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 TEST(UploadRecordLine, AFileNameThatIsNotUtf8StillGivesValidJson) {
   TUploadRecord R = Sample(TUploadResult::Ok, "");
@@ -138,19 +144,20 @@ TEST_P(UploadRecordTime, IsIso8601WithTheZonesOffset) {
 }
 
 // 1781000000 is 2026-06-09 10:13:20 UTC.
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Zones, UploadRecordTime,
     ::testing::Values(TTimeCase{"Utc", "UTC0", "2026-06-09T10:13:20.007+00:00"},
                       TTimeCase{"HalfHourAhead", "IST-5:30", "2026-06-09T15:43:20.007+05:30"},
                       TTimeCase{"Behind", "EST+5", "2026-06-09T05:13:20.007-05:00"}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 TEST(UploadLogFile, AppendsBehindWhatIsThereAndCreatesAMissingFile) {
   TTempDir Dir;
   const std::string Path = Dir.File("uploads.jsonl");
-  {
-    std::ofstream(Path) << "{\"earlier\":1}\n";
-  }
+  { std::ofstream(Path) << "{\"earlier\":1}\n"; }
   cli::TUploadLogFile Log(Path);
   Log.Append("{\"a\":1}\n");
   Log.Append("{\"b\":2}\n");
@@ -177,7 +184,8 @@ TEST(UploadLogFile, LinesOfSeveralProcessesNeverInterleave) {
       cli::TUploadLogFile Log(Path);
       // Long lines, so that a line written in pieces would show.
       for (int i = 0; i < kLines; ++i)
-        Log.Append("{\"writer\":" + std::to_string(w) + ",\"pad\":\"" + std::string(3000, static_cast<char>('a' + w)) + "\"}\n");
+        Log.Append("{\"writer\":" + std::to_string(w) + ",\"pad\":\"" + std::string(3000, static_cast<char>('a' + w)) +
+                   "\"}\n");
       std::_Exit(0);
     }
     Children.push_back(Child);

@@ -29,7 +29,6 @@ struct TSequenceCase {
 };
 void PrintTo(const TSequenceCase& C, std::ostream* Out) { *Out << C.Name; }
 
-
 class FrameSequence : public SessionOverPty, public ::testing::WithParamInterface<TSequenceCase> {};
 
 TEST_P(FrameSequence, ExchangeMatchesTheProtocol) {
@@ -49,7 +48,8 @@ TEST_P(FrameSequence, ExchangeMatchesTheProtocol) {
     if (F[0] == frame::DataKind) Sent.insert(Sent.end(), F.begin() + 3, F.end());
   ASSERT_GE(Sent.size(), Image.size());
   EXPECT_TRUE(std::equal(Image.begin(), Image.end(), Sent.begin()));
-  EXPECT_TRUE(std::all_of(Sent.begin() + static_cast<long>(Image.size()), Sent.end(), [](std::uint8_t B) { return B == 0; }));
+  EXPECT_TRUE(
+      std::all_of(Sent.begin() + static_cast<long>(Image.size()), Sent.end(), [](std::uint8_t B) { return B == 0; }));
   EXPECT_EQ(Sent.size(), (C.ImageSize / 128 + 1) * 128) << "one more data frame than whole 128-byte parts";
 
   EXPECT_EQ(Session.Stage(), Idle);
@@ -64,6 +64,8 @@ TEST_P(FrameSequence, ExchangeMatchesTheProtocol) {
   EXPECT_TRUE(Port.IsOpen()) << "the port stays open after the session";
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Images, FrameSequence,
     ::testing::Values(
@@ -76,6 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "sync addr:0000 data:0000 data:0080 data:0100 data:0180 addr:0200 data:0200 end"},
         TSequenceCase{"LastFrameIsFourth", 400, "sync addr:0000 data:0000 data:0080 data:0100 data:0180 end"}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 // --- the echo rule, however echo and reply are split ---
 
@@ -100,6 +103,8 @@ TEST_P(EchoDelivery, EchoIsDroppedWhateverItsValuesAndSplit) {
   EXPECT_EQ(Session.Outcome(), TUploadOutcome::Finished);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Splits, EchoDelivery,
                          ::testing::Values(TDelivery::Together, TDelivery::EchoThenReply, TDelivery::Spread),
                          [](const auto& Info) {
@@ -110,10 +115,11 @@ INSTANTIATE_TEST_SUITE_P(Splits, EchoDelivery,
                            }
                            return std::string("Unknown");
                          });
+// clang-format on
 
 TEST_F(SessionOverPty, ChecksumReplyIsTheLowByteOfTheSum) {
   std::vector<std::uint8_t> Image(128, 0x24);  // 128 * 0x24 = 0x1200
-  Image[7] = 0x24 + 0x34;                       // sum 0x1234
+  Image[7] = 0x24 + 0x34;                      // sum 0x1234
   UseImage(Image);
   Session.Start();
   Send({frame::Hello});
@@ -160,7 +166,6 @@ struct TWrongReplyCase {
 };
 void PrintTo(const TWrongReplyCase& C, std::ostream* Out) { *Out << C.Name; }
 
-
 class WrongReply : public SessionOverPty, public ::testing::WithParamInterface<TWrongReplyCase> {};
 
 TEST_P(WrongReply, EndsTheSessionAndShowsTheMessage) {
@@ -206,6 +211,8 @@ TEST_P(WrongReply, EndsTheSessionAndShowsTheMessage) {
   EXPECT_EQ(Session.Outcome(), TUploadOutcome::Finished);
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Stages, WrongReply,
     ::testing::Values(TWrongReplyCase{"FirstByteNotHello", 300, 0, AwaitHello},
@@ -215,6 +222,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TWrongReplyCase{"SecondAddressAnswered", 600, 7, AwaitAddressAck},
                       TWrongReplyCase{"LastDataFrameAnswered", 128, 4, AwaitDataAck}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 // --- silence ---
 

@@ -27,6 +27,8 @@ bool PumpUntil(const std::function<bool()>& Done, std::chrono::milliseconds Time
   return true;
 }
 
-void PumpFor(std::chrono::milliseconds Time) { PumpUntil([] { return false; }, Time); }
+void PumpFor(std::chrono::milliseconds Time) {
+  PumpUntil([] { return false; }, Time);
+}
 
 }  // namespace hexloader::test

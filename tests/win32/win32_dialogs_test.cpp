@@ -85,10 +85,8 @@ TEST_P(Win32MessageDialog, TitledWrappedAtHalfTheScreenCentredWithOneDefaultOk) 
     EXPECT_LE(std::abs(frame.left + frame.right - screenWidth), 1) << "not centred across";
     EXPECT_LE(std::abs(frame.top + frame.bottom - screenHeight), 1) << "not centred down";
 
-    if (c.CloseKey)
-      PressKey(c.CloseKey);
-    else
-      ::PostMessageW(Dialog, WM_CLOSE, 0, 0);
+    if (c.CloseKey) PressKey(c.CloseKey);
+    else ::PostMessageW(Dialog, WM_CLOSE, 0, 0);
   });
   Dialogs.ShowMessage(c.Text);
   EXPECT_TRUE(probe.Acted()) << "the dialog was never seen";
@@ -101,12 +99,15 @@ std::string Repeated(const std::string& Part, int Times) {
   return text;
 }
 
+// One row a case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, Win32MessageDialog,
     ::testing::Values(TMessageCase{"ShortClosedWithEnter", texts::PortNotDefined, false, VK_RETURN},
                       TMessageCase{"LongSentenceClosedWithEsc", Repeated("Длинное сообщение о порте. ", 60), true, VK_ESCAPE},
                       TMessageCase{"LongPathClosedWithTheCloseBox", "C:\\" + Repeated("папка\\", 80) + "прошивка.hex", true, 0}),
     [](const ::testing::TestParamInfo<TMessageCase>& I) { return std::string(I.param.Name); });
+// clang-format on
 
 TEST_F(Win32Dialogs, ExceptionDisplayShowsTheStopBoxWithTheFullStopRuleAndNoCapture) {
   InstallExceptionDisplay(Dialogs);
@@ -176,7 +177,8 @@ TEST_F(Win32OpenDialog, AFileInACyrillicFolderComesBackAsItsFullPathAndTheCurren
                      {[&](HWND Dialog) {
                         if (HWND types = ::GetDlgItem(Dialog, cmb1)) {
                           std::wstring item(256, L'\0');
-                          const LRESULT n = ::SendMessageW(types, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(item.data()));
+                          const LRESULT n =
+                              ::SendMessageW(types, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(item.data()));
                           if (n > 0) filterShown = Utf8FromWide(item.substr(0, static_cast<std::size_t>(n)));
                         }
                         Choose(Dialog, Folder_.wstring());
@@ -195,7 +197,8 @@ TEST_F(Win32OpenDialog, AFileInACyrillicFolderComesBackAsItsFullPathAndTheCurren
 }
 
 TEST_F(Win32OpenDialog, CancelGivesNothing) {
-  TDialogProbe probe(Dispatcher, texts::OpenDialogTitle, [](HWND Dialog) { ::PostMessageW(Dialog, WM_COMMAND, IDCANCEL, 0); });
+  TDialogProbe probe(Dispatcher, texts::OpenDialogTitle,
+                     [](HWND Dialog) { ::PostMessageW(Dialog, WM_COMMAND, IDCANCEL, 0); });
   EXPECT_EQ(Dialogs.AskOpenFile(nullptr, Request()), std::nullopt);
   EXPECT_TRUE(probe.Acted()) << "the dialog was never seen";
 }

@@ -27,7 +27,6 @@ using test::PumpFor;
 using test::PumpUntil;
 constexpr auto kPatience = 30s;  // generous: the machine may be loaded
 
-
 // Records what reaches the central exception display while it lives.
 struct TShownExceptions {
   std::vector<std::string> Messages;

@@ -144,7 +144,9 @@ class TPopupMenuProbe {
   bool Seen = false;
 
  private:
-  void Arm() { Timer_->Start(50ms, [this] { Probe(); }); }
+  void Arm() {
+    Timer_->Start(50ms, [this] { Probe(); });
+  }
   void Probe() {
     HWND window = ::FindWindowW(L"#32768", nullptr);
     if (!window || !::IsWindowVisible(window)) {
@@ -235,11 +237,10 @@ class Win32Window : public ::testing::Test {
 
   // Sends a command as the toolbar (or the Port menu) sends it.
   void Press(int Command) {
-    ::SendMessageW(Form->Handle(), WM_COMMAND, MAKEWPARAM(Command, BN_CLICKED), reinterpret_cast<LPARAM>(Form->Toolbar1()));
+    ::SendMessageW(Form->Handle(), WM_COMMAND, MAKEWPARAM(Command, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(Form->Toolbar1()));
   }
-  bool Enabled(int Command) const {
-    return ::SendMessageW(Form->Toolbar1(), TB_ISBUTTONENABLED, Command, 0) != 0;
-  }
+  bool Enabled(int Command) const { return ::SendMessageW(Form->Toolbar1(), TB_ISBUTTONENABLED, Command, 0) != 0; }
   TLook Look() const {
     return TLook{Enabled(cmd::ASelectFile),
                  Enabled(cmd::ToolButton2),
@@ -336,24 +337,26 @@ TEST_F(Win32Window, FirstRunWithTheRealDialogsShowsThePortMessageOverTheOpenDial
   bool messageOverTheDialog = false;
   bool windowShownDuringTheDialog = true;
   TDialogProbe message(UiDispatcher(), texts::ApplicationTitle, std::vector<TDialogProbe::TStep>{[&](HWND Box) {
-    HWND openDialog = ShownDialog(texts::OpenDialogTitle);
-    if (!openDialog) return false;  // the message may come while the open dialog is still being made
-    EXPECT_EQ(Text(::GetDlgItem(Box, MessageDialogTextId)), texts::PortNotDefined);
-    for (HWND below = ::GetWindow(Box, GW_HWNDNEXT); below; below = ::GetWindow(below, GW_HWNDNEXT))
-      if (below == openDialog) messageOverTheDialog = true;
-    HWND form = ::FindWindowW(L"TForm1", nullptr);
-    windowShownDuringTheDialog = form && ::IsWindowVisible(form);
-    ::PostMessageW(Box, WM_COMMAND, IDOK, 0);
-    return true;
-  }});
+                         HWND openDialog = ShownDialog(texts::OpenDialogTitle);
+                         if (!openDialog)
+                           return false;  // the message may come while the open dialog is still being made
+                         EXPECT_EQ(Text(::GetDlgItem(Box, MessageDialogTextId)), texts::PortNotDefined);
+                         for (HWND below = ::GetWindow(Box, GW_HWNDNEXT); below;
+                              below = ::GetWindow(below, GW_HWNDNEXT))
+                           if (below == openDialog) messageOverTheDialog = true;
+                         HWND form = ::FindWindowW(L"TForm1", nullptr);
+                         windowShownDuringTheDialog = form && ::IsWindowVisible(form);
+                         ::PostMessageW(Box, WM_COMMAND, IDOK, 0);
+                         return true;
+                       }});
   TDialogProbe open(UiDispatcher(), texts::OpenDialogTitle, std::vector<TDialogProbe::TStep>{[&](HWND Dialog) {
-    if (!message.Acted() || ShownDialog(texts::ApplicationTitle)) return false;  // the message first
-    HWND box = ::GetDlgItem(Dialog, cmb13);
-    if (!box) box = ::GetDlgItem(Dialog, edt1);
-    ::SetWindowTextW(box, hex.c_str());
-    ::PostMessageW(Dialog, WM_COMMAND, IDOK, 0);
-    return true;
-  }});
+                      if (!message.Acted() || ShownDialog(texts::ApplicationTitle)) return false;  // the message first
+                      HWND box = ::GetDlgItem(Dialog, cmb13);
+                      if (!box) box = ::GetDlgItem(Dialog, edt1);
+                      ::SetWindowTextW(box, hex.c_str());
+                      ::PostMessageW(Dialog, WM_COMMAND, IDOK, 0);
+                      return true;
+                    }});
   TWin32MainWindow& form = MakeForm(false, &real);
   EXPECT_TRUE(message.Acted()) << "the port message was not seen with the open dialog";
   EXPECT_TRUE(open.Acted()) << "the open dialog was not answered";

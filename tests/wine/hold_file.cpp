@@ -13,8 +13,7 @@ int wmain(int Argc, wchar_t** Argv) {
   std::fflush(stdout);
   char buffer[64];
   DWORD got = 0;
-  while (::ReadFile(::GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr) && got > 0) {
-  }
+  while (::ReadFile(::GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr) && got > 0) {}
   ::CloseHandle(file);
   return 0;
 }

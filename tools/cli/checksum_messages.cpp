@@ -6,7 +6,8 @@ namespace {
 // "2 records have wrong checksums (lines 3, 7, 9, 12, 15, ...)".
 std::string Problem(const TChecksumReport& Report) {
   const bool one = Report.BadRecords == 1;
-  std::string text = std::to_string(Report.BadRecords) + (one ? " record has a wrong checksum (line" : " records have wrong checksums (lines");
+  std::string text = std::to_string(Report.BadRecords) +
+                     (one ? " record has a wrong checksum (line" : " records have wrong checksums (lines");
   const char* separator = " ";
   for (std::uint64_t line : Report.FirstLines) {
     text += separator + std::to_string(line);

@@ -22,7 +22,8 @@ std::string ConvertHexFile(const std::string& HexPath, bool Strict, std::FILE* W
   }
   // On the converter's pass, which keeps the check from slowing the conversion much.
   TChecksumCounter counter;
-  std::string imageName = HexToBinText(HexPath, content.Text(), [&counter](const THexLine& Line) { counter.Check(Line); });
+  std::string imageName =
+      HexToBinText(HexPath, content.Text(), [&counter](const THexLine& Line) { counter.Check(Line); });
   // Only beside an image: a file the converter refuses gets its error alone.
   if (counter.Report().BadRecords > 0) PrintText(Warnings, "%s\n", ChecksumWarning(counter.Report()).c_str());
   return imageName;

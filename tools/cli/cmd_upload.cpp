@@ -46,7 +46,8 @@ constexpr const char* kRecordLostStop = "a record could not be written: no more 
 constexpr const char* kRecordLostSummary = "stopped early: a record could not be written (see above)";
 
 const char* const kUsage =
-    "hexloader-cli upload --port DEVICE [--port DEVICE ...] [--timeout SECONDS] [--reply-timeout SECONDS] [--baud N] [--strict] [--repeat] [--log FILE] FILE.hex\n"
+    "hexloader-cli upload --port DEVICE [--port DEVICE ...] [--timeout SECONDS] [--reply-timeout SECONDS] [--baud N] "
+    "[--strict] [--repeat] [--log FILE] FILE.hex\n"
     "  Converts FILE.hex once into the binary image (written to the current directory, as the window's\n"
     "  Start command does) and sends it through every DEVICE at the same time, each opened at 19200\n"
     "  bit/s (or --baud) 8N1 without flow control: it prints the prompt to switch the devices on and uploads to each\n"
@@ -98,8 +99,7 @@ struct TArgs {
 bool Parse(const std::vector<std::string>& Args, TArgs& Out, std::string& Error) {
   for (std::size_t i = 0; i < Args.size(); ++i) {
     const std::string& A = Args[i];
-    if (A == "--port" || A == "--timeout" || A == "--reply-timeout" || A == "--log" ||
-        A == "--baud") {
+    if (A == "--port" || A == "--timeout" || A == "--reply-timeout" || A == "--log" || A == "--baud") {
       if (i + 1 >= Args.size()) {
         Error = A + " needs a value";
         return false;
@@ -185,8 +185,9 @@ bool PortsFitFileLimit(std::size_t PortCount, std::uint64_t FileLimit, std::stri
   if (FileLimit == UINT64_MAX) return true;
   const std::uint64_t Fits = FileLimit > kFilesBesidesPorts ? (FileLimit - kFilesBesidesPorts) / kFilesPerPort : 0;
   if (PortCount <= Fits) return true;
-  Error = std::to_string(PortCount) + " ports cannot all be opened: this process may open " + std::to_string(FileLimit) +
-          " files, enough for " + std::to_string(Fits) + " ports; raise the limit (ulimit -n) or give fewer ports";
+  Error = std::to_string(PortCount) + " ports cannot all be opened: this process may open " +
+          std::to_string(FileLimit) + " files, enough for " + std::to_string(Fits) +
+          " ports; raise the limit (ulimit -n) or give fewer ports";
   return false;
 }
 
@@ -207,7 +208,8 @@ int Run(const std::vector<std::string>& RawArgs) {
   try {
     // Opened first: no board is programmed without its record.
     if (!Args.LogFile.empty()) Log = std::make_unique<TUploadLogFile>(Args.LogFile);
-    const std::string ImageName = ConvertHexFile(Utf8FromPath(std::filesystem::absolute(PathFromUtf8(Args.HexFile))), Args.Strict, stderr);
+    const std::string ImageName =
+        ConvertHexFile(Utf8FromPath(std::filesystem::absolute(PathFromUtf8(Args.HexFile))), Args.Strict, stderr);
     Image = std::make_unique<TImageSnapshot>(ImageName);
     // The window keeps the exchange for an empty image; a production line would only program boards
     // with nothing, and record them as good.
@@ -248,11 +250,12 @@ int Run(const std::vector<std::string>& RawArgs) {
       for (auto& Job : Jobs) Job->StopAfterUpload();
     }
   };
-  const auto OnNotice = [&](TUploadJob& Job, const std::string& Text, bool Failure) { Board.Notice(Job, Text, Failure); };
+  const auto OnNotice = [&](TUploadJob& Job, const std::string& Text, bool Failure) {
+    Board.Notice(Job, Text, Failure);
+  };
   for (const std::string& Port : Args.Ports)
     Jobs.push_back(std::make_unique<TUploadJob>(TJobSettings{Port, Args.HexFile, Image.get(), Args.TimeoutSeconds,
-                                                                             Args.ReplyTimeoutMs, Args.Repeat,
-                                                                             Args.Baudrate},
+                                                             Args.ReplyTimeoutMs, Args.Repeat, Args.Baudrate},
                                                 OnUploadEnd, OnNotice));
   for (auto& Job : Jobs) Job->Begin();
 
@@ -273,7 +276,8 @@ int Run(const std::vector<std::string>& RawArgs) {
       const bool First = StopsHandled == 0;
       StopsHandled = StopRequest.Count();
       // Requests that came between two looks count each: a second one abandons at once.
-      if (First) for (auto& Job : Jobs) Job->StopAfterUpload();
+      if (First)
+        for (auto& Job : Jobs) Job->StopAfterUpload();
       if (StopsHandled >= 2) {
         for (auto& Job : Jobs) Job->Abandon();
       } else if (!AllStopped()) {

@@ -1,5 +1,5 @@
-#include <io.h>
 #include <windows.h>
+#include <io.h>
 
 #include "core/wide_text_win32.h"
 #include "tools/cli/console_text.h"

@@ -33,8 +33,8 @@ std::string Sha256Hex(const std::vector<std::uint8_t>& Bytes) {
   UCHAR Digest[32];
   if (!Ok(::BCryptOpenAlgorithmProvider(&Algorithm.Handle, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) ||
       !Ok(::BCryptCreateHash(Algorithm.Handle, &Hash.Handle, nullptr, 0, nullptr, 0, 0)) ||
-      (!Bytes.empty() && !Ok(::BCryptHashData(Hash.Handle, const_cast<PUCHAR>(Bytes.data()),
-                                               static_cast<ULONG>(Bytes.size()), 0))) ||
+      (!Bytes.empty() &&
+       !Ok(::BCryptHashData(Hash.Handle, const_cast<PUCHAR>(Bytes.data()), static_cast<ULONG>(Bytes.size()), 0))) ||
       !Ok(::BCryptFinishHash(Hash.Handle, Digest, sizeof Digest, 0)))
     throw std::runtime_error("SHA-256 is not available");
   static const char Hex[] = "0123456789abcdef";

@@ -45,19 +45,19 @@ void PrintCommandHelp(FILE* out, const TCliCommand& c) {
 
 void PrintHelp(FILE* out) {
   PrintText(out,
-               "Usage: hexloader-cli COMMAND [OPTIONS] [ARGS]\n"
-               "  or:  hexloader-cli help COMMAND\n"
-               "  or:  hexloader-cli --version\n"
-               "Converts Intel HEX firmware into the loader's flat image and uploads it to the device over a\n"
-               "serial line, as the hexloader window does.\n\n"
-               "Commands:\n");
+            "Usage: hexloader-cli COMMAND [OPTIONS] [ARGS]\n"
+            "  or:  hexloader-cli help COMMAND\n"
+            "  or:  hexloader-cli --version\n"
+            "Converts Intel HEX firmware into the loader's flat image and uploads it to the device over a\n"
+            "serial line, as the hexloader window does.\n\n"
+            "Commands:\n");
   for (const TCliCommand* c : kCommands) PrintText(out, "  %-10s %s\n", c->Name, c->Summary);
   PrintText(out, "\n");
   for (const TCliCommand* c : kCommands) PrintCommandHelp(out, *c);
   PrintText(out,
-               "Options:\n"
-               "  -h, --help     show this help, or with a command the command's help, and exit\n"
-               "  --version      show the program's version and exit\n");
+            "Options:\n"
+            "  -h, --help     show this help, or with a command the command's help, and exit\n"
+            "  --version      show the program's version and exit\n");
 }
 
 const TCliCommand* Find(const char* name) {

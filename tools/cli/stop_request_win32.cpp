@@ -17,17 +17,14 @@ std::atomic<int> Requests{0};
 BOOL WINAPI OnConsoleEvent(DWORD Event) {
   switch (Event) {
     case CTRL_C_EVENT:
-    case CTRL_BREAK_EVENT:
-      Requests.fetch_add(1);
-      return TRUE;
+    case CTRL_BREAK_EVENT: Requests.fetch_add(1); return TRUE;
     case CTRL_CLOSE_EVENT:
       // Returning ends the process at once: the main loop gets the time the system allows after a close
       // (about five seconds) to abandon the uploads and put the records of finished boards on disk.
       Requests.fetch_add(2);
       ::Sleep(INFINITE);
       return TRUE;
-    default:
-      return FALSE;
+    default: return FALSE;
   }
 }
 

@@ -255,7 +255,8 @@ void TUploadJob::StopAfterUpload() {
   StopRequested_ = true;
   // The upload a single run was asked for did not happen: that is a record of its own. With --repeat a
   // port waiting for the next board has nothing to record.
-  if (State_ == TJobState::AwaitHello && !Settings_.Repeat) EndUpload(TUploadResult::Interrupted, kStoppedWaitingMessage);
+  if (State_ == TJobState::AwaitHello && !Settings_.Repeat)
+    EndUpload(TUploadResult::Interrupted, kStoppedWaitingMessage);
   if (State_ == TJobState::AwaitHello || State_ == TJobState::Settling) State_ = TJobState::Stopped;
 }
 

@@ -119,8 +119,8 @@ class TUploadJob {
   std::chrono::system_clock::time_point UploadTime_{};
   int FramesSent_ = 0;
   int DrainedSinceEnd_ = 0;
-  bool LineGone_ = false;     // the line failed: nothing sent on it will come back
-  bool LossPending_ = false;  // the port closed itself for a lost device; its message is on its way
+  bool LineGone_ = false;        // the line failed: nothing sent on it will come back
+  bool LossPending_ = false;     // the port closed itself for a lost device; its message is on its way
   TClock::time_point LostAt_{};  // bytes taken from the line by the job itself since the last upload ended
   int LastQuarter_ = 0;
   int Good_ = 0;

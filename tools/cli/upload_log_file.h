@@ -28,7 +28,6 @@ class TUploadLogFile {
  private:
   std::string Path_;
   std::intptr_t Handle_ = -1;  // the platform's descriptor or handle; -1 while none
-
 };
 
 }  // namespace hexloader::cli

@@ -17,8 +17,7 @@ namespace {
 class TFileLock {
  public:
   explicit TFileLock(int Fd) : Fd_(Fd) {
-    while (::flock(Fd_, LOCK_EX) != 0 && errno == EINTR) {
-    }
+    while (::flock(Fd_, LOCK_EX) != 0 && errno == EINTR) {}
   }
   ~TFileLock() { ::flock(Fd_, LOCK_UN); }
   TFileLock(const TFileLock&) = delete;

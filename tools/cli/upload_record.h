@@ -23,11 +23,11 @@ struct TUploadRecord {
   std::string Port;                            // as given on the command line
   std::string File;                            // the HEX file's path as given
   std::uint64_t ImageBytes = 0;
-  std::string Sha256;                          // of the image as sent, lower-case hexadecimal
+  std::string Sha256;  // of the image as sent, lower-case hexadecimal
   TUploadResult Result = TUploadResult::Ok;
-  std::string Message;                         // the text shown, for a failure; empty for ok
+  std::string Message;  // the text shown, for a failure; empty for ok
   double Seconds = 0;
-  int Frames = 0;                              // data frames sent
+  int Frames = 0;  // data frames sent
 };
 
 // The record as one JSON object and a newline: time (ISO 8601, local time with its offset, to the

@@ -74,8 +74,7 @@ TBoard::TBoard(const std::string& Elf) {
     TQuietStderr Quiet(!Verbose);
     Read = elf_read_firmware(Path.data(), &Firmware);
   }
-  if (Read != 0 || !Firmware.flash || Firmware.flashsize == 0)
-    throw std::runtime_error(FirmwareNotElf(Elf));
+  if (Read != 0 || !Firmware.flash || Firmware.flashsize == 0) throw std::runtime_error(FirmwareNotElf(Elf));
   std::unique_ptr<std::uint8_t, decltype(&std::free)> Code(Firmware.flash, &std::free);
   if (Firmware.flashbase + Firmware.flashsize > FlashSize) throw std::runtime_error(FirmwareDoesNotFit(Elf));
   // The reset vector goes to the boot section only at the starts the BOOTSZ fuses allow.

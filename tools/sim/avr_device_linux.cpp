@@ -80,7 +80,8 @@ std::vector<std::uint8_t> ReadApplication(const std::string& Path) {
   std::uint8_t Buf[4096];
   std::size_t N;
   // One byte more than the flash holds is enough to tell a file that is too large.
-  while ((N = std::fread(Buf, 1, sizeof Buf, F)) > 0 && Bytes.size() <= avr::FlashSize) Bytes.insert(Bytes.end(), Buf, Buf + N);
+  while ((N = std::fread(Buf, 1, sizeof Buf, F)) > 0 && Bytes.size() <= avr::FlashSize)
+    Bytes.insert(Bytes.end(), Buf, Buf + N);
   const bool Failed = std::ferror(F);
   const int ReadError = errno;
   std::fclose(F);
@@ -101,7 +102,7 @@ class TAvrSimulator {
   }
   bool Simulating() const;  // the board is on and its CPU should run
   void RunSlice(TClock::time_point Now);
-  bool WriteMemory();       // false (message shown) when the file cannot be written
+  bool WriteMemory();                     // false (message shown) when the file cannot be written
   int SwitchOff(const std::string& Why);  // the exit status when the tool must end, else -1
   std::string Counts() const {
     return std::to_string(FromLoader_) + " bytes from the loader, " + std::to_string(ToLoaderCount_) + " to it";
@@ -119,12 +120,12 @@ class TAvrSimulator {
   bool ClosedWhileOn_ = false;
   TClock::time_point ClosedAt_{};
   TClock::time_point LastDeviceOutput_{};
-  bool Started_ = false;         // the bootloader has started the application
-  double StartedSeconds_ = 0;    // ... at this device time
-  bool ApplicationDone_ = false; // ... and it has run as long as it may
+  bool Started_ = false;          // the bootloader has started the application
+  double StartedSeconds_ = 0;     // ... at this device time
+  bool ApplicationDone_ = false;  // ... and it has run as long as it may
   TClock::time_point StartedAt_{};
-  bool Stopped_ = false;         // the simulated CPU crashed or stopped
-  bool FlashWritten_ = false;    // --memory has the flash of this switching on
+  bool Stopped_ = false;       // the simulated CPU crashed or stopped
+  bool FlashWritten_ = false;  // --memory has the flash of this switching on
 };
 
 bool TAvrSimulator::Simulating() const { return Board_ && !ApplicationDone_ && !Stopped_; }
@@ -149,7 +150,8 @@ bool TAvrSimulator::WriteMemory() {
 
 void TAvrSimulator::RunSlice(TClock::time_point Now) {
   Board_->Run(SliceCycles);
-  for (const avr::TPinChange& C : Board_->TakePinChanges()) Log(TLogLevel::Short, avr::PinChange(C.Pin, C.High, C.Seconds));
+  for (const avr::TPinChange& C : Board_->TakePinChanges())
+    Log(TLogLevel::Short, avr::PinChange(C.Pin, C.High, C.Seconds));
   const std::vector<std::uint8_t> Out = Board_->TakeOutput();
   if (!Out.empty()) {
     LastDeviceOutput_ = Now;
@@ -168,7 +170,8 @@ void TAvrSimulator::RunSlice(TClock::time_point Now) {
     const long LimitMs = O_.AppMs >= 0 ? O_.AppMs : O_.Once ? 0 : -1;
     if (LimitMs >= 0 && Board_->Seconds() - StartedSeconds_ >= static_cast<double>(LimitMs) / 1000) {
       ApplicationDone_ = true;
-      if (LimitMs > 0) Log(TLogLevel::Short, "the application ran " + std::to_string(LimitMs) + " ms: simulation stopped");
+      if (LimitMs > 0)
+        Log(TLogLevel::Short, "the application ran " + std::to_string(LimitMs) + " ms: simulation stopped");
     }
   }
   if (!Board_->Running() && !Stopped_) {
@@ -242,8 +245,10 @@ int TAvrSimulator::Run() {
     auto Wait = std::chrono::nanoseconds(std::chrono::seconds(1));
     if (Simulating()) Wait = std::chrono::nanoseconds(0);
     else if (!Open_ || ClosedWhileOn_ || Board_) Wait = std::chrono::milliseconds(5);
-    if (HelloPending_) Wait = std::min<std::chrono::nanoseconds>(Wait, std::max(HelloDue_ - Now, TClock::duration::zero()));
-    const timespec Timeout{static_cast<time_t>(Wait.count() / 1'000'000'000), static_cast<long>(Wait.count() % 1'000'000'000)};
+    if (HelloPending_)
+      Wait = std::min<std::chrono::nanoseconds>(Wait, std::max(HelloDue_ - Now, TClock::duration::zero()));
+    const timespec Timeout{static_cast<time_t>(Wait.count() / 1'000'000'000),
+                           static_cast<long>(Wait.count() % 1'000'000'000)};
     pollfd P[2] = {
         {SignalFd.Get(), POLLIN, 0},
         {Open_ ? Master_ : -1, static_cast<short>(POLLIN | (ToLoader_.empty() ? 0 : POLLOUT)), 0},
@@ -257,8 +262,7 @@ int TAvrSimulator::Run() {
 
     if (P[0].revents & POLLIN) {
       signalfd_siginfo Info[8];
-      while (::read(SignalFd.Get(), Info, sizeof Info) > 0) {
-      }
+      while (::read(SignalFd.Get(), Info, sizeof Info) > 0) {}
       Log(TLogLevel::Short, "stopped");
       Status = Board_ ? SwitchOff("stopped before the bootloader started it") : 0;
       if (Status < 0) Status = 0;
@@ -270,7 +274,8 @@ int TAvrSimulator::Run() {
       Drain(Master_, In);
       FromLoader_ += static_cast<long>(In.size());
       if (Board_ && !ClosedWhileOn_) Board_->Send(In.data(), In.size());
-      else if (!In.empty()) Log(TLogLevel::Full, std::to_string(In.size()) + " bytes while the board is off: not heard");
+      else if (!In.empty())
+        Log(TLogLevel::Full, std::to_string(In.size()) + " bytes while the board is off: not heard");
     }
     if (Open_ && (P[1].revents & POLLHUP) && !(P[1].revents & POLLIN)) {
       Open_ = false;

@@ -13,12 +13,9 @@ int FrameLength(std::uint8_t Kind) {
   switch (Kind) {
     case 0x55:
     case 0x11:
-    case 0x99:
-      return kShortLen;
-    case 0x22:
-      return kDataLen;
-    default:
-      return 0;
+    case 0x99: return kShortLen;
+    case 0x22: return kDataLen;
+    default: return 0;
   }
 }
 
@@ -53,9 +50,7 @@ TDeviceAction TDeviceModel::CompleteFrame() {
   F.Address = static_cast<std::uint16_t>((Frame_[1] << 8) | Frame_[2]);
   std::uint8_t Reply = 0xAA;
   switch (Frame_[0]) {
-    case 0x55:
-      F.Kind = (Frame_[1] == 0x33 && Frame_[2] == 0xCC) ? TFrameKind::Sync : TFrameKind::Bad;
-      break;
+    case 0x55: F.Kind = (Frame_[1] == 0x33 && Frame_[2] == 0xCC) ? TFrameKind::Sync : TFrameKind::Bad; break;
     case 0x11:
       F.Kind = TFrameKind::Address;
       ++AddressFrames_;
@@ -107,11 +102,10 @@ std::string DescribeFrame(const TFrameRecord& F) {
     case TFrameKind::Bad: Kind = "bad"; break;
   }
   char Address[8] = "";
-  if (F.Kind == TFrameKind::Address || F.Kind == TFrameKind::Data) std::snprintf(Address, sizeof Address, " %04X", F.Address);
-  if (F.Replied)
-    std::snprintf(Text, sizeof Text, "#%d %s%s -> %02X", F.Number, Kind, Address, F.Reply);
-  else
-    std::snprintf(Text, sizeof Text, "#%d %s%s -> (no reply)", F.Number, Kind, Address);
+  if (F.Kind == TFrameKind::Address || F.Kind == TFrameKind::Data)
+    std::snprintf(Address, sizeof Address, " %04X", F.Address);
+  if (F.Replied) std::snprintf(Text, sizeof Text, "#%d %s%s -> %02X", F.Number, Kind, Address, F.Reply);
+  else std::snprintf(Text, sizeof Text, "#%d %s%s -> (no reply)", F.Number, Kind, Address);
   return Text;
 }
 

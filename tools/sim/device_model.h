@@ -15,7 +15,7 @@ struct TFaults {
   int NoiseAt = 0;       // put NoiseCount noise bytes on the line inside this frame's echo
   int NoiseCount = 1;
   std::uint8_t NoiseByte = 0xFF;
-  int HangupAt = 0;      // hang the line up when this frame has arrived
+  int HangupAt = 0;  // hang the line up when this frame has arrived
 };
 
 enum class TFrameKind { Sync, Address, Data, End, Bad };
@@ -35,8 +35,8 @@ struct TDeviceAction {
   std::uint8_t Reply = 0;
   bool FrameDone = false;  // a whole frame arrived; Frame describes it
   TFrameRecord Frame;
-  bool EndFrame = false;   // the end frame arrived: the memory is complete
-  bool Hangup = false;     // hang the line up now
+  bool EndFrame = false;  // the end frame arrived: the memory is complete
+  bool Hangup = false;    // hang the line up now
 };
 
 class TDeviceModel {

@@ -34,7 +34,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (Options.AvrFirmware.empty() && (!Options.FlashPath.empty() || Options.AppMs >= 0)) {
-    std::fprintf(stderr, "hexloader-sim: %s needs --avr\n\n%s", Options.FlashPath.empty() ? "--app-ms" : "--flash", SimUsage);
+    std::fprintf(stderr, "hexloader-sim: %s needs --avr\n\n%s", Options.FlashPath.empty() ? "--app-ms" : "--flash",
+                 SimUsage);
     return 2;
   }
   if (!Options.AvrFirmware.empty()) return RunAvrSimulator(Options);

@@ -100,7 +100,7 @@ class TSimDevice {
   TFd Master_;
   std::string Path_;
   std::unique_ptr<TPortLink> Link_;  // removed with the device, if still ours
-  int Board_ = 0;  // the board switched on last; 0 before the first
+  int Board_ = 0;                    // the board switched on last; 0 before the first
   bool Open_ = false;
   bool HungUp_ = false;
   bool HelloPending_ = false;
@@ -232,7 +232,8 @@ void TSimDevice::SwitchOn(TClock::time_point Now) {
   Device_.PowerOn();
   Ended_ = false;
   Line_.Send(0x55, Now);
-  Say(TLogLevel::Short, O_.Boards > 1 ? "board " + std::to_string(Board_) + " switched on, sent 55" : "switched on, sent 55");
+  Say(TLogLevel::Short,
+      O_.Boards > 1 ? "board " + std::to_string(Board_) + " switched on, sent 55" : "switched on, sent 55");
 }
 
 bool TSimDevice::ReadLine(TClock::time_point Now) {
@@ -346,7 +347,8 @@ int RunDevices(const TSimOptions& O) {
     std::chrono::nanoseconds Wait = std::chrono::seconds(1);
     for (auto& D : Devices) Wait = std::min(Wait, D->WaitBudget(Now));
     if (Wait.count() < 0) Wait = std::chrono::nanoseconds(0);
-    const timespec Timeout{static_cast<time_t>(Wait.count() / 1'000'000'000), static_cast<long>(Wait.count() % 1'000'000'000)};
+    const timespec Timeout{static_cast<time_t>(Wait.count() / 1'000'000'000),
+                           static_cast<long>(Wait.count() % 1'000'000'000)};
 
     P[0] = {SignalFd.Get(), POLLIN, 0};
     P[1] = {StdinOpen ? STDIN_FILENO : -1, POLLIN, 0};

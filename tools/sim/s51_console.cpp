@@ -4,12 +4,16 @@ namespace hexloader::sim::s51 {
 
 std::vector<std::string> Arguments(const std::string& Firmware) {
   return {
-      "-t", "8051",       // the plain family member: 128 bytes of internal RAM, 64 KiB of external
-      "-X", "11.0592M",   // the crystal the device program's UART timing is made for
+      "-t",
+      "8051",  // the plain family member: 128 bytes of internal RAM, 64 KiB of external
+      "-X",
+      "11.0592M",  // the crystal the device program's UART timing is made for
       // FIFOs, not a terminal: s51 on a tty loses an input byte now and then, and its TCP port
       // treats 0xFF as a telnet command.
-      "-S", std::string("in=") + ToDeviceFifo + ",out=" + FromDeviceFifo,
-      "-I", "if=sfr[0xff]",  // the register the device program's finish writes 's' to
+      "-S",
+      std::string("in=") + ToDeviceFifo + ",out=" + FromDeviceFifo,
+      "-I",
+      "if=sfr[0xff]",  // the register the device program's finish writes 's' to
       Firmware,
   };
 }
@@ -24,7 +28,9 @@ std::string ConsoleScript() {
       "fill xram 0 0xffff 0xff\n"
       "run\n"
       // Read once the program has stopped the simulation.
-      "dump /b xram 0 0xffff >" + std::string(MemoryFile) + "\n"
+      "dump /b xram 0 0xffff >" +
+      std::string(MemoryFile) +
+      "\n"
       "kill\n";
 }
 

@@ -135,8 +135,9 @@ int TS51Simulator::OnS51Ended() {
   if (!s51::StoppedItself(S51Log)) {
     const std::string Stop = s51::StopLine(S51Log);
     Device_.reset();
-    Error(s51::DidNotFinish("s51 ended " + (Stop.empty() ? std::string("without running the program") : "at '" + Stop + "'") +
-                            " (" + Counts() + ")"));
+    Error(s51::DidNotFinish("s51 ended " +
+                            (Stop.empty() ? std::string("without running the program") : "at '" + Stop + "'") + " (" +
+                            Counts() + ")"));
     return 1;
   }
   std::vector<std::uint8_t> Memory;
@@ -216,8 +217,10 @@ int TS51Simulator::Run() {
 
     auto Wait = std::chrono::nanoseconds(std::chrono::seconds(1));
     if (!Open_ || ClosedWhileOn_ || Finished_) Wait = std::chrono::milliseconds(5);
-    if (HelloPending_) Wait = std::min<std::chrono::nanoseconds>(Wait, std::max(HelloDue_ - Now, TClock::duration::zero()));
-    const timespec Timeout{static_cast<time_t>(Wait.count() / 1'000'000'000), static_cast<long>(Wait.count() % 1'000'000'000)};
+    if (HelloPending_)
+      Wait = std::min<std::chrono::nanoseconds>(Wait, std::max(HelloDue_ - Now, TClock::duration::zero()));
+    const timespec Timeout{static_cast<time_t>(Wait.count() / 1'000'000'000),
+                           static_cast<long>(Wait.count() % 1'000'000'000)};
     const bool On = Device_ != nullptr;
     pollfd P[4] = {
         {SignalFd.Get(), POLLIN, 0},
@@ -250,7 +253,8 @@ int TS51Simulator::Run() {
       Drain(Master_, In);
       FromLoader_ += static_cast<long>(In.size());
       if (Device_ && !ClosedWhileOn_) ToDevice_.insert(ToDevice_.end(), In.begin(), In.end());
-      else if (!In.empty()) Log(TLogLevel::Full, std::to_string(In.size()) + " bytes while the device is off: not heard");
+      else if (!In.empty())
+        Log(TLogLevel::Full, std::to_string(In.size()) + " bytes while the device is off: not heard");
     }
     if (Open_ && (P[1].revents & POLLHUP) && !(P[1].revents & POLLIN)) {
       Open_ = false;

@@ -140,8 +140,7 @@ void TRun::Kill() {
   if (Pid_ <= 0) return;
   ::kill(Pid_, SIGKILL);
   int Status = 0;
-  while (::waitpid(Pid_, &Status, 0) < 0 && errno == EINTR) {
-  }
+  while (::waitpid(Pid_, &Status, 0) < 0 && errno == EINTR) {}
   Pid_ = -1;
 }
 
@@ -156,7 +155,8 @@ std::vector<std::uint8_t> TRun::Memory() const {
   if (!In) throw std::runtime_error(MemoryUnreadable("s51 wrote no " + std::string(MemoryFile)));
   std::vector<std::uint8_t> Memory(std::istreambuf_iterator<char>(In), {});
   if (Memory.size() != MemorySize)
-    throw std::runtime_error(MemoryUnreadable(std::to_string(Memory.size()) + " bytes instead of " + std::to_string(MemorySize)));
+    throw std::runtime_error(
+        MemoryUnreadable(std::to_string(Memory.size()) + " bytes instead of " + std::to_string(MemorySize)));
   return Memory;
 }
 

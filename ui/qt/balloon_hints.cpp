@@ -25,12 +25,12 @@ void InstallBalloonHints(QApplication& App) {
   // The colours go in by value: "palette(tooltip-base)" in the style sheet came out as the window's
   // grey, and a hint on the window's own colour does not stand out from the window.
   const QPalette hints = QToolTip::palette();
-  App.setStyleSheet(App.styleSheet() +
-                    QStringLiteral("QToolTip { color: %1; background-color: %2;"
-                                   " border: 1px solid %3; border-radius: 6px; padding: 2px 4px;"
-                                   " qproperty-alignment: 'AlignLeft | AlignVCenter'; }")
-                        .arg(hints.color(QPalette::ToolTipText).name(), hints.color(QPalette::ToolTipBase).name(),
-                             App.palette().color(QPalette::Dark).name()));
+  App.setStyleSheet(App.styleSheet() + QStringLiteral("QToolTip { color: %1; background-color: %2;"
+                                                      " border: 1px solid %3; border-radius: 6px; padding: 2px 4px;"
+                                                      " qproperty-alignment: 'AlignLeft | AlignVCenter'; }")
+                                           .arg(hints.color(QPalette::ToolTipText).name(),
+                                                hints.color(QPalette::ToolTipBase).name(),
+                                                App.palette().color(QPalette::Dark).name()));
 }
 
 }  // namespace hexloader

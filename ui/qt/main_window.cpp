@@ -74,8 +74,8 @@ void TForm1::BuildControls() {
   ASelectFile_ = makeAction(texts::SelectFileCaption, texts::SelectFileHint, icons::SelectFile(),
                             &TMainWindowRules::ASelectFileExecute);
   ABegin_ = makeAction(texts::BeginCaption, texts::BeginHint, icons::Begin(), &TMainWindowRules::ABeginExecute);
-  AChangeComPort_ = makeAction(texts::ChangeComPortCaption, texts::PortHint, icons::Port(),
-                               &TMainWindowRules::AChangeComPortExecute);
+  AChangeComPort_ =
+      makeAction(texts::ChangeComPortCaption, texts::PortHint, icons::Port(), &TMainWindowRules::AChangeComPortExecute);
 
   Toolbar1_ = new QWidget(this);
   Toolbar1_->setGeometry(0, 0, 344, 29);
@@ -150,9 +150,7 @@ void TForm1::closeEvent(QCloseEvent* Event) {
 }
 
 void TForm1::SetProgressTotalParts(std::uint32_t TotalParts) { ProgressBar1_->SetTotalParts(TotalParts); }
-void TForm1::SetProgressPartsComplete(std::uint32_t PartsComplete) {
-  ProgressBar1_->SetPartsComplete(PartsComplete);
-}
+void TForm1::SetProgressPartsComplete(std::uint32_t PartsComplete) { ProgressBar1_->SetPartsComplete(PartsComplete); }
 void TForm1::SetProgressVisible(bool Visible) { ProgressBar1_->setVisible(Visible); }
 void TForm1::SetAnimationVisible(bool Visible) { Animate1_->setVisible(Visible); }
 void TForm1::SetAnimationActive(bool Active) { Animate1_->SetActive(Active); }

@@ -13,8 +13,7 @@ std::string TIniFile::ReadString(const std::string& Section, const std::string& 
 
 void TIniFile::WriteString(const std::string& Section, const std::string& Key, const std::string& Value) {
   // Told apart from a refused write: the settings file itself is fine.
-  if (Value.find_first_of("\r\n") != std::string::npos)
-    throw EIniFileException(LineBreakInValueMessage(Section, Key));
+  if (Value.find_first_of("\r\n") != std::string::npos) throw EIniFileException(LineBreakInValueMessage(Section, Key));
   const bool written = !FileName_.empty() && (!CreateFolder_ || CreateProfileFolder(FileName_)) &&
                        WriteProfileString(FileName_, Section, Key, Value);
   if (!written) throw EIniFileException(UnableToWriteMessage(FileName_));

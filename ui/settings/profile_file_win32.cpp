@@ -46,8 +46,8 @@ bool FitsAnsiFile(const std::wstring& Text) {
 
 // The whole file's bytes; false with the system's error set when it cannot be read.
 bool ReadFileBytes(const std::wstring& FileName, std::string& Bytes) {
-  HANDLE file = ::CreateFileW(FileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = ::CreateFileW(FileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   Bytes.clear();
   char block[65536];
@@ -61,7 +61,8 @@ bool ReadFileBytes(const std::wstring& FileName, std::string& Bytes) {
 }
 
 bool IsUnicodeFile(const std::string& Bytes) {
-  return Bytes.size() >= 2 && ((Bytes[0] == '\xFF' && Bytes[1] == '\xFE') || (Bytes[0] == '\xFE' && Bytes[1] == '\xFF'));
+  return Bytes.size() >= 2 &&
+         ((Bytes[0] == '\xFF' && Bytes[1] == '\xFE') || (Bytes[0] == '\xFE' && Bytes[1] == '\xFF'));
 }
 
 // The ANSI file FileName (as Bytes holds it) rewritten in UTF-16 with the byte order mark, every line kept;

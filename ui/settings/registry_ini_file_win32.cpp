@@ -45,18 +45,20 @@ class TRegistryIniFile final : public TCustomIniFile {
     // A leading "\" means a path straight under the root; the registry functions take it without.
     std::string path = KeyPath;
     while (!path.empty() && path.front() == '\\') path.erase(0, 1);
-    ::RegCreateKeyExW(Root, WideFromUtf8(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, Access, nullptr, Key_.Out(),
-                      nullptr);
+    ::RegCreateKeyExW(Root, WideFromUtf8(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, Access, nullptr,
+                      Key_.Out(), nullptr);
   }
 
   std::string ReadString(const std::string& Section, const std::string& Key, const std::string& Default) override {
     TKey section;
-    if (!Key_.Get() || ::RegOpenKeyExW(Key_.Get(), WideFromUtf8(Section).c_str(), 0, Access_, section.Out()) != ERROR_SUCCESS)
+    if (!Key_.Get() ||
+        ::RegOpenKeyExW(Key_.Get(), WideFromUtf8(Section).c_str(), 0, Access_, section.Out()) != ERROR_SUCCESS)
       return Default;
     const std::wstring name = WideFromUtf8(Key);
     DWORD type = 0;
     DWORD size = 0;
-    if (::RegQueryValueExW(section.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return Default;
+    if (::RegQueryValueExW(section.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+      return Default;
     if (type != REG_SZ && type != REG_EXPAND_SZ) throw ERegistryException(RegistryInvalidDataTypeMessage(Key));
     std::vector<wchar_t> data(size / sizeof(wchar_t) + 1, L'\0');
     DWORD got = static_cast<DWORD>(data.size() * sizeof(wchar_t));
@@ -78,21 +80,23 @@ class TRegistryIniFile final : public TCustomIniFile {
     if (::RegOpenKeyExW(Key_.Get(), WideFromUtf8(Section).c_str(), 0, Access_, section.Out()) != ERROR_SUCCESS) return;
     const std::wstring value = WideFromUtf8(Value);
     const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-    if (::RegSetValueExW(section.Get(), WideFromUtf8(Key).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                         bytes) != ERROR_SUCCESS)
+    if (::RegSetValueExW(section.Get(), WideFromUtf8(Key).c_str(), 0, REG_SZ,
+                         reinterpret_cast<const BYTE*>(value.c_str()), bytes) != ERROR_SUCCESS)
       throw ERegistryException(RegistrySetDataMessage(Key));
   }
 
   std::vector<std::string> ReadSectionKeys(const std::string& Section) override {
     std::vector<std::string> names;
     TKey section;
-    if (!Key_.Get() || ::RegOpenKeyExW(Key_.Get(), WideFromUtf8(Section).c_str(), 0, Access_, section.Out()) != ERROR_SUCCESS)
+    if (!Key_.Get() ||
+        ::RegOpenKeyExW(Key_.Get(), WideFromUtf8(Section).c_str(), 0, Access_, section.Out()) != ERROR_SUCCESS)
       return names;
     // Value names are at most 16,383 characters.
     std::vector<wchar_t> name(16384);
     for (DWORD i = 0;; ++i) {
       DWORD length = static_cast<DWORD>(name.size());
-      if (::RegEnumValueW(section.Get(), i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+      if (::RegEnumValueW(section.Get(), i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        break;
       names.push_back(Utf8FromWide(std::wstring_view(name.data(), length)));
     }
     return names;
@@ -107,7 +111,8 @@ class TRegistryIniFile final : public TCustomIniFile {
 
 }  // namespace
 
-std::unique_ptr<TCustomIniFile> OpenRegistryIniFile(TRegKey Root, const std::string& KeyPath, const TRegAccess& Access) {
+std::unique_ptr<TCustomIniFile> OpenRegistryIniFile(TRegKey Root, const std::string& KeyPath,
+                                                    const TRegAccess& Access) {
   return std::make_unique<TRegistryIniFile>(RootKey(Root), KeyPath, RegistryAccessMask(Access));
 }
 

@@ -48,7 +48,8 @@ std::string LongPath(const std::string& Path) {
 // its handle closes. Only trying gives the whole answer: access rights, a read-only medium and a network
 // share's own rules all have their say.
 bool CanMakeFileIn(const std::string& Folder) {
-  const std::wstring name = WideFromUtf8(Folder) + L"\\~hexloader-" + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+  const std::wstring name =
+      WideFromUtf8(Folder) + L"\\~hexloader-" + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
   HANDLE file = ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (file == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_EXISTS;

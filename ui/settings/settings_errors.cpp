@@ -22,9 +22,13 @@ std::string RegistryInvalidDataTypeMessage(const std::string& ValueName) {
   return "Invalid data type for '" + ValueName + "'";
 }
 
-std::string RegistryGetDataMessage(const std::string& ValueName) { return "Failed to get data for '" + ValueName + "'"; }
+std::string RegistryGetDataMessage(const std::string& ValueName) {
+  return "Failed to get data for '" + ValueName + "'";
+}
 
-std::string RegistrySetDataMessage(const std::string& ValueName) { return "Failed to set data for '" + ValueName + "'"; }
+std::string RegistrySetDataMessage(const std::string& ValueName) {
+  return "Failed to set data for '" + ValueName + "'";
+}
 
 std::string RegistryCreateKeyMessage(const std::string& Section) { return "Failed to create key " + Section; }
 

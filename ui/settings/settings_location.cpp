@@ -49,10 +49,8 @@ bool IsWindowsSeparator(char c) { return c == '\\' || c == '/'; }
 std::string ComparableWindowsPath(const std::string& Path) {
   std::string path = Path;
   std::replace(path.begin(), path.end(), '/', '\\');
-  if (path.rfind("\\\\?\\UNC\\", 0) == 0)
-    path = "\\" + path.substr(7);
-  else if (path.rfind("\\\\?\\", 0) == 0)
-    path = path.substr(4);
+  if (path.rfind("\\\\?\\UNC\\", 0) == 0) path = "\\" + path.substr(7);
+  else if (path.rfind("\\\\?\\", 0) == 0) path = path.substr(4);
   std::string out;
   for (std::size_t i = 0; i < path.size(); ++i) {
     const char c = path[i];

@@ -13,11 +13,11 @@ constexpr int CopyFileClip = 161;  // the shell's copy-file clip
 }  // namespace
 
 TWin32Animate::TWin32Animate(HWND Parent, const RECT& Bounds) {
-  Window_ = CheckedHandle(::CreateWindowExW(0, ANIMATE_CLASSW, L"", WS_CHILD | ACS_CENTER | ACS_TRANSPARENT,
-                                            Bounds.left + 1, Bounds.top + 1, Bounds.right - Bounds.left - 2,
-                                            Bounds.bottom - Bounds.top - 2, Parent, nullptr,
-                                            ::GetModuleHandleW(nullptr), nullptr),
-                          win32_ui_msg::CreateWindow);
+  Window_ =
+      CheckedHandle(::CreateWindowExW(0, ANIMATE_CLASSW, L"", WS_CHILD | ACS_CENTER | ACS_TRANSPARENT, Bounds.left + 1,
+                                      Bounds.top + 1, Bounds.right - Bounds.left - 2, Bounds.bottom - Bounds.top - 2,
+                                      Parent, nullptr, ::GetModuleHandleW(nullptr), nullptr),
+                    win32_ui_msg::CreateWindow);
 }
 
 TWin32Animate::~TWin32Animate() {

@@ -43,9 +43,9 @@ class TComScope {
 // The resource's bytes; they stay mapped as long as the program runs.
 std::pair<const BYTE*, DWORD> LogoBytes() {
   const HMODULE module = ::GetModuleHandleW(nullptr);
-  const HRSRC resource =
-      CheckedHandle(::FindResourceW(module, MAKEINTRESOURCEW(HEXLOADER_LOGO_JPEG), MAKEINTRESOURCEW(10) /* RT_RCDATA */),
-                    win32_ui_msg::Logo);
+  const HRSRC resource = CheckedHandle(
+      ::FindResourceW(module, MAKEINTRESOURCEW(HEXLOADER_LOGO_JPEG), MAKEINTRESOURCEW(10) /* RT_RCDATA */),
+      win32_ui_msg::Logo);
   const HGLOBAL loaded = CheckedHandle(::LoadResource(module, resource), win32_ui_msg::Logo);
   return {static_cast<const BYTE*>(::LockResource(loaded)), ::SizeofResource(module, resource)};
 }
@@ -74,7 +74,8 @@ TBitmapOwner LogoBitmap(int Size) {
   IWICBitmapScaler* rawScaler = nullptr;
   Check(factory->CreateBitmapScaler(&rawScaler));
   const TComOwner<IWICBitmapScaler> scaler(rawScaler);
-  Check(scaler->Initialize(frame.get(), static_cast<UINT>(Size), static_cast<UINT>(Size), WICBitmapInterpolationModeFant));
+  Check(scaler->Initialize(frame.get(), static_cast<UINT>(Size), static_cast<UINT>(Size),
+                           WICBitmapInterpolationModeFant));
   IWICFormatConverter* rawConverter = nullptr;
   Check(factory->CreateFormatConverter(&rawConverter));
   const TComOwner<IWICFormatConverter> converter(rawConverter);
@@ -89,7 +90,8 @@ TBitmapOwner LogoBitmap(int Size) {
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   void* pixels = nullptr;
-  TBitmapOwner bitmap(CheckedHandle(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0), win32_ui_msg::Logo));
+  TBitmapOwner bitmap(
+      CheckedHandle(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0), win32_ui_msg::Logo));
   const UINT stride = static_cast<UINT>(Size) * 4;
   Check(converter->CopyPixels(nullptr, stride, stride * static_cast<UINT>(Size), static_cast<BYTE*>(pixels)));
   return bitmap;

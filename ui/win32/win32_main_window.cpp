@@ -74,10 +74,10 @@ void TWin32MainWindow::BuildControls() {
   PortMenu_ = std::make_unique<TWin32PortMenu>(Scale_);
   Animate1_ = std::make_unique<TWin32Animate>(Window_, Scaled(0, 29, 264, 80));
   const RECT logo = Scaled(264, 29, 80, 80);
-  Image1_ = CheckedHandle(::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_BITMAP, logo.left, logo.top,
-                                            logo.right - logo.left, logo.bottom - logo.top, Window_, nullptr, instance,
-                                            nullptr),
-                          win32_ui_msg::CreateWindow);
+  Image1_ = CheckedHandle(
+      ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_BITMAP, logo.left, logo.top,
+                        logo.right - logo.left, logo.bottom - logo.top, Window_, nullptr, instance, nullptr),
+      win32_ui_msg::CreateWindow);
   // A logo that cannot be read is shown as a failure and leaves the place empty.
   Guarded([&] {
     Logo_ = LogoBitmap(logo.right - logo.left);
@@ -106,30 +106,21 @@ HWND TWin32MainWindow::Form2() const { return Form2_ ? Form2_->Handle() : nullpt
 
 LRESULT TWin32MainWindow::HandleMessage(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) {
   switch (Message) {
-    case WM_COMMAND:
-      OnCommand(LOWORD(WParam));
-      return 0;
-    case WM_NOTIFY:
-      return OnNotify(*reinterpret_cast<NMHDR*>(LParam));
+    case WM_COMMAND: OnCommand(LOWORD(WParam)); return 0;
+    case WM_NOTIFY: return OnNotify(*reinterpret_cast<NMHDR*>(LParam));
     case WM_MEASUREITEM:
       if (PortMenu_ && PortMenu_->OnMeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(LParam))) return TRUE;
       break;
     case WM_DRAWITEM:
       if (PortMenu_ && PortMenu_->OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(LParam))) return TRUE;
       break;
-    case ShowPendingMessageMessage:
-      Rules_.PendingMessageArrived();
-      return 0;
+    case ShowPendingMessageMessage: Rules_.PendingMessageArrived(); return 0;
     case WM_CTLCOLORSTATIC:
       // The logo and the animation on the window colour.
       ::SetBkColor(reinterpret_cast<HDC>(WParam), ::GetSysColor(COLOR_WINDOW));
       return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
-    case WM_CLOSE:
-      CloseWindow();
-      return 0;
-    case WM_NCDESTROY:
-      OnDestroyed();
-      return 0;
+    case WM_CLOSE: CloseWindow(); return 0;
+    case WM_NCDESTROY: OnDestroyed(); return 0;
   }
   return ::DefWindowProcW(Window, Message, WParam, LParam);
 }
@@ -138,18 +129,10 @@ void TWin32MainWindow::OnCommand(int CommandId) {
   // A disabled command does nothing, whoever sends it.
   if (CommandId < win32_commands::PortMenuFirst && !Toolbar1_->IsEnabled(CommandId)) return;
   switch (CommandId) {
-    case win32_commands::ASelectFile:
-      Rules_.ASelectFileExecute();
-      return;
-    case win32_commands::ToolButton2:
-      OpenPortMenu();
-      return;
-    case win32_commands::ABegin:
-      Rules_.ABeginExecute();
-      return;
-    case win32_commands::AExit:
-      Rules_.AExitExecute();
-      return;
+    case win32_commands::ASelectFile: Rules_.ASelectFileExecute(); return;
+    case win32_commands::ToolButton2: OpenPortMenu(); return;
+    case win32_commands::ABegin: Rules_.ABeginExecute(); return;
+    case win32_commands::AExit: Rules_.AExitExecute(); return;
   }
   if (CommandId < win32_commands::PortMenuFirst) return;
   const std::size_t index = CommandId - win32_commands::PortMenuFirst;
@@ -158,9 +141,7 @@ void TWin32MainWindow::OnCommand(int CommandId) {
 
 LRESULT TWin32MainWindow::OnNotify(NMHDR& Header) {
   switch (Header.code) {
-    case TBN_DROPDOWN:
-      OpenPortMenu();
-      return TBDDRET_DEFAULT;
+    case TBN_DROPDOWN: OpenPortMenu(); return TBDDRET_DEFAULT;
     case TTN_GETDISPINFOW: {
       auto& info = reinterpret_cast<NMTTDISPINFOW&>(Header);
       if (const wchar_t* hint = TWin32Toolbar::Hint(static_cast<int>(Header.idFrom)))
@@ -176,9 +157,7 @@ void TWin32MainWindow::OpenPortMenu() {
   // Copied: the click may run while the menu's names change.
   const std::vector<std::string> names = PortMenuItems_;
   std::optional<std::size_t> chosen;
-  Guarded([&] {
-    chosen = PortMenu_->Track(Window_, Toolbar1_->ButtonScreenRect(win32_commands::ToolButton2), names);
-  });
+  Guarded([&] { chosen = PortMenu_->Track(Window_, Toolbar1_->ButtonScreenRect(win32_commands::ToolButton2), names); });
   if (chosen) Rules_.PortMenuClick(names[*chosen]);
 }
 
@@ -188,9 +167,7 @@ void TWin32MainWindow::OnDestroyed() {
   if (OnClosed_) OnClosed_();
 }
 
-void TWin32MainWindow::SetCaption(const std::string& Text) {
-  ::SetWindowTextW(Window_, WideFromUtf8(Text).c_str());
-}
+void TWin32MainWindow::SetCaption(const std::string& Text) { ::SetWindowTextW(Window_, WideFromUtf8(Text).c_str()); }
 
 void TWin32MainWindow::SetPortPaneCaption(const std::string& Name) { StatusBar1_->SetPortPaneCaption(Name); }
 

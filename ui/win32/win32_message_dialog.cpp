@@ -62,9 +62,10 @@ struct alignas(4) TEmptyDialogTemplate {
 
 HWND MakeChild(HWND Dialog, const wchar_t* Class, const std::wstring& Text, DWORD Style, int Id, const RECT& Place,
                HFONT Font) {
-  HWND child = ::CreateWindowExW(0, Class, Text.c_str(), WS_CHILD | WS_VISIBLE | Style, Place.left, Place.top,
-                                 Place.right - Place.left, Place.bottom - Place.top, Dialog,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), ::GetModuleHandleW(nullptr), nullptr);
+  HWND child =
+      ::CreateWindowExW(0, Class, Text.c_str(), WS_CHILD | WS_VISIBLE | Style, Place.left, Place.top,
+                        Place.right - Place.left, Place.bottom - Place.top, Dialog,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), ::GetModuleHandleW(nullptr), nullptr);
   if (!child) RaiseWin32UiError(win32_ui_msg::MessageDialog, ::GetLastError());
   ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(Font), FALSE);
   return child;
@@ -162,12 +163,9 @@ INT_PTR OnCommand(HWND Dialog, int Id) {
 
 INT_PTR CALLBACK MessageDialogProc(HWND Dialog, UINT Message, WPARAM WParam, LPARAM LParam) {
   switch (Message) {
-    case WM_INITDIALOG:
-      return OnInitDialog(Dialog, *reinterpret_cast<TMessageDialogData*>(LParam));
-    case WM_COMMAND:
-      return OnCommand(Dialog, LOWORD(WParam));
-    default:
-      return FALSE;
+    case WM_INITDIALOG: return OnInitDialog(Dialog, *reinterpret_cast<TMessageDialogData*>(LParam));
+    case WM_COMMAND: return OnCommand(Dialog, LOWORD(WParam));
+    default: return FALSE;
   }
 }
 

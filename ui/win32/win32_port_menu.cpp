@@ -25,10 +25,10 @@ bool IsPortItem(UINT ControlType, UINT ItemId) {
 }  // namespace
 
 TWin32PortMenu::TWin32PortMenu(const TScale& Scale) : ImageSize_(Scale.Px(16)) {
-  Image_.reset(static_cast<HICON>(CheckedHandle(::LoadImageW(::GetModuleHandleW(nullptr),
-                                                             MAKEINTRESOURCEW(HEXLOADER_ICON_PORT_ITEM), IMAGE_ICON,
-                                                             ImageSize_, ImageSize_, 0),
-                                                win32_ui_msg::Images)));
+  Image_.reset(static_cast<HICON>(
+      CheckedHandle(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(HEXLOADER_ICON_PORT_ITEM), IMAGE_ICON,
+                                 ImageSize_, ImageSize_, 0),
+                    win32_ui_msg::Images)));
 }
 
 std::optional<std::size_t> TWin32PortMenu::Track(HWND Owner, const RECT& Below, const std::vector<std::string>& Names) {
@@ -48,9 +48,9 @@ std::optional<std::size_t> TWin32PortMenu::Track(HWND Owner, const RECT& Below, 
   TPMPARAMS keepClear{};
   keepClear.cbSize = sizeof keepClear;
   keepClear.rcExclude = Below;
-  const UINT chosen = static_cast<UINT>(::TrackPopupMenuEx(menu.get(),
-                                                           TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_VERTICAL,
-                                                           Below.left, Below.bottom, Owner, &keepClear));
+  const UINT chosen =
+      static_cast<UINT>(::TrackPopupMenuEx(menu.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_VERTICAL,
+                                           Below.left, Below.bottom, Owner, &keepClear));
   if (chosen < static_cast<UINT>(win32_commands::PortMenuFirst)) return std::nullopt;
   const std::size_t index = chosen - win32_commands::PortMenuFirst;
   if (index >= Names.size()) return std::nullopt;

@@ -21,11 +21,10 @@ TWin32PowerPrompt::TWin32PowerPrompt(HWND Owner, const TScale& Scale) : Owner_(O
   Window_ = CreateTargetWindow(*this, ExStyle, ClassName, L"", Style, 0, 0, frame.right - frame.left,
                                frame.bottom - frame.top, Owner);
   const std::wstring text = WideFromUtf8(PowerOnPromptText);
-  Label1_ = CheckedHandle(::CreateWindowExW(0, L"STATIC", text.c_str(),
-                                            WS_CHILD | WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX, 0, 0,
-                                            Scale.Px(195), Scale.Px(57), Window_, nullptr,
-                                            ::GetModuleHandleW(nullptr), nullptr),
-                          win32_ui_msg::CreateWindow);
+  Label1_ = CheckedHandle(
+      ::CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX, 0,
+                        0, Scale.Px(195), Scale.Px(57), Window_, nullptr, ::GetModuleHandleW(nullptr), nullptr),
+      win32_ui_msg::CreateWindow);
   Font_ = WindowFont(19, Scale);
   ::SendMessageW(Label1_, WM_SETFONT, reinterpret_cast<WPARAM>(Font_.get()), FALSE);
 }
@@ -54,9 +53,7 @@ LRESULT TWin32PowerPrompt::HandleMessage(HWND Window, UINT Message, WPARAM WPara
     case WM_CLOSE:
       Hide();  // the operator may close it; the main window keeps it for the next Start
       return 0;
-    case WM_NCDESTROY:
-      Window_ = nullptr;
-      break;
+    case WM_NCDESTROY: Window_ = nullptr; break;
   }
   return ::DefWindowProcW(Window, Message, WParam, LParam);
 }

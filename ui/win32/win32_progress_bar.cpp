@@ -25,24 +25,15 @@ TWin32ProgressBar::TWin32ProgressBar(HWND Parent) {
 
 LRESULT TWin32ProgressBar::HandleMessage(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) {
   switch (Message) {
-    case WM_PAINT:
-      OnPaint();
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;  // everything is painted from the composed picture
-    case WM_SETFONT:
-      Font_ = reinterpret_cast<HFONT>(WParam);
-      return 0;
-    case WM_GETFONT:
-      return reinterpret_cast<LRESULT>(Font_);
-    case PBM_GETPOS:
-      return Parts_.Percent();
+    case WM_PAINT: OnPaint(); return 0;
+    case WM_ERASEBKGND: return 1;  // everything is painted from the composed picture
+    case WM_SETFONT: Font_ = reinterpret_cast<HFONT>(WParam); return 0;
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(Font_);
+    case PBM_GETPOS: return Parts_.Percent();
     case PBM_GETRANGE:
       if (LParam) *reinterpret_cast<PBRANGE*>(LParam) = PBRANGE{0, 100};
       return WParam ? 0 : 100;
-    case WM_NCDESTROY:
-      Window_ = nullptr;
-      break;
+    case WM_NCDESTROY: Window_ = nullptr; break;
   }
   return ::DefWindowProcW(Window, Message, WParam, LParam);
 }

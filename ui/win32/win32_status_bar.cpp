@@ -56,13 +56,12 @@ std::wstring ElidedInMiddle(const std::wstring& Text, int Room, const TTextMeasu
 
 TWin32StatusBar::TWin32StatusBar(HWND Parent, const RECT& Bounds, const TScale& Scale) : Scale_(Scale) {
   // Placed by us, not docked by the control: the main window's layout is fixed.
-  Window_ = CheckedHandle(::CreateWindowExW(0, STATUSCLASSNAMEW, L"",
-                                            WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN |
-                                                CCS_NODIVIDER | SBT_TOOLTIPS,
-                                            Bounds.left, Bounds.top, Bounds.right - Bounds.left,
-                                            Bounds.bottom - Bounds.top, Parent, nullptr, ::GetModuleHandleW(nullptr),
-                                            nullptr),
-                          win32_ui_msg::CreateWindow);
+  Window_ = CheckedHandle(
+      ::CreateWindowExW(0, STATUSCLASSNAMEW, L"",
+                        WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER | SBT_TOOLTIPS,
+                        Bounds.left, Bounds.top, Bounds.right - Bounds.left, Bounds.bottom - Bounds.top, Parent,
+                        nullptr, ::GetModuleHandleW(nullptr), nullptr),
+      win32_ui_msg::CreateWindow);
   // The window colour, where no desktop theme draws the bar.
   ::SendMessageW(Window_, SB_SETBKCOLOR, 0, static_cast<LPARAM>(::GetSysColor(COLOR_WINDOW)));
   ProgressBar1_ = std::make_unique<TWin32ProgressBar>(Window_);

@@ -38,9 +38,7 @@ LRESULT CALLBACK TopEdgeProcedure(HWND Window, UINT Message, WPARAM WParam, LPAR
       ::ReleaseDC(Window, dc);
       return 0;
     }
-    case WM_NCDESTROY:
-      ::RemoveWindowSubclass(Window, TopEdgeProcedure, 0);
-      break;
+    case WM_NCDESTROY: ::RemoveWindowSubclass(Window, TopEdgeProcedure, 0); break;
   }
   return ::DefSubclassProc(Window, Message, WParam, LParam);
 }
@@ -64,16 +62,16 @@ TWin32Toolbar::TWin32Toolbar(HWND Parent, const TScale& Scale) {
   RECT client;
   ::GetClientRect(Parent, &client);
   Window_ = CheckedHandle(
-      ::CreateWindowExW(0, TOOLBARCLASSNAMEW, L"",
-                        WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NORESIZE | CCS_NOPARENTALIGN |
-                            CCS_NODIVIDER,
-                        0, 0, client.right, Scale.Px(29), Parent, nullptr, ::GetModuleHandleW(nullptr), nullptr),
+      ::CreateWindowExW(
+          0, TOOLBARCLASSNAMEW, L"",
+          WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER, 0,
+          0, client.right, Scale.Px(29), Parent, nullptr, ::GetModuleHandleW(nullptr), nullptr),
       win32_ui_msg::CreateWindow);
   ::SendMessageW(Window_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
 
   const int imageSize = Scale.Px(ImageSize);
-  Images_.reset(CheckedHandle(::ImageList_Create(imageSize, imageSize, ILC_COLOR32 | ILC_MASK, 4, 0),
-                              win32_ui_msg::Images));
+  Images_.reset(
+      CheckedHandle(::ImageList_Create(imageSize, imageSize, ILC_COLOR32 | ILC_MASK, 4, 0), win32_ui_msg::Images));
   for (const TButton& button : Buttons) {
     const TIconOwner icon(static_cast<HICON>(CheckedHandle(
         ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(button.Icon), IMAGE_ICON, imageSize, imageSize, 0),
@@ -110,16 +108,15 @@ TWin32Toolbar::TWin32Toolbar(HWND Parent, const TScale& Scale) {
 
   // The hints as balloons, on the info background, after half a second.
   if (const HWND tips = Tooltips()) {
-    ::SetWindowLongPtrW(tips, GWL_STYLE, ::GetWindowLongPtrW(tips, GWL_STYLE) | TTS_BALLOON | TTS_NOPREFIX | TTS_ALWAYSTIP);
+    ::SetWindowLongPtrW(tips, GWL_STYLE,
+                        ::GetWindowLongPtrW(tips, GWL_STYLE) | TTS_BALLOON | TTS_NOPREFIX | TTS_ALWAYSTIP);
     ::SendMessageW(tips, TTM_SETTIPBKCOLOR, ::GetSysColor(COLOR_INFOBK), 0);
     ::SendMessageW(tips, TTM_SETTIPTEXTCOLOR, ::GetSysColor(COLOR_INFOTEXT), 0);
     ::SendMessageW(tips, TTM_SETDELAYTIME, TTDT_INITIAL, HintDelayMs);
   }
 }
 
-HWND TWin32Toolbar::Tooltips() const {
-  return reinterpret_cast<HWND>(::SendMessageW(Window_, TB_GETTOOLTIPS, 0, 0));
-}
+HWND TWin32Toolbar::Tooltips() const { return reinterpret_cast<HWND>(::SendMessageW(Window_, TB_GETTOOLTIPS, 0, 0)); }
 
 void TWin32Toolbar::SetEnabled(int CommandId, bool Enabled) {
   ::SendMessageW(Window_, TB_ENABLEBUTTON, CommandId, MAKELPARAM(Enabled ? TRUE : FALSE, 0));
@@ -142,14 +139,10 @@ const wchar_t* TWin32Toolbar::Hint(int CommandId) {
   static const std::wstring begin = WideFromUtf8(texts::BeginHint);
   static const std::wstring exit = WideFromUtf8(texts::ExitHint);
   switch (CommandId) {
-    case win32_commands::ASelectFile:
-      return selectFile.c_str();
-    case win32_commands::ToolButton2:
-      return port.c_str();
-    case win32_commands::ABegin:
-      return begin.c_str();
-    case win32_commands::AExit:
-      return exit.c_str();
+    case win32_commands::ASelectFile: return selectFile.c_str();
+    case win32_commands::ToolButton2: return port.c_str();
+    case win32_commands::ABegin: return begin.c_str();
+    case win32_commands::AExit: return exit.c_str();
   }
   return nullptr;
 }

@@ -41,9 +41,9 @@ struct TWin32UiDispatcher::TState {
   const DWORD UiThreadId = ::GetCurrentThreadId();
 
   std::mutex Lock;
-  HWND Window = nullptr;                      // under Lock; null once the dispatcher has gone
-  std::deque<std::function<void()>> Calls;    // under Lock
-  bool WakePosted = false;                    // under Lock: a WM_RUN_QUEUED_CALL is on its way
+  HWND Window = nullptr;                    // under Lock; null once the dispatcher has gone
+  std::deque<std::function<void()>> Calls;  // under Lock
+  bool WakePosted = false;                  // under Lock: a WM_RUN_QUEUED_CALL is on its way
 
   // User-interface thread only: the armed timers by their window-timer id. Every Start takes a new id,
   // so a WM_TIMER already queued for a stopped or restarted timer finds nothing.
@@ -134,14 +134,9 @@ LRESULT CALLBACK DispatcherWindowProc(HWND Window, UINT Message, WPARAM WParam, 
   auto* state = reinterpret_cast<TWin32UiDispatcher::TState*>(::GetWindowLongPtrW(Window, GWLP_USERDATA));
   if (state) {
     switch (Message) {
-      case WM_RUN_QUEUED_CALL:
-        state->OnRunQueuedCall();
-        return 0;
-      case WM_TIMER:
-        state->OnTimer(WParam);
-        return 0;
-      default:
-        break;
+      case WM_RUN_QUEUED_CALL: state->OnRunQueuedCall(); return 0;
+      case WM_TIMER: state->OnTimer(WParam); return 0;
+      default: break;
     }
   }
   return ::DefWindowProcW(Window, Message, WParam, LParam);
