@@ -28,11 +28,13 @@ void TPtySessionPort::Open() {
   ::cfmakeraw(&T);
   ::tcsetattr(Fd, TCSANOW, &T);
   Fd_ = Fd;
+  InForce_ = 1;
 }
 
 int TPtySessionPort::WriteBuf(const void* Buffer, int Count) {
   const auto* Bytes = static_cast<const std::uint8_t*>(Buffer);
   Written_.emplace_back(Bytes, Bytes + Count);
+  ThresholdAtWrite_.push_back(InForce_);
   WriteAll(Fd_, Written_.back());
   return Count;
 }
@@ -43,6 +45,12 @@ int TPtySessionPort::ReadBuf(void* Buffer, int Count) {
   if (N <= 0) return 0;
   BytesRead_ += N;
   return static_cast<int>(N);
+}
+
+int TPtySessionPort::InQueueCount() {
+  int Waiting = 0;
+  if (Fd_ >= 0) ::ioctl(Fd_, FIONREAD, &Waiting);
+  return Waiting;
 }
 
 bool TPtySessionPort::PumpOnce(TUploadSession& Session, int Limit) {

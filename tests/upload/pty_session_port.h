@@ -1,7 +1,8 @@
 #pragma once
 // A plain pseudo-terminal behind the session's port interface, for tests that drive the session on the
 // test's own thread: Pump reads what the far end sent and hands it to OnRxChar as the serial component
-// would (Count = the bytes waiting now). It records every frame written.
+// would (Count = the bytes waiting now). It records every frame written and every receive threshold
+// the session asks for.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -22,6 +23,11 @@ class TPtySessionPort : public TSessionPort {
   void Open() override;
   int WriteBuf(const void* Buffer, int Count) override;
   int ReadBuf(void* Buffer, int Count) override;
+  int InQueueCount() override;
+  void SetReceiveThreshold(int Count) override {
+    Thresholds_.push_back(Count);
+    InForce_ = Count;
+  }
 
   // Waits (up to a generous time-out) for received bytes and hands them to the session, once.
   // Returns false when nothing arrived in time.
@@ -43,6 +49,10 @@ class TPtySessionPort : public TSessionPort {
   long BytesRead() const { return BytesRead_; }
   int LargestRead() const { return LargestRead_; }
   const std::vector<std::vector<std::uint8_t>>& Written() const { return Written_; }
+  // Every threshold asked for, in order; ThresholdAtWrite()[i] was in force when Written()[i] went out
+  // (each Open starts at 1, as the serial component does).
+  const std::vector<int>& Thresholds() const { return Thresholds_; }
+  const std::vector<int>& ThresholdAtWrite() const { return ThresholdAtWrite_; }
 
  private:
   std::string Path_;
@@ -52,6 +62,9 @@ class TPtySessionPort : public TSessionPort {
   long BytesRead_ = 0;
   int LargestRead_ = 0;
   std::vector<std::vector<std::uint8_t>> Written_;
+  std::vector<int> Thresholds_;
+  std::vector<int> ThresholdAtWrite_;
+  int InForce_ = 1;
 };
 
 // Waits generously for Fd to become readable; false on time-out.

@@ -5,15 +5,18 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "core/ui_timer.h"
 #include "tests/upload/pty_session_port.h"
 #include "tests/upload/recording_view.h"
 #include "upload/upload_session.h"
@@ -42,6 +45,28 @@ inline std::uint8_t SumOf(const std::vector<std::uint8_t>& Frame) {
   for (std::size_t i = 3; i < Frame.size(); ++i) Sum += Frame[i];
   return static_cast<std::uint8_t>(Sum);
 }
+
+// A reply timer that runs out only when the test says so.
+class TManualTimer : public TUiTimer {
+ public:
+  void Start(std::chrono::milliseconds, std::function<void()> Call) override {
+    Call_ = std::move(Call);
+    Armed_ = true;
+  }
+  void Stop() override { Armed_ = false; }
+  bool Active() const override { return Armed_; }
+  // The time is up: runs the call, as the user-interface loop would.
+  void Fire() {
+    ASSERT_TRUE(Armed_) << "the timer was not armed";
+    Armed_ = false;
+    std::function<void()> Call = Call_;
+    Call();
+  }
+
+ private:
+  std::function<void()> Call_;
+  bool Armed_ = false;
+};
 
 class TTempDir {
  public:
@@ -114,6 +139,26 @@ class SessionOverPty : public ::testing::Test {
     ASSERT_TRUE(Port.PumpUntilRead(Session, Expected)) << "the session did not take what the far end sent";
   }
 
+  // The far end sends Bytes, which stay waiting in the port until HandOver.
+  void Put(const std::vector<std::uint8_t>& Bytes) {
+    WriteAll(Pty.Master, Bytes);
+    Waiting += static_cast<int>(Bytes.size());
+    Expected += static_cast<long>(Bytes.size());
+    ASSERT_TRUE(Port.WaitUntilWaiting(Waiting)) << "the bytes did not reach the port";
+  }
+  void HandOver() {
+    ASSERT_TRUE(Port.PumpUntilRead(Session, Expected)) << "the session did not take what waited";
+    Waiting = 0;
+  }
+
+  // Gives the session a reply timer the test runs out itself.
+  TManualTimer& UseManualTimer() {
+    auto Timer = std::make_unique<TManualTimer>();
+    TManualTimer& Ref = *Timer;
+    Session.SetReplyTimer(std::move(Timer));
+    return Ref;
+  }
+
   // The next frame the session wrote, read from the far end of the line.
   std::vector<std::uint8_t> NextFrame() {
     std::vector<std::uint8_t> Frame(1);
@@ -158,8 +203,9 @@ class SessionOverPty : public ::testing::Test {
   }
 
   // Plays a well-behaved device for a whole upload and returns the frames it received, described.
-  // WrongAt: the frame number (1 = sync) answered wrongly; 0 = none.
-  std::vector<std::string> PlayDevice(TDelivery Delivery, int WrongAt = 0) {
+  // WrongAt: the frame number (1 = sync) answered wrongly; 0 = none. WrongByte: its answer (-1: the
+  // right reply plus one).
+  std::vector<std::string> PlayDevice(TDelivery Delivery, int WrongAt = 0, int WrongByte = -1) {
     std::vector<std::string> Seen;
     Send({frame::Hello});
     for (int Number = 1; Number < 2000; ++Number) {
@@ -171,7 +217,7 @@ class SessionOverPty : public ::testing::Test {
         break;
       }
       std::uint8_t Reply = CorrectReply(Frame);
-      if (Number == WrongAt) Reply = static_cast<std::uint8_t>(Reply + 1);
+      if (Number == WrongAt) Reply = static_cast<std::uint8_t>(WrongByte >= 0 ? WrongByte : Reply + 1);
       Answer(Frame, Reply, Delivery);
       if (Number == WrongAt) break;
       if (HasFailure()) break;
@@ -199,6 +245,7 @@ class SessionOverPty : public ::testing::Test {
   std::string ImagePath;
   int Prepared = 0;
   long Expected = 0;
+  int Waiting = 0;  // bytes put on the line and not yet handed over
   std::vector<std::vector<std::uint8_t>> Frames;
 };
 

@@ -163,6 +163,7 @@ struct TWrongReplyCase {
   std::size_t ImageSize;
   int WrongAt;  // frame number answered wrongly (1 = sync); 0 = the hello byte itself
   TUploadStage StageHit;
+  int WrongByte = -1;  // the wrong answer; -1: the right reply plus one
 };
 void PrintTo(const TWrongReplyCase& C, std::ostream* Out) { *Out << C.Name; }
 
@@ -176,8 +177,9 @@ TEST_P(WrongReply, EndsTheSessionAndShowsTheMessage) {
   if (C.WrongAt == 0) {
     Send({0x54});
   } else {
-    PlayDevice(TDelivery::Together, C.WrongAt);
+    PlayDevice(TDelivery::Together, C.WrongAt, C.WrongByte);
     ASSERT_EQ(static_cast<int>(Frames.size()), C.WrongAt);
+    ASSERT_NE(CorrectReply(Frames.back()), C.WrongByte) << "the row needs a frame whose right reply differs";
   }
   WritesBefore = Port.Written().size();
 
@@ -220,7 +222,11 @@ INSTANTIATE_TEST_SUITE_P(
                       TWrongReplyCase{"FirstAddressAnswered", 300, 2, AwaitAddressAck},
                       TWrongReplyCase{"ThirdDataFrameAnswered", 300, 5, AwaitDataAck},
                       TWrongReplyCase{"SecondAddressAnswered", 600, 7, AwaitAddressAck},
-                      TWrongReplyCase{"LastDataFrameAnswered", 128, 4, AwaitDataAck}),
+                      TWrongReplyCase{"LastDataFrameAnswered", 128, 4, AwaitDataAck},
+                      // AA answers sync and address frames only: a device that says AA to everything
+                      // has taken nothing.
+                      TWrongReplyCase{"DataFrameAnsweredWithTheAck", 300, 3, AwaitDataAck, frame::Ack},
+                      TWrongReplyCase{"LastDataFrameAnsweredWithTheAck", 128, 4, AwaitDataAck, frame::Ack}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 // clang-format on
 
@@ -243,7 +249,122 @@ TEST_F(SessionOverPty, ADeviceThatStopsAnsweringLeavesTheSessionWaiting) {
   EXPECT_TRUE(View.Messages.empty());
 }
 
+// The reply time-out measures the device's silence: bytes that came but wait to be handed over (the
+// thread they go to was busy) are no silence. The test runs the timer out itself with the first data
+// frame's echo and reply in the states below.
+struct TTimeOutCase {
+  const char* Name;
+  bool EchoHandedOver;  // the session took the frame's echo before the time-out
+  bool ReplySent;       // the device answered (the reply waits in the port)
+};
+void PrintTo(const TTimeOutCase& C, std::ostream* Out) { *Out << C.Name; }
+
+class ReplyTimeOut : public SessionOverPty, public ::testing::WithParamInterface<TTimeOutCase> {};
+
+TEST_P(ReplyTimeOut, IsSilenceOnlyWhenNothingWaits) {
+  const TTimeOutCase& C = GetParam();
+  TManualTimer& Timer = UseManualTimer();
+  UseImage(PatternImage(300));
+  Session.Start();
+  Send({frame::Hello});
+  Answer(NextFrame(), frame::Ack, TDelivery::Together);  // sync
+  Answer(NextFrame(), frame::Ack, TDelivery::Together);  // address
+  const std::vector<std::uint8_t> Data = NextFrame();
+  if (C.EchoHandedOver) Send(Data);
+  else Put(Data);
+  if (C.ReplySent) Put({SumOf(Data)});
+
+  Timer.Fire();
+  if (Waiting == 0) {
+    EXPECT_EQ(View.Messages, std::vector<std::string>{"Устройство не отвечает"});
+    EXPECT_EQ(Session.Outcome(), TUploadOutcome::Silent);
+    EXPECT_EQ(Session.Stage(), Idle);
+    return;
+  }
+  ASSERT_TRUE(View.Messages.empty()) << Waiting << " bytes waited, yet the device was taken as silent";
+  ASSERT_EQ(Session.Stage(), AwaitDataAck);
+  ASSERT_TRUE(Timer.Active()) << "the wait did not start again";
+
+  HandOver();
+  if (C.ReplySent) {
+    EXPECT_EQ(Describe(NextFrame()), "data:0080") << "the upload goes on";
+    EXPECT_TRUE(Timer.Active()) << "armed for the next frame";
+    EXPECT_TRUE(View.Messages.empty());
+    return;
+  }
+  // Only the echo had waited: the device is silent now.
+  Timer.Fire();
+  EXPECT_EQ(View.Messages, std::vector<std::string>{"Устройство не отвечает"});
+  EXPECT_EQ(Session.Outcome(), TUploadOutcome::Silent);
+}
+
+// One row a case.
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    States, ReplyTimeOut,
+    ::testing::Values(TTimeOutCase{"NothingWaitsAfterTheEcho", true, false},
+                      TTimeOutCase{"TheReplyWaits", true, true},
+                      TTimeOutCase{"EchoAndReplyWait", false, true},
+                      TTimeOutCase{"OnlyTheEchoWaits", false, false}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
+
 // --- the receive loop ---
+
+// The receive threshold the session asks of its port: the rest of the frame's echo and its reply, so
+// that one notification carries a whole exchange; one byte when no reply is due.
+struct TThresholdCase {
+  const char* Name;
+  int FramesAnswered;  // frames after the hello answered with echo and reply; -1: a whole upload, then
+                       // the next Start while the end frame's echo is still on its way
+  int EchoBytes;       // bytes of the next frame's echo (of the end frame's) handed over after them
+  int Threshold;       // the last threshold asked for
+};
+void PrintTo(const TThresholdCase& C, std::ostream* Out) { *Out << C.Name; }
+
+class ReceiveThreshold : public SessionOverPty, public ::testing::WithParamInterface<TThresholdCase> {};
+
+TEST_P(ReceiveThreshold, CoversTheRestOfTheExchange) {
+  const TThresholdCase& C = GetParam();
+  const bool NextBoard = C.FramesAnswered < 0;
+  UseImage(PatternImage(300));
+  Session.Start();
+  Send({frame::Hello});
+  std::vector<std::uint8_t> Next = NextFrame();
+  for (int i = 0; NextBoard ? Next[0] != frame::EndKind : i < C.FramesAnswered; ++i) {
+    Answer(Next, CorrectReply(Next), TDelivery::Together);
+    Next = NextFrame();
+  }
+  if (NextBoard) {
+    Session.Start();
+    ASSERT_EQ(Session.Stage(), AwaitHello);
+  } else if (C.EchoBytes == 0) {
+    EXPECT_EQ(Port.ThresholdAtWrite().back(), C.Threshold) << "asked before the frame went out";
+  }
+  if (C.EchoBytes > 0) Send(std::vector<std::uint8_t>(Next.begin(), Next.begin() + C.EchoBytes));
+  ASSERT_FALSE(Port.Thresholds().empty());
+  EXPECT_EQ(Port.Thresholds().back(), C.Threshold);
+
+  if (NextBoard) {
+    Send(std::vector<std::uint8_t>(Next.begin() + C.EchoBytes, Next.end()));
+    Send({frame::Hello});
+    EXPECT_EQ(Describe(NextFrame()), "sync") << "the next board's hello was taken";
+  }
+}
+
+// One row a case.
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Exchanges, ReceiveThreshold,
+    ::testing::Values(TThresholdCase{"SyncFrameEchoAndReply", 0, 0, frame::ShortLen + 1},
+                      TThresholdCase{"AddressFrameEchoAndReply", 1, 0, frame::ShortLen + 1},
+                      TThresholdCase{"DataFrameEchoAndReply", 2, 0, frame::DataLen + 1},
+                      TThresholdCase{"RestAfterPartOfADataFramesEcho", 2, 50, frame::DataLen + 1 - 50},
+                      TThresholdCase{"RestAfterPartOfASyncFramesEcho", 0, 1, frame::ShortLen},
+                      TThresholdCase{"TheReplyAloneAfterTheWholeEcho", 2, frame::DataLen, 1},
+                      TThresholdCase{"OneByteWhileWaitingForTheNextBoardsHello", -1, 1, 1}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 TEST_F(SessionOverPty, ALargeNotificationIsReadInPiecesThatFitTheBuffer) {
   UseImage(PatternImage(10));
