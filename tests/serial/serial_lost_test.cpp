@@ -99,6 +99,25 @@ INSTANTIATE_TEST_SUITE_P(
                     Comm.ReadBuf(buf, sizeof buf);
                     far.join();
                   }},
+        TLostCase{"OutputQueuedThenReadStatusAndWriteOnTheUserInterfaceThread",
+                  [](TSerialComm& Comm, const std::function<void()>& Hangup) {
+                    // Three parties meet the loss before the loop runs: the write thread with its
+                    // queue, and here a read (which sees it first), a status query and the next
+                    // frame's write, as a session's handler makes them.
+                    Comm.Close();
+                    Comm.Buffers().SetWriteSize(1 << 20);
+                    Comm.Open();
+                    std::vector<unsigned char> big(1 << 20, 0x5a);
+                    Comm.WriteBuf(big.data(), static_cast<int>(big.size()));
+                    Hangup();
+                    char buf[8];
+                    EXPECT_EQ(Comm.ReadBuf(buf, sizeof buf), 0);
+                    // From here on the port acts as closed, though its close has not run yet.
+                    EXPECT_EQ(Comm.InQueueCount(), 0);
+                    TSerialCommStatus status;
+                    Comm.GetCommStatus(status);
+                    EXPECT_EQ(Comm.WriteBuf("x", 1), 0);
+                  }},
         TLostCase{"CallOnTheUserInterfaceThreadFirst",
                   [](TSerialComm& Comm, const std::function<void()>& Hangup) {
                     Hangup();
