@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -205,18 +206,36 @@ TEST_F(WindowRules, ChosenFileIsKeptInTheSettingsButTheCaptionStays) {
   EXPECT_EQ(Face.Caption, "a.hex");
 }
 
-TEST_F(WindowRules, FileNameWithLineBreakIsRefusedBeforeAnythingChanges) {
+struct TLineBreakCase {
+  const char* Name;
+  const char* FileName;
+};
+void PrintTo(const TLineBreakCase& C, std::ostream* Out) { *Out << C.Name; }
+
+class WindowRulesLineBreak : public WindowRules, public ::testing::WithParamInterface<TLineBreakCase> {};
+
+TEST_P(WindowRulesLineBreak, FileNameIsRefusedBeforeAnythingChanges) {
   const std::string kept = WriteFile("a.hex", "");
   WriteSettings({{"PortName", "Name", "COM6"}, {"FileName", "Name", kept}});
   TMainWindowRules rules(Face, Options({"COM6"}));
   rules.FormCreate();
   const std::string before = ReadIni();
-  Face.FileAnswers.push_back(Path("two\nlines.hex"));
+  Face.FileAnswers.push_back(Path(GetParam().FileName));
   rules.ASelectFileExecute();
   EXPECT_EQ(Errors, std::vector<std::string>{texts::FileNameWithLineBreak});
   EXPECT_EQ(rules.HexFileName(), kept);
   EXPECT_EQ(ReadIni(), before);
 }
+
+// One row a case: every line end the settings file knows.
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    LineEnds, WindowRulesLineBreak,
+    ::testing::Values(TLineBreakCase{"LineFeed", "two\nlines.hex"},
+                      TLineBreakCase{"CarriageReturn", "two\rlines.hex"},
+                      TLineBreakCase{"CarriageReturnLineFeed", "two\r\nlines.hex"}),
+    [](const ::testing::TestParamInfo<TLineBreakCase>& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 TEST_F(WindowRules, PortMessageIsShownWhenThePostedMessageArrivesAndOnlyThen) {
   TMainWindowRules rules(Face, Options({"COM6"}));
