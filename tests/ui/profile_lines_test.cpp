@@ -1,6 +1,10 @@
 // The pure line rules of the profile file.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <ostream>
+#include <string>
+
 #include "ui/settings/profile_lines.h"
 
 namespace hexloader::profile {
@@ -48,13 +52,38 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<TWriteCase>& info) { return std::string(info.param.Label); });
 // clang-format on
 
-TEST(ProfileLines, ValueIsTrimmedAndUnquoted) {
-  EXPECT_EQ(KeyLine("  Name =  ttyUSB0  ")->Value, "ttyUSB0");
-  EXPECT_EQ(KeyLine("Name=\"/with space/a.hex\"")->Value, "/with space/a.hex");
-  EXPECT_EQ(KeyLine("Name=a=b")->Value, "a=b");
-  EXPECT_FALSE(KeyLine("; Name=x"));
-  EXPECT_FALSE(KeyLine("no equals sign"));
+struct TValueCase {
+  const char* Label;
+  const char* Line;
+  std::optional<std::string> Value;  // none: the line holds no key
+};
+void PrintTo(const TValueCase& c, std::ostream* os) { *os << c.Label; }
+
+class ProfileValue : public ::testing::TestWithParam<TValueCase> {};
+
+TEST_P(ProfileValue, IsTrimmedAndUnquoted) {
+  const auto key = KeyLine(GetParam().Line);
+  ASSERT_EQ(key.has_value(), GetParam().Value.has_value());
+  if (key) {
+    EXPECT_EQ(key->Value, *GetParam().Value);
+  }
 }
+
+// One row a case.
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ProfileValue,
+    ::testing::Values(TValueCase{"BlanksAroundTrimmed", "  Name =  ttyUSB0  ", "ttyUSB0"},
+                      TValueCase{"DoubleQuotesRemoved", "Name=\"/with space/a.hex\"", "/with space/a.hex"},
+                      TValueCase{"SingleQuotesRemoved", "Name='/a b.hex'", "/a b.hex"},
+                      TValueCase{"OnlyOnePairRemoved", "Name=''a''", "'a'"},
+                      TValueCase{"QuotesThatDoNotMatchKept", "Name='a.hex\"", "'a.hex\""},
+                      TValueCase{"ALoneQuoteKept", "Name=\"", "\""},
+                      TValueCase{"EqualsSignInTheValue", "Name=a=b", "a=b"},
+                      TValueCase{"CommentIsNoKey", "; Name=x", std::nullopt},
+                      TValueCase{"NoEqualsSignIsNoKey", "no equals sign", std::nullopt}),
+    [](const ::testing::TestParamInfo<TValueCase>& info) { return std::string(info.param.Label); });
+// clang-format on
 
 TEST(ProfileLines, CutNeverSplitsUtf8Sequence) {
   EXPECT_EQ(CutUtf8("abcdef", 4), "abcd");
