@@ -15,6 +15,7 @@
 #include "serial/line_settings.h"
 #include "serial/line_termios_linux.h"
 #include "serial/serial_comm.h"
+#include "upload/loader_line_settings.h"
 
 namespace hexloader {
 namespace {
@@ -300,6 +301,27 @@ TEST_F(LineSettingsOnDevice, OpenAppliesRawModeAndRate) {
   // (A pseudo-terminal forces 8 bits without parity, so the framing is checked on the stop bits.)
   Comm.SetStopbits(sb2);
   EXPECT_NE(Device().c_cflag & CSTOPB, 0u);
+}
+
+TEST_F(LineSettingsOnDevice, TheLoadersLineIs19200EightNoneOneWithoutFlowControlAndLinesOff) {
+  ApplyLoaderLineSettings(Comm);
+  Comm.SetDeviceName(Path);
+  Comm.Open();
+  const TKernelTermios t = Device();
+  EXPECT_EQ(t.c_ospeed, 19200u);
+  EXPECT_EQ(t.c_ispeed, 19200u);
+  EXPECT_EQ(t.c_cflag & CSTOPB, 0u) << "one stop bit";
+  EXPECT_EQ(t.c_cflag & CRTSCTS, 0u) << "no hardware flow control";
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF), 0u) << "no XON/XOFF";
+  // A pseudo-terminal forces 8 bits without parity whatever it is asked, and has no modem lines: these
+  // are checked on what the port is asked for.
+  const TSerialLineSettings asked = BuildLineSettings(Comm);
+  const TKernelTermios framing = Translated(asked);
+  EXPECT_EQ(framing.c_cflag & CSIZE, static_cast<unsigned>(CS8));
+  EXPECT_EQ(framing.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+  const TModemLines lines = ModemLinesFor(asked);
+  EXPECT_EQ(lines.Set, 0) << "DTR resets many boards: neither line may be raised";
+  EXPECT_EQ(lines.Clear, 0x002 | 0x004) << "DTR and RTS held off";
 }
 
 TEST_F(LineSettingsOnDevice, ZeroBitRateOnOpenPortIsRefusedAsDcbErrorAndValueStays) {
