@@ -150,6 +150,9 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, CliOnePortFailing,
     ::testing::Values(
         TFailingPortCase{"WrongReply", {"--wrong-reply-at", "6"}, {}, 2, "reply-error", "Ошибка ответа"},
+        // AA answers sync and address frames; the fourth data frame's checksum is C5.
+        TFailingPortCase{"DataFrameAnsweredWithTheAck", {"--wrong-reply-at", "6", "--wrong-reply-byte", "AA"}, {}, 2,
+                         "reply-error", "Ошибка ответа"},
         TFailingPortCase{"Silence", {"--silent-from", "6"}, {"--reply-timeout", "1"}, 3, "silent", "Устройство не отвечает"},
         TFailingPortCase{"HangUp", {"--hangup-at", "6"}, {}, 1, "port-error", "Input/output error"},
         TFailingPortCase{"PortThatDoesNotExist", {}, {}, 1, "port-error", "not found"}),

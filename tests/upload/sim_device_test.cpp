@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -89,9 +90,10 @@ TEST_P(SimFault, StrikesAtItsFrameNumber) {
   EXPECT_EQ(Out, GetParam().Out);
 }
 
-TFaults Wrong(int At) {
+TFaults Wrong(int At, int Byte = -1) {
   TFaults F;
   F.WrongReplyAt = At;
+  F.WrongReplyByte = Byte;
   return F;
 }
 TFaults Silent(int From) {
@@ -112,8 +114,45 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, SimFault,
     ::testing::Values(TSimFaultCase{"None", TFaults{}, {0xAA, 0xAA, 0xAA}},
                       TSimFaultCase{"WrongReplyAtSecond", Wrong(2), {0xAA, 0xAA ^ 0x5A, 0xAA}},
+                      TSimFaultCase{"WrongReplyByteChosen", Wrong(2, 0x00), {0xAA, 0x00, 0xAA}},
                       TSimFaultCase{"SilentFromSecond", Silent(2), {0xAA}},
                       TSimFaultCase{"TwoNoiseBytesInThird", Noise(3, 2), {0xAA, 0xAA, 0xFF, 0xFF, 0xAA}}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+// clang-format on
+
+// --wrong-reply-byte: a byte in hexadecimal, only beside --wrong-reply-at.
+struct TWrongByteOptionCase {
+  const char* Name;
+  std::vector<std::string> Args;
+  int Byte;  // -1: refused
+};
+void PrintTo(const TWrongByteOptionCase& C, std::ostream* Out) { *Out << C.Name; }
+
+class SimWrongByteOption : public ::testing::TestWithParam<TWrongByteOptionCase> {};
+
+TEST_P(SimWrongByteOption, TakesAHexByteBesideTheFrameNumber) {
+  const TWrongByteOptionCase& C = GetParam();
+  bool Help = false;
+  if (C.Byte < 0) {
+    EXPECT_THROW(sim::ParseSimOptions(C.Args, Help), std::invalid_argument);
+    return;
+  }
+  EXPECT_EQ(sim::ParseSimOptions(C.Args, Help).Faults.WrongReplyByte, C.Byte);
+}
+
+// One row a case.
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Values, SimWrongByteOption,
+    ::testing::Values(
+        TWrongByteOptionCase{"Plain", {"--wrong-reply-at", "3", "--wrong-reply-byte", "AA"}, 0xAA},
+        TWrongByteOptionCase{"WithPrefix", {"--wrong-reply-byte", "0x0a", "--wrong-reply-at", "3"}, 0x0A},
+        TWrongByteOptionCase{"Zero", {"--wrong-reply-at", "3", "--wrong-reply-byte", "0"}, 0x00},
+        TWrongByteOptionCase{"WithoutTheFrameNumber", {"--wrong-reply-byte", "AA"}, -1},
+        TWrongByteOptionCase{"MoreThanAByte", {"--wrong-reply-at", "3", "--wrong-reply-byte", "1AA"}, -1},
+        TWrongByteOptionCase{"NotHexadecimal", {"--wrong-reply-at", "3", "--wrong-reply-byte", "AG"}, -1},
+        TWrongByteOptionCase{"PrefixAlone", {"--wrong-reply-at", "3", "--wrong-reply-byte", "0x"}, -1},
+        TWrongByteOptionCase{"Negative", {"--wrong-reply-at", "3", "--wrong-reply-byte", "-1"}, -1}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 // clang-format on
 

@@ -76,7 +76,8 @@ TDeviceAction TDeviceModel::CompleteFrame() {
 
   const bool Silent = Faults_.SilentFrom > 0 && F.Number >= Faults_.SilentFrom;
   if (F.Kind != TFrameKind::End && F.Kind != TFrameKind::Bad && !Silent) {
-    if (F.Number == Faults_.WrongReplyAt) Reply = static_cast<std::uint8_t>(Reply ^ 0x5A);
+    if (F.Number == Faults_.WrongReplyAt)
+      Reply = static_cast<std::uint8_t>(Faults_.WrongReplyByte >= 0 ? Faults_.WrongReplyByte : Reply ^ 0x5A);
     Action.HasReply = true;
     Action.Reply = Reply;
     F.Replied = true;

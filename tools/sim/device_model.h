@@ -10,9 +10,10 @@ namespace hexloader::sim {
 // Faults a real line or device shows, each at a frame number counted from 1 since power-on
 // (sync, address, data and end frames all count; the log prints the numbers). 0 = never.
 struct TFaults {
-  int WrongReplyAt = 0;  // answer this frame with a wrong byte
-  int SilentFrom = 0;    // answer nothing from this frame on
-  int NoiseAt = 0;       // put NoiseCount noise bytes on the line inside this frame's echo
+  int WrongReplyAt = 0;     // answer this frame with a wrong byte
+  int WrongReplyByte = -1;  // ... this one (-1: the right reply XOR 5A)
+  int SilentFrom = 0;       // answer nothing from this frame on
+  int NoiseAt = 0;          // put NoiseCount noise bytes on the line inside this frame's echo
   int NoiseCount = 1;
   std::uint8_t NoiseByte = 0xFF;
   int HangupAt = 0;  // hang the line up when this frame has arrived

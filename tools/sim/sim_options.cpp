@@ -49,6 +49,8 @@ const char* const SimUsage =
     "                       with --once: stop it as it starts)\n"
     "Faults (N counts frames from 1 after switching on; sync, address, data, end all count):\n"
     "  --wrong-reply-at N   answer frame N with a wrong byte\n"
+    "  --wrong-reply-byte B  answer frame N with byte B, in hexadecimal (AA or 0xAA), instead of the\n"
+    "                       right reply XOR 5A\n"
     "  --silent-from N      answer nothing from frame N on\n"
     "  --noise-at N         put noise bytes on the line inside frame N's echo\n"
     "  --noise-count C      how many noise bytes (1)\n"
@@ -70,6 +72,14 @@ long Number(const std::string& Option, const std::string& Text, long Min) {
   if (Used != Text.size() || Text.empty() || Value < Min)
     throw std::invalid_argument("bad value '" + Text + "' for " + Option);
   return Value;
+}
+
+// A byte in hexadecimal, with or without "0x": one or two digits.
+int HexByte(const std::string& Option, const std::string& Text) {
+  const std::string Digits = Text.rfind("0x", 0) == 0 || Text.rfind("0X", 0) == 0 ? Text.substr(2) : Text;
+  if (Digits.empty() || Digits.size() > 2 || Digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+    throw std::invalid_argument("bad value '" + Text + "' for " + Option + " (a byte in hexadecimal: AA or 0xAA)");
+  return static_cast<int>(std::stoi(Digits, nullptr, 16));
 }
 
 }  // namespace
@@ -124,12 +134,15 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args, bool& Help) {
       else if (L == "none") O.Log = TLogLevel::None;
       else throw std::invalid_argument("bad value '" + L + "' for --log");
     } else if (A == "--wrong-reply-at") O.Faults.WrongReplyAt = static_cast<int>(Number(A, Value(), 1));
+    else if (A == "--wrong-reply-byte") O.Faults.WrongReplyByte = HexByte(A, Value());
     else if (A == "--silent-from") O.Faults.SilentFrom = static_cast<int>(Number(A, Value(), 1));
     else if (A == "--noise-at") O.Faults.NoiseAt = static_cast<int>(Number(A, Value(), 1));
     else if (A == "--noise-count") O.Faults.NoiseCount = static_cast<int>(Number(A, Value(), 1));
     else if (A == "--hangup-at") O.Faults.HangupAt = static_cast<int>(Number(A, Value(), 1));
     else throw std::invalid_argument("unknown option '" + A + "'");
   }
+  if (O.Faults.WrongReplyByte >= 0 && O.Faults.WrongReplyAt == 0)
+    throw std::invalid_argument("--wrong-reply-byte needs --wrong-reply-at");
   return O;
 }
 
