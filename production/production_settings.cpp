@@ -82,56 +82,56 @@ void TProductionSettingsReader::Set(TProductionKey Key, const std::string& RawVa
     throw EProductionSettingError::EmptyValue(Name);
   }
   if (Given(Key)) throw EProductionSettingError::GivenTwice(Name);
-  Given_.push_back(Key);
-
   switch (Key) {
     case K::Station:
       if (!PrintableName(Value) || Value.size() > kLongestName)
         throw EProductionSettingError::BadValue(Name, Value, "printable text of at most 100 bytes");
       Settings_.Station = Value;
-      return;
-    case K::Log: Settings_.LogFile = Value; return;
-    case K::Store: Settings_.Store = Value; return;
+      break;
+    case K::Log: Settings_.LogFile = Value; break;
+    case K::Store: Settings_.Store = Value; break;
     case K::SerialAt: {
       const auto Address = ParseUnsigned(Value);
       if (!Address || *Address > 0xFFFE)
         throw EProductionSettingError::BadValue(Name, Value,
                                                 "an image address, 0 to 0xFFFE, decimal or 0x hexadecimal");
       Serial_.Address = static_cast<std::uint32_t>(*Address);
-      return;
+      break;
     }
     case K::SerialSize: {
       const auto Size = ParseDecimalDigits(Value);
       if (!Size || *Size < 1 || *Size > 8) throw EProductionSettingError::BadValue(Name, Value, "1 to 8 bytes");
       Serial_.Size = static_cast<int>(*Size);
-      return;
+      break;
     }
     case K::SerialFormat:
       if (Value == "le") Serial_.Format = TSerialFormat::LittleEndian;
       else if (Value == "be") Serial_.Format = TSerialFormat::BigEndian;
       else if (Value == "ascii") Serial_.Format = TSerialFormat::Ascii;
       else throw EProductionSettingError::BadValue(Name, Value, "le, be or ascii");
-      return;
+      break;
     case K::SerialStart: {
       const auto Start = ParseUnsigned(Value);
       if (!Start) throw EProductionSettingError::BadValue(Name, Value, "a whole number, decimal or 0x hexadecimal");
       Serial_.Start = *Start;
-      return;
+      break;
     }
     case K::SerialStep: {
       const auto Step = ParseUnsigned(Value);
       if (!Step || *Step == 0)
         throw EProductionSettingError::BadValue(Name, Value, "a whole number of at least 1, decimal or 0x hexadecimal");
       Serial_.Step = *Step;
-      return;
+      break;
     }
-    case K::SerialList: Serial_.ListFile = Value; return;
+    case K::SerialList: Serial_.ListFile = Value; break;
     case K::SerialName:
       if (!PrintableName(Value) || Value.size() > kLongestName)
         throw EProductionSettingError::BadValue(Name, Value, "printable text of at most 100 bytes");
       Serial_.Name = Value;
-      return;
+      break;
   }
+  // Counted once it was taken: a refused value leaves the setting unset.
+  Given_.push_back(Key);
 }
 
 TProductionSettings TProductionSettingsReader::Finish() const {

@@ -46,10 +46,9 @@ void TRecordFile::Append(const std::string& Line) {
 void TRecordFile::AppendLocked(const std::string& Line, const TLock&) {
   const int Fd = static_cast<int>(Handle_);
   const off_t Start = ::lseek(Fd, 0, SEEK_END);
-  std::string Whole;
   char Last = '\n';
-  if (Start > 0 && ::pread(Fd, &Last, 1, Start - 1) == 1 && Last != '\n') Whole = "\n";
-  Whole += Line;
+  const bool CutOff = Start > 0 && ::pread(Fd, &Last, 1, Start - 1) == 1 && Last != '\n';
+  const std::string Whole = CutOff ? '\n' + Line : Line;
   ssize_t Written;
   do {
     Written = ::write(Fd, Whole.data(), Whole.size());

@@ -75,12 +75,11 @@ void TRecordFile::AppendLocked(const std::string& Line, const TLock&) {
   LARGE_INTEGER Start{};
   if (!::SetFilePointerEx(File, LARGE_INTEGER{}, &Start, FILE_END))
     throw EFWriteError::ForFile(Path_, static_cast<int>(::GetLastError()));
-  std::string Whole;
   char Last = '\n';
-  if (Start.QuadPart > 0 && ReadAt(File, Path_, static_cast<std::uint64_t>(Start.QuadPart - 1), &Last, 1) == 1 &&
-      Last != '\n')
-    Whole = "\n";
-  Whole += Line;
+  const bool CutOff = Start.QuadPart > 0 &&
+                      ReadAt(File, Path_, static_cast<std::uint64_t>(Start.QuadPart - 1), &Last, 1) == 1 &&
+                      Last != '\n';
+  const std::string Whole = CutOff ? '\n' + Line : Line;
   // The read above moved the file pointer: write at the end again.
   if (!::SetFilePointerEx(File, Start, nullptr, FILE_BEGIN))
     throw EFWriteError::ForFile(Path_, static_cast<int>(::GetLastError()));
