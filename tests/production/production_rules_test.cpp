@@ -2,6 +2,7 @@
 // into a board's image, list files, the next number of a sequence, the record lines and their times,
 // the records' filter, and the store's connection string.
 #include <cstdlib>
+#include <ctime>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -21,6 +22,18 @@ namespace hexloader::production {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// The process's time zone for the local-time cases (nullptr: the system's own again).
+void SetZone(const char* Zone) {
+#ifdef _WIN32
+  _putenv_s("TZ", Zone ? Zone : "");
+  _tzset();
+#else
+  if (Zone) ::setenv("TZ", Zone, 1);
+  else ::unsetenv("TZ");
+  ::tzset();
+#endif
+}
 using TPairs = std::vector<std::pair<std::string, std::string>>;
 
 // --- settings -------------------------------------------------------------------------------------
@@ -521,14 +534,12 @@ TEST(RecordTime, IsoTimesCompareAsUtc) {
 }
 
 TEST(RecordTime, SinceIsALocalDateOrDateAndTime) {
-  ::setenv("TZ", "EST+5", 1);
-  ::tzset();
+  SetZone("EST+5");
   EXPECT_EQ(UtcMillisOfLocalDate("2026-06-09"), UtcMillisOfIsoTime("2026-06-09T00:00:00.000-05:00"));
   EXPECT_EQ(UtcMillisOfLocalDate("2026-06-09T14:05"), UtcMillisOfIsoTime("2026-06-09T14:05:00.000-05:00"));
   for (const char* Bad : {"2026-6-9", "2026-02-31", "2026-06-09T14", "2026-06-09T14:05:01", "yesterday", ""})
     EXPECT_FALSE(UtcMillisOfLocalDate(Bad)) << Bad;
-  ::unsetenv("TZ");
-  ::tzset();
+  SetZone(nullptr);
 }
 
 // --- the records' filter ------------------------------------------------------------------------------
