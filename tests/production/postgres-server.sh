@@ -39,10 +39,12 @@ start_server() {
   local port=$1
   : >>"$dir/server.log"
   [ "$(id -u)" -eq 0 ] && chown postgres: "$dir/server.log"
-  # fsync=off: the tests kill the server, never the machine, and the system keeps what was written. A
-  # commit still waits for its write (synchronous_commit stays on): a number given out survives a kill.
+  # fsync off (unless HEXLOADER_PG_FSYNC=on, for the benchmarks): the tests kill the server, never the
+  # machine, and the system keeps what was written. A commit still waits for its write
+  # (synchronous_commit stays on): a number given out survives a kill.
+  local fsync=${HEXLOADER_PG_FSYNC:-off}
   local run=("$bindir/postgres" -D "$dir/data" -k "$dir" -h 127.0.0.1 -p "$port"
-    -c fsync=off -c full_page_writes=off -c shared_buffers=16MB
+    -c fsync="$fsync" -c full_page_writes="$fsync" -c shared_buffers=16MB
     -c max_connections=40 -c max_wal_senders=0 -c wal_level=minimal -c log_min_messages=warning)
   if [ "$(id -u)" -eq 0 ]; then
     run=(setpriv --reuid=postgres --regid=postgres --init-groups -- "${run[@]}")

@@ -133,29 +133,6 @@ TEST(RecordJournal, AListIsUsedInOrderByEveryProcessAndItsEndStopsThem) {
             (std::vector<std::string>{"SNA", "SNB", "SND", "SNE", "SNF", "SNG", "SNH", "SNI", "SNJ", "SNK", "SNL"}));
 }
 
-// Threads of one process share one store (the production line takes numbers off its loop thread).
-TEST(RecordJournal, ThreadsOfOneProcessNeverShareANumber) {
-  TTempDir Dir;
-  production::TRecordFileStore Store(Dir.File("uploads.jsonl"), production::TRecordFile::TAccess::Append);
-  production::TSerialSource Source;
-  Source.Name = "threads";
-  Source.Field = {0, 2, production::TSerialFormat::LittleEndian};
-  Source.Start = 1;
-  std::vector<std::vector<std::uint64_t>> Got(4);
-  std::vector<std::thread> Threads;
-  for (std::size_t t = 0; t < Got.size(); ++t)
-    Threads.emplace_back([&, t] {
-      for (int i = 0; i < 20; ++i)
-        Got[t].push_back(*Store.TakeSerial(Source, {std::chrono::system_clock::now(), "p", "s"}).Number());
-    });
-  for (auto& T : Threads) T.join();
-  std::set<std::uint64_t> All;
-  for (const auto& Mine : Got) All.insert(Mine.begin(), Mine.end());
-  EXPECT_EQ(All.size(), 80u);
-  EXPECT_EQ(*All.begin(), 1u);
-  EXPECT_EQ(*All.rbegin(), 80u);
-}
-
 // A power cut can leave the last line cut off: the next line must still be a line of its own, and the
 // cut one (whose number was never given out) does not stop the journal.
 TEST(RecordJournal, ALineCutOffByACrashNeitherSwallowsTheNextNorStopsTheSequence) {
