@@ -6,5 +6,7 @@ namespace hexloader::production {
 
 std::tm LocalCalendar(std::time_t Time);
 std::tm UtcCalendar(std::time_t Time);
+// Local time minus UTC in seconds at Time, whose local calendar is Local (LocalCalendar(Time)).
+long UtcOffsetSeconds(std::time_t Time, const std::tm& Local);
 
 }  // namespace hexloader::production

@@ -16,4 +16,8 @@ std::tm UtcCalendar(std::time_t Time) {
   return Out;
 }
 
+// The C library's own offset of that moment (no mktime: it would read the zone again on every call,
+// which neither threads nor a busy line want).
+long UtcOffsetSeconds(std::time_t, const std::tm& Local) { return Local.tm_gmtoff; }
+
 }  // namespace hexloader::production

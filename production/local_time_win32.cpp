@@ -16,4 +16,10 @@ std::tm UtcCalendar(std::time_t Time) {
   return Out;
 }
 
+// The local calendar read as if it were UTC, minus the moment itself.
+long UtcOffsetSeconds(std::time_t Time, const std::tm& Local) {
+  std::tm Copy = Local;
+  return static_cast<long>(::_mkgmtime(&Copy) - Time);
+}
+
 }  // namespace hexloader::production

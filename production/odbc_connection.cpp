@@ -47,35 +47,38 @@ struct TStatement {
 
 }  // namespace
 
-TOdbcParam TOdbcParam::OfText(const std::optional<std::string>& Value) {
+namespace {
+
+TOdbcParam ParamOf(TOdbcParam::TType Type, bool IsNull) {
   TOdbcParam P;
-  P.Type = TType::Text;
-  P.IsNull = !Value;
-  if (Value) P.Text = *Value;
+  P.Type = Type;
+  P.IsNull = IsNull;
+  return P;
+}
+
+}  // namespace
+
+TOdbcParam TOdbcParam::OfText(const std::optional<std::string>& Value) {
+  TOdbcParam P = ParamOf(TType::Text, !Value);
+  P.Text = Value.value_or("");
   return P;
 }
 
 TOdbcParam TOdbcParam::OfInteger(const std::optional<std::int64_t>& Value) {
-  TOdbcParam P;
-  P.Type = TType::Integer;
-  P.IsNull = !Value;
-  if (Value) P.Integer = *Value;
+  TOdbcParam P = ParamOf(TType::Integer, !Value);
+  P.Integer = Value.value_or(0);
   return P;
 }
 
 TOdbcParam TOdbcParam::OfDecimal(const std::optional<std::uint64_t>& Value) {
-  TOdbcParam P;
-  P.Type = TType::Decimal;
-  P.IsNull = !Value;
+  TOdbcParam P = ParamOf(TType::Decimal, !Value);
   if (Value) P.Text = std::to_string(*Value);
   return P;
 }
 
 TOdbcParam TOdbcParam::OfReal(const std::optional<double>& Value) {
-  TOdbcParam P;
-  P.Type = TType::Real;
-  P.IsNull = !Value;
-  if (Value) P.Real = *Value;
+  TOdbcParam P = ParamOf(TType::Real, !Value);
+  P.Real = Value.value_or(0.0);
   return P;
 }
 

@@ -67,12 +67,8 @@ std::string IsoLocalTime(std::chrono::system_clock::time_point Time) {
   const std::time_t Whole = system_clock::to_time_t(time_point_cast<seconds>(Time));
   const auto Millis = duration_cast<milliseconds>(Time - time_point_cast<seconds>(Time)).count();
   const std::tm Local = LocalCalendar(Whole);
-  // The offset from UTC as local time minus UTC, both read as local times ("%z" names the zone instead
-  // on some platforms). The same daylight-saving flag keeps mktime from shifting either by an hour.
-  std::tm Utc = UtcCalendar(Whole);
-  Utc.tm_isdst = Local.tm_isdst;
-  std::tm LocalCopy = Local;
-  const long Offset = std::lround(std::difftime(std::mktime(&LocalCopy), std::mktime(&Utc)));
+  // The offset as a number ("%z" names the zone instead on some platforms).
+  const long Offset = UtcOffsetSeconds(Whole, Local);
   const long Minutes = (Offset < 0 ? -Offset : Offset) / 60;
   char Stamp[32];
   std::strftime(Stamp, sizeof Stamp, "%Y-%m-%dT%H:%M:%S", &Local);
