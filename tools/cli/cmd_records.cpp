@@ -39,7 +39,7 @@ const char* const kUsage =
     "  --result R         only the records with that result: ok, reply-error, silent, port-error,\n"
     "                     interrupted or taken\n"
     "  --serial-name NAME\n"
-    "                     only the boards of that sequence\n"
+    "                     only the boards of that sequence (the one not named otherwise is \"default\")\n"
     "  --csv              comma-separated values with a header line, for spreadsheets\n"
     "  --json             a JSON array of the records, one object a line, as the record file has them\n"
     "  Exit status: 0 the records were shown (also when none matched); 1 wrong usage, or the file or\n"
