@@ -1,8 +1,9 @@
-# hexloader_add_test(NAME SOURCES ... LIBS ... [TSAN] [SERIAL] [LABELS ...])
+# hexloader_add_test(NAME SOURCES ... LIBS ... [TSAN] [SERIAL] [LABELS ...] [PROPERTIES ...])
 # Builds one GoogleTest executable and registers its cases with CTest.
 # TSAN marks tests of threaded code (serial, session): the ThreadSanitizer build runs only these,
 # and the custom target 'tsan_tests' builds only these. SERIAL: never run together with other tests
-# (each case takes a whole core for long).
+# (each case takes a whole core for long). PROPERTIES: further CTest properties of every case
+# (a fixture the cases need, their environment).
 if(CMAKE_CROSSCOMPILING)
   # Debian's GoogleTest libraries are built for Linux; the cross build compiles its sources
   # (package googletest) with the cross compiler.
@@ -19,7 +20,7 @@ endif()
 include(GoogleTest)
 
 function(hexloader_add_test name)
-  cmake_parse_arguments(T "TSAN;SERIAL" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "TSAN;SERIAL" "" "SOURCES;LIBS;LABELS;PROPERTIES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
   set(labels ${T_LABELS})
@@ -34,11 +35,12 @@ function(hexloader_add_test name)
   if(CMAKE_CROSSCOMPILING)
     # One CTest test per program: listing its cases first would cost a start under the emulator each.
     add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES LABELS "${labels}" WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR} ${serial})
+    set_tests_properties(${name} PROPERTIES LABELS "${labels}" WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR} ${serial}
+      ${T_PROPERTIES})
   else()
     gtest_discover_tests(${name}
       WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-      PROPERTIES LABELS "${labels}" ${serial}
+      PROPERTIES LABELS "${labels}" ${serial} ${T_PROPERTIES}
       DISCOVERY_TIMEOUT 60)
   endif()
 endfunction()

@@ -7,10 +7,12 @@ PACKAGES=(
   # toolchain and build
   build-essential cmake make pkg-config
   nettle-dev nlohmann-json3-dev      # SHA-256 and JSON for the command line's upload record
+  unixodbc-dev                      # ODBC: the record store a line of stations shares
   clang libclang-rt-14-dev          # libFuzzer and the sanitizer runtimes for clang
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev
   srecord binutils time             # independent converters, peak-memory measurement
+  postgresql odbc-postgresql        # a real database server and its ODBC driver for the store's tests
   # GUI
   qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg-dev
   libxcb1-dev                       # the window's empty title on X11

@@ -35,7 +35,7 @@ if dpkg-deb -c "$deb" | awk '$2 != "root/root" || $1 ~ /^.{8}w/' | grep .; then 
 
 # --- dependencies: computed from the binaries, plus the font the window asks for by name ---
 depends=$(dpkg-deb -f "$deb" Depends)
-for d in libqt6widgets6 libjpeg62-turbo libc6 fonts-dejavu-core; do
+for d in libqt6widgets6 libjpeg62-turbo libc6 libodbc2 fonts-dejavu-core; do
   [[ $depends == *"$d"* ]] || fail "Depends lacks $d: $depends"
 done
 

@@ -15,7 +15,7 @@ ports=$(PATH=$bin:$PATH hexloader-cli ports | sort | tr '\n' ' ')
 
 # line (the cursor at its end) | the words offered, sorted
 cases=(
-  "hexloader-cli |convert help ports upload"
+  "hexloader-cli |convert help ports records upload"
   "hexloader-cli up|upload"
   "hexloader-cli --|--help --version"
   "hexloader-cli upload --|--baud --help --log --port --repeat --reply-timeout --strict --timeout"
@@ -34,7 +34,10 @@ cases=(
   "hexloader-cli upload --port ttyS0 --port ttyS1 --repeat |OLD.HEX folder fw.hex"
   "hexloader-cli upload --port ttyS0 --log |OLD.HEX folder fw.hex notes.txt ttySIM"
   "hexloader-cli ports |"
-  "hexloader-cli help |convert help ports upload"
+  "hexloader-cli records --|--csv --help --json --log --port --result --serial --serial-name --since --store"
+  "hexloader-cli records --log |OLD.HEX folder fw.hex notes.txt ttySIM"
+  "hexloader-cli records --since |"
+  "hexloader-cli help |convert help ports records upload"
   "hexloader-cli help upload |"
 )
 

@@ -16,5 +16,6 @@ struct TCliCommand {
 extern const TCliCommand ConvertCommand;
 extern const TCliCommand UploadCommand;
 extern const TCliCommand PortsCommand;
+extern const TCliCommand RecordsCommand;
 
 }  // namespace hexloader::cli

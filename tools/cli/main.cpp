@@ -19,6 +19,7 @@ const TCliCommand* const kCommands[] = {
     &hexloader::cli::ConvertCommand,
     &hexloader::cli::UploadCommand,
     &hexloader::cli::PortsCommand,
+    &hexloader::cli::RecordsCommand,
 };
 
 // A command's help as the general help shows it: indented under a heading of its own, with a blank
