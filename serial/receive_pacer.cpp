@@ -67,6 +67,13 @@ std::int64_t TReceivePacer::LookAheadNs(int Waiting, int Remaining, TClock::time
   };
   keep(sinceSent / (waiting + 1));
   if (measured >= 2 && sinceFirst > 0) keep(sinceFirst / measured);
+  if (First && !Faster_ && sinceSent > (waiting + 1) * ByteNs_ + std::int64_t{LateStartMs} * 1'000'000) {
+    // An answer that began well after the line explains may come from a fast device that was held up
+    // (a busy machine) as well as from a slow one: a look a few characters on tells them apart. A
+    // device at the line's rate seldom starts so late, and an adapter's burst brings every byte that
+    // has come off the line by then, so it looks no later: that look seldom costs them a wake-up.
+    return std::min(ProbeBytes * ByteNs_, atLineRate);
+  }
   if (!Faster_) return atLineRate;
   // A pace measured over a short stretch is rough, so the look comes at most a few times that stretch
   // ahead (at the first look: as far ahead as the write lies behind) and measures again over a longer one.

@@ -42,6 +42,10 @@ class TReceivePacer {
   // ahead as the stretch of its bytes measured so far, so that a rough first measure is not trusted
   // for the whole reply.
   static constexpr int PaceLookAhead = 8;
+  // An answer whose first bytes came more than LateStartMs later than the line explains is looked at
+  // again after ProbeBytes characters at the line's rate, to see whether it comes faster.
+  static constexpr int LateStartMs = 1;
+  static constexpr int ProbeBytes = 4;
 
   struct TStep {
     enum TWhat {

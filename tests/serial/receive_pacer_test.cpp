@@ -217,6 +217,7 @@ TEST(ReceivePacerSchedule, ADeviceFasterThanTheLineIsReportedAtItsOwnPace) {
       {"230400 bit/s, its first byte later by a character at 19200",
        AtPace(kExchange, 2 * kFastByte + kLineByte, kFastByte), 3 * kFastByte, 6},
       {"held up 3 ms before its first byte", HeldUp(fast, 0us, 3ms), 3 * kFastByte, 6},
+      {"paused 3 ms before its first byte", Paused(fast, 0us, 3ms), 3 * kFastByte, 6},
       {"held up 3 ms after its first bytes", HeldUp(fast, 400us, 3400us), 6 * kFastByte, 6},
       {"paused 3 ms after its first bytes", Paused(fast, 400us, 3ms), 3 * kFastByte, 7},
       {"a USB device's 64-byte packets every millisecond", InPackets(unpaced, 400us, 1ms, 64), kWakeLatency, 5},
@@ -234,13 +235,13 @@ TEST(ReceivePacerSchedule, ADeviceFasterThanTheLineIsReportedAtItsOwnPace) {
     EXPECT_LE(g.ReportedAt - c.Arrivals.back(), c.LateAtMost) << Schedule(g);
     EXPECT_LE(g.Looks.size(), c.LooksAtMost) << Schedule(g);
   }
-  // Nothing tells a fast device from the line without the write time, nor when its first byte came as
-  // late as the line would bring it (paused before it): the line's look, as before. Another look to
-  // find out would cost every exchange at the line's rate a wake-up.
+  // Nothing tells a fast device from the line without the write time, nor when its first byte came
+  // about when the line would bring it (paused a little before it): the line's look, as before.
+  // Another look to find out would cost every exchange at the line's rate a wake-up.
   const TGathered unknown = Gather(fast, kExchange, false);
   ASSERT_EQ(unknown.Looks.size(), 2u) << Schedule(unknown);
   EXPECT_EQ(unknown.Looks[0].Ns, (kExchange - 1) * kByteNs);
-  const TGathered pausedFirst = Gather(Paused(fast, 0us, 3ms), kExchange, true);
+  const TGathered pausedFirst = Gather(Paused(fast, 0us, 1500us), kExchange, true);
   ASSERT_EQ(pausedFirst.Looks.size(), 2u) << Schedule(pausedFirst);
   EXPECT_EQ(pausedFirst.Looks[0].Ns, (kExchange - 1) * kByteNs);
 }
