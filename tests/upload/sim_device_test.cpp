@@ -179,18 +179,27 @@ TEST(SimProcess, AStaleLinkIsReplacedAndALinkNoLongerOursIsLeftAtExit) {
   EXPECT_EQ(std::filesystem::read_symlink(Dir.File("tty")).string(), "/dev/pts/other");
 }
 
+// The simulated port, raw as the loader sets it; -1 when it cannot be opened so.
+int OpenRaw(const std::string& Path) {
+  const int Fd = ::open(Path.c_str(), O_RDWR | O_NOCTTY);
+  if (Fd < 0) return -1;
+  termios T{};
+  if (::tcgetattr(Fd, &T) == 0) {
+    ::cfmakeraw(&T);
+    if (::tcsetattr(Fd, TCSANOW, &T) == 0) return Fd;
+  }
+  ::close(Fd);
+  return -1;
+}
+
 // --usb-latency: the adapter holds the device's bytes until its timer, started by the first byte held,
 // runs out; a full USB packet goes at once. The hello comes no sooner than the latency after the open,
 // and the 62-byte echo of 62 stray bytes comes in one piece.
 TEST(SimProcess, AUsbLatencyHoldsTheDevicesBytes) {
   constexpr int kLatencyMs = 200;
   TSimProcess Sim({"--hello-delay", "0", "--log", "none", "--usb-latency", std::to_string(kLatencyMs)});
-  const int Fd = ::open(Sim.PortPath().c_str(), O_RDWR | O_NOCTTY);
+  const int Fd = OpenRaw(Sim.PortPath());
   ASSERT_GE(Fd, 0);
-  termios T{};
-  ASSERT_EQ(::tcgetattr(Fd, &T), 0);
-  ::cfmakeraw(&T);
-  ASSERT_EQ(::tcsetattr(Fd, TCSANOW, &T), 0);
   const auto Opened = std::chrono::steady_clock::now();
   std::uint8_t Byte = 0;
   ASSERT_EQ(::read(Fd, &Byte, 1), 1);
@@ -209,12 +218,8 @@ TEST(SimProcess, AUsbLatencyHoldsTheDevicesBytes) {
 TEST(SimProcess, AUsbCdcDeviceSendsOnePacketAnInterval) {
   constexpr int kIntervalMs = 200;
   TSimProcess Sim({"--hello-delay", "0", "--log", "none", "--usb-cdc", std::to_string(kIntervalMs)});
-  const int Fd = ::open(Sim.PortPath().c_str(), O_RDWR | O_NOCTTY);
+  const int Fd = OpenRaw(Sim.PortPath());
   ASSERT_GE(Fd, 0);
-  termios T{};
-  ASSERT_EQ(::tcgetattr(Fd, &T), 0);
-  ::cfmakeraw(&T);
-  ASSERT_EQ(::tcsetattr(Fd, TCSANOW, &T), 0);
   std::uint8_t Buf[256];
   ASSERT_EQ(::read(Fd, Buf, sizeof Buf), 1);
   EXPECT_EQ(Buf[0], 0x55);
