@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <optional>
 
 #include "serial/kernel_termios_linux.h"
 #include "serial/line_termios_linux.h"
@@ -140,7 +141,10 @@ class TLinuxLineWatch : public TSerialLineWatch {
   // the pacer says. Returns as Wait does, or KeepWaiting when nothing is left to report (the bytes
   // behind a leftover edge were read meanwhile).
   int Gather(std::uint32_t& Occurred) {
-    TReceivePacer pacer(Gathering_.ByteNs.load(std::memory_order_relaxed));
+    const std::int64_t sentNs = Gathering_.SentNs.load(std::memory_order_acquire);
+    std::optional<TReceivePacer::TClock::time_point> sentAt;
+    if (sentNs != 0) sentAt = TReceivePacer::TClock::time_point(std::chrono::nanoseconds(sentNs));
+    TReceivePacer pacer(Gathering_.ByteNs.load(std::memory_order_relaxed), sentAt);
     struct TActive {
       std::atomic<bool>& Flag;
       explicit TActive(std::atomic<bool>& F) : Flag(F) { Flag = true; }
@@ -350,6 +354,9 @@ int TSerialPort::Read(void* Buffer, int Count, std::uint32_t TimeoutMs, int Inte
 int TSerialPort::WriteSome(const void* Buffer, int Count, int& Bytes) {
   Bytes = 0;
   if (Count <= 0) return 0;
+  // Before the bytes can leave: the watch measures a device's pace from here (receive_pacer.h).
+  const auto sent = std::chrono::duration_cast<std::chrono::nanoseconds>(TClock::now().time_since_epoch());
+  State_->Gathering.SentNs.store(sent.count(), std::memory_order_release);
   for (;;) {
     const ssize_t n = ::write(State_->Fd, Buffer, static_cast<std::size_t>(Count));
     if (n >= 0) {

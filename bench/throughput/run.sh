@@ -15,6 +15,11 @@
 #     on ftdi_sio) and 16 ms (the default): the difference is the burst penalty that low latency
 #     saves (a pseudo-terminal itself refuses the low-latency request). The blocking uploader on the
 #     same line shows what the simulator's own timing allows.
+#  5. Devices faster than their line, through a port opened at 19200 bit/s: 65,535 bytes to the
+#     simulator at 230400 bit/s and to it playing a USB CDC device (64-byte packets, one a millisecond),
+#     each against the device's own time for the bytes exchanged (goal <= 1.3): its line's, or a
+#     millisecond for each packet its answers fill. The blocking uploader shows what the simulator's
+#     own timing allows, and hexloader-cli's wake-ups per data frame are counted on each.
 # Medians of ROUNDS runs (3). The window is measured when the build has hexloader-gui-demo (the
 # bench build has no toolkit: WINDOW_BUILD=build points at a build that has one), under Xvfb when there
 # is no display. Usage: run.sh BUILD_DIR [ROUNDS]
@@ -99,17 +104,20 @@ wakeups_per_frame() {
 }
 cpu_of_run() { awk '$1 == "cpu" { print $2 }' "$work/out"; }
 
-# cli_counted NAME FRAMES: hexloader-cli uploading NAME.hex to one paced device under thread_wakeups;
-# prints "CPU WAKEUPS-PER-FRAME (as wakeups_per_frame)".
+# cli_counted NAME FRAMES [SIM OPTIONS...]: hexloader-cli uploading NAME.hex (the port at its default
+# 19200 bit/s) under thread_wakeups to one device, paced at 19200 bit/s unless the options say
+# otherwise; prints "CPU WAKEUPS-PER-FRAME (as wakeups_per_frame)".
 cli_counted() {
-  start_sim 1 --bit-rate 19200
-  (cd "$work" && "$wakeups" "$cli" upload --port "$(head -n1 "$work/ports")" --timeout 30 "$1.hex" > "$work/out" 2> "$work/err") || {
+  local name=$1 frames=$2
+  shift 2
+  if [ $# -eq 0 ]; then start_sim 1 --bit-rate 19200; else start_sim 1 "$@"; fi
+  (cd "$work" && "$wakeups" "$cli" upload --port "$(head -n1 "$work/ports")" --timeout 30 "$name.hex" > "$work/out" 2> "$work/err") || {
     echo "throughput benchmark: hexloader-cli failed:" >&2
     cat "$work/err" >&2
     return 1
   }
   stop_sim
-  echo "$(cpu_of_run) $(wakeups_per_frame "$2")"
+  echo "$(cpu_of_run) $(wakeups_per_frame "$frames")"
 }
 
 # window_counted NAME FRAMES: the window uploading NAME.hex (pressing Start itself, closing after the
@@ -215,3 +223,35 @@ for latency in 0 1 16; do
     printf "  %-40s %.3f s; ratio to the line = %.3f (goal <= 1.02: %s)\n", what ":", s, r, (r <= 1.02 ? "met" : "MISSED")
   }'
 done
+
+# --- 5. devices faster than their line, through a port opened at 19200 bit/s ---
+# The device's own time, from the hello to the end frame's echo: at 230400 bit/s the same byte times
+# as above; a USB CDC device needs a packet for each answer of up to 64 bytes, its data frames' (echo
+# and reply, 132 bytes) three.
+cdc_ms=$(( 1 + address + data * ((132 + 63) / 64) + 1 ))
+faster() {  # faster LABEL OWN-SECONDS SIM OPTIONS...
+  local label=$1 own=$2 sessions=() blockings=() counted=()
+  shift 2
+  for _ in $(seq "$rounds"); do
+    start_sim 1 "$@"
+    sessions+=("$("$blocking" session "$(head -n1 "$work/ports")" "$work/large.hex" 19200)")
+    stop_sim
+    start_sim 1 "$@"
+    blockings+=("$("$blocking" blocking "$(head -n1 "$work/ports")" "$work/large.bin")")
+    stop_sim
+    counted+=("$(cli_counted large "$data" "$@")")
+  done
+  awk -v label="$label" -v own="$own" -v s="$(printf '%s\n' "${sessions[@]}" | median)" \
+      -v b="$(printf '%s\n' "${blockings[@]}" | median)" -v w="$(column 2 "${counted[@]}")" \
+      -v we="$(column 3 "${counted[@]}")" -v wl="$(column 4 "${counted[@]}")" 'BEGIN {
+    printf "  %s: its own time %.3f s\n", label, own
+    printf "    %-38s %.3f s; ratio = %.3f (reference)\n", "blocking uploader:", b, b / own
+    r = s / own
+    printf "    %-38s %.3f s; ratio = %.3f (goal <= 1.30: %s)\n", "hexloader session:", s, r, (r <= 1.3 ? "met" : "MISSED")
+    printf "    wake-ups per data frame, hexloader-cli: %.2f = event thread %.2f + loop %.2f\n", w, we, wl
+  }'
+}
+echo "65535 bytes through a port opened at 19200 bit/s to devices faster than the line, median of $rounds"
+faster "device at 230400 bit/s" "$(awk -v bt="$byte_times" 'BEGIN { printf "%.3f", bt * 10 / 230400 }')" --bit-rate 230400
+faster "USB CDC device, 64-byte packets every 1 ms" "$(awk -v ms="$cdc_ms" 'BEGIN { printf "%.3f", ms / 1000 }')" --usb-cdc 1
+echo "machine load at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -82,7 +82,14 @@ INSTANTIATE_TEST_SUITE_P(
         TCliCase{"BurstsOfAUsbAdapter", 2000, {"--usb-latency", "16"}, {}, 0, "", true},
         TCliCase{"BurstsOfAUsbAdapterOnAPacedLine", 2000, {"--usb-latency", "16", "--bit-rate", "19200"}, {}, 0, "", true},
         TCliCase{"WrongReplyInABurstIsStatus2", 1000, {"--usb-latency", "16", "--wrong-reply-at", "4"}, {}, 2,
-                 "Ошибка ответа", false}),
+                 "Ошибка ответа", false},
+        // Devices faster than the 19200 bit/s the port is opened at: their own pace, the same results.
+        TCliCase{"DeviceFasterThanItsLine", 4000, {"--bit-rate", "230400"}, {}, 0, "", true},
+        TCliCase{"UsbCdcDevice", 4000, {"--usb-cdc", "1"}, {}, 0, "", true},
+        TCliCase{"WrongReplyFromAUsbCdcDeviceIsStatus2", 1000, {"--usb-cdc", "1", "--wrong-reply-at", "4"}, {}, 2,
+                 "Ошибка ответа", false},
+        TCliCase{"SilentFastDeviceIsStatus3", 1000, {"--bit-rate", "230400", "--silent-from", "3"}, {"--reply-timeout", "1"}, 3,
+                 "hexloader-cli: Устройство не отвечает\n", false}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 // clang-format on
 

@@ -218,18 +218,27 @@ TEST(SimProcess, AStaleLinkIsReplacedAndALinkNoLongerOursIsLeftAtExit) {
   EXPECT_EQ(std::filesystem::read_symlink(Dir.File("tty")).string(), "/dev/pts/other");
 }
 
+// The simulated port, raw as the loader sets it; -1 when it cannot be opened so.
+int OpenRaw(const std::string& Path) {
+  const int Fd = ::open(Path.c_str(), O_RDWR | O_NOCTTY);
+  if (Fd < 0) return -1;
+  termios T{};
+  if (::tcgetattr(Fd, &T) == 0) {
+    ::cfmakeraw(&T);
+    if (::tcsetattr(Fd, TCSANOW, &T) == 0) return Fd;
+  }
+  ::close(Fd);
+  return -1;
+}
+
 // --usb-latency: the adapter holds the device's bytes until its timer, started by the first byte held,
 // runs out; a full USB packet goes at once. The hello comes no sooner than the latency after the open,
 // and the 62-byte echo of 62 stray bytes comes in one piece.
 TEST(SimProcess, AUsbLatencyHoldsTheDevicesBytes) {
   constexpr int kLatencyMs = 200;
   TSimProcess Sim({"--hello-delay", "0", "--log", "none", "--usb-latency", std::to_string(kLatencyMs)});
-  const int Fd = ::open(Sim.PortPath().c_str(), O_RDWR | O_NOCTTY);
+  const int Fd = OpenRaw(Sim.PortPath());
   ASSERT_GE(Fd, 0);
-  termios T{};
-  ASSERT_EQ(::tcgetattr(Fd, &T), 0);
-  ::cfmakeraw(&T);
-  ASSERT_EQ(::tcsetattr(Fd, TCSANOW, &T), 0);
   const auto Opened = std::chrono::steady_clock::now();
   std::uint8_t Byte = 0;
   ASSERT_EQ(::read(Fd, &Byte, 1), 1);
@@ -241,6 +250,42 @@ TEST(SimProcess, AUsbLatencyHoldsTheDevicesBytes) {
   pollfd P{Fd, POLLIN, 0};
   ASSERT_EQ(::poll(&P, 1, kLatencyMs / 2), 1) << "a full packet was held for the latency timer";
   ::close(Fd);
+}
+
+// --usb-cdc: a device with its own USB port hands over its bytes in packets of at most 64 bytes, one
+// each interval, however many are ready: 150 stray bytes come back as 64, 64 and 22, an interval apart.
+TEST(SimProcess, AUsbCdcDeviceSendsOnePacketAnInterval) {
+  constexpr int kIntervalMs = 200;
+  TSimProcess Sim({"--hello-delay", "0", "--log", "none", "--usb-cdc", std::to_string(kIntervalMs)});
+  const int Fd = OpenRaw(Sim.PortPath());
+  ASSERT_GE(Fd, 0);
+  std::uint8_t Buf[256];
+  ASSERT_EQ(::read(Fd, Buf, sizeof Buf), 1);
+  EXPECT_EQ(Buf[0], 0x55);
+  const std::vector<std::uint8_t> Stray(150, 0x00);
+  ASSERT_EQ(::write(Fd, Stray.data(), Stray.size()), 150);
+  std::vector<ssize_t> Packets;
+  std::vector<std::chrono::steady_clock::time_point> Times;
+  for (int Got = 0; Got < 150;) {
+    pollfd P{Fd, POLLIN, 0};
+    ASSERT_EQ(::poll(&P, 1, 5 * kIntervalMs), 1) << "after " << Got << " bytes";
+    Times.push_back(std::chrono::steady_clock::now());
+    Packets.push_back(::read(Fd, Buf, sizeof Buf));
+    ASSERT_GT(Packets.back(), 0);
+    Got += static_cast<int>(Packets.back());
+  }
+  EXPECT_EQ(Packets, (std::vector<ssize_t>{64, 64, 22}));
+  for (std::size_t i = 1; i < Times.size(); ++i)
+    EXPECT_GE(Times[i] - Times[i - 1], std::chrono::milliseconds(kIntervalMs / 2)) << "packet " << i + 1;
+  ::close(Fd);
+}
+
+TEST(SimProcess, AUsbCdcDeviceIsNoUsbAdapterAsWell) {
+  std::string Out, Err;
+  EXPECT_EQ(RunProgram({SimPath(), "--usb-cdc", "1", "--usb-latency", "1"}, &Out, &Err), 2);
+  EXPECT_NE(Err.find("--usb-cdc and --usb-latency cannot be used together"), std::string::npos) << Err;
+  EXPECT_EQ(RunProgram({SimPath(), "--usb-cdc", "0"}, &Out, &Err), 2);
+  EXPECT_NE(Err.find("bad value '0' for --usb-cdc"), std::string::npos) << Err;
 }
 
 }  // namespace

@@ -48,6 +48,7 @@ void Error(const std::string& Text) { std::fprintf(stderr, "hexloader-sim: %s\n"
 std::string OptionNotForAvr(const TSimOptions& O) {
   if (O.BitRate != 0) return "--bit-rate";
   if (O.UsbLatencyMs != 0) return "--usb-latency";
+  if (O.UsbCdcMs != 0) return "--usb-cdc";
   if (O.HelloOnEnter) return "--hello-on-enter";
   if (O.Devices != 1) return "--devices";
   if (O.Boards != 1) return "--boards";

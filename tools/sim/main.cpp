@@ -38,6 +38,10 @@ int main(int argc, char** argv) {
                  SimUsage);
     return 2;
   }
+  if (Options.UsbCdcMs != 0 && Options.UsbLatencyMs != 0) {
+    std::fprintf(stderr, "hexloader-sim: --usb-cdc and --usb-latency cannot be used together\n\n%s", SimUsage);
+    return 2;
+  }
   if (!Options.AvrFirmware.empty()) return RunAvrSimulator(Options);
   return Options.S51Firmware.empty() ? RunSimulator(Options) : RunS51Simulator(Options);
 }

@@ -87,6 +87,8 @@ class TSimDevice {
   void SwitchOn(TClock::time_point Now);
   bool ReadLine(TClock::time_point Now);  // false: hang up
   void WriteDue(TClock::time_point Now);
+  // --usb-cdc: when the next packet leaves, with the bytes due on the line (Line_.Pending()).
+  TClock::time_point NextPacket() const;
   void OnFrame(const TDeviceAction& A, TClock::time_point Now);
   void Say(TLogLevel Level, const std::string& Text) const;
   // With --boards, the last board's end frame has arrived: no device is left to switch on. A single
@@ -110,10 +112,15 @@ class TSimDevice {
   // --usb-latency: bytes that have come off the line but wait in the adapter, since HeldSince_.
   std::vector<std::uint8_t> Held_;
   TClock::time_point HeldSince_{};
+  // --usb-cdc: the host asks for a packet every UsbCdcMs from UsbFrames_ on; LastPacket_ went last.
+  TClock::time_point UsbFrames_ = TClock::now();
+  TClock::time_point LastPacket_{};
 };
 
 // What a USB serial adapter sends in one packet besides its two status bytes (FTDI chips).
 constexpr std::size_t kUsbPacketBytes = 62;
+// A full-speed USB device's bulk packet (USB CDC).
+constexpr std::size_t kCdcPacketBytes = 64;
 
 void TSimDevice::Say(TLogLevel Level, const std::string& Text) const {
   Log(O_, Level, O_.Devices > 1 ? "device " + std::to_string(Number_) + ": " + Text : Text);
@@ -156,7 +163,8 @@ std::chrono::nanoseconds TSimDevice::WaitBudget(TClock::time_point Now) const {
   // Wake for the next byte due on the line, the hello, or (while closed) to look for an open.
   std::chrono::nanoseconds Wait = std::chrono::seconds(1);
   if (!Open_ || Ended_) Wait = std::chrono::milliseconds(5);
-  if (Line_.Pending()) Wait = std::min<std::chrono::nanoseconds>(Wait, Line_.NextDue() - Now);
+  if (Line_.Pending())
+    Wait = std::min<std::chrono::nanoseconds>(Wait, (O_.UsbCdcMs > 0 ? NextPacket() : Line_.NextDue()) - Now);
   if (HelloPending_) Wait = std::min<std::chrono::nanoseconds>(Wait, HelloDue_ - Now);
   if (!Held_.empty())
     Wait = std::min<std::chrono::nanoseconds>(Wait, HeldSince_ + std::chrono::milliseconds(O_.UsbLatencyMs) - Now);
@@ -278,9 +286,25 @@ void TSimDevice::OnFrame(const TDeviceAction& A, TClock::time_point Arrived) {
   }
 }
 
+TClock::time_point TSimDevice::NextPacket() const {
+  // The first time the host asks at or after the next byte is ready, and never two packets at once.
+  const std::chrono::nanoseconds Interval = std::chrono::milliseconds(O_.UsbCdcMs);
+  const std::chrono::nanoseconds Ready = std::max(Line_.NextDue(), LastPacket_ + Interval) - UsbFrames_;
+  return UsbFrames_ + (Ready.count() <= 0 ? 0 : (Ready.count() + Interval.count() - 1) / Interval.count()) * Interval;
+}
+
 void TSimDevice::WriteDue(TClock::time_point Now) {
   std::vector<std::uint8_t> Out;
-  while (Line_.Pending() && Line_.NextDue() <= Now) {
+  // --usb-cdc: each packet the host asked for since the last turn carries what was ready by then.
+  while (O_.UsbCdcMs > 0 && Line_.Pending() && NextPacket() <= Now) {
+    const TClock::time_point Packet = NextPacket();
+    for (std::size_t n = 0; n < kCdcPacketBytes && Line_.Pending() && Line_.NextDue() <= Packet; ++n) {
+      Out.push_back(Line_.NextByte());
+      Line_.PopNext();
+    }
+    LastPacket_ = Packet;
+  }
+  while (O_.UsbCdcMs == 0 && Line_.Pending() && Line_.NextDue() <= Now) {
     if (O_.UsbLatencyMs <= 0) {
       Out.push_back(Line_.NextByte());
     } else {

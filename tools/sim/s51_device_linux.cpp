@@ -45,6 +45,7 @@ void Error(const std::string& Text) { std::fprintf(stderr, "hexloader-sim: %s\n"
 std::string OptionNotForS51(const TSimOptions& O) {
   if (O.BitRate != 0) return "--bit-rate";
   if (O.UsbLatencyMs != 0) return "--usb-latency";
+  if (O.UsbCdcMs != 0) return "--usb-cdc";
   if (O.HelloOnEnter) return "--hello-on-enter";
   if (O.Faults.WrongReplyAt) return "--wrong-reply-at";
   if (O.Faults.SilentFrom) return "--silent-from";

@@ -23,6 +23,10 @@ const char* const SimUsage =
     "  --usb-latency MS     deliver the device's bytes as a USB serial adapter with a latency timer of\n"
     "                       MS milliseconds does: held until MS has passed since the first byte held,\n"
     "                       or until a USB packet (62 bytes) is full, then handed over together\n"
+    "  --usb-cdc MS         play a device with its own USB port (USB CDC), whose bit rate is only\n"
+    "                       nominal: its bytes reach the loader in packets of at most 64 bytes, one\n"
+    "                       every MS milliseconds (1 on a full-speed bus); with --bit-rate the device\n"
+    "                       still takes that long for each byte\n"
     "  --once               exit after the first end frame (with --boards: the last board's, on\n"
     "                       every device)\n"
     "  --devices N          play N devices, each on a pseudo-terminal of its own; the paths are\n"
@@ -120,6 +124,7 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args, bool& Help) {
     else if (A == "--bit-rate") O.BitRate = Number(A, Value(), 0);
     else if (A == "--reply-delay") O.ReplyDelayMs = static_cast<int>(Number(A, Value(), 0));
     else if (A == "--usb-latency") O.UsbLatencyMs = static_cast<int>(Number(A, Value(), 0));
+    else if (A == "--usb-cdc") O.UsbCdcMs = static_cast<int>(Number(A, Value(), 1));
     else if (A == "--once") O.Once = true;
     else if (A == "--devices") O.Devices = static_cast<int>(Number(A, Value(), 1));
     else if (A == "--boards") O.Boards = static_cast<int>(Number(A, Value(), 1));

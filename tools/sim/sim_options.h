@@ -17,6 +17,7 @@ struct TSimOptions {
   long BitRate = 0;           // pace the line at this many bit/s (10 bit times per byte); 0 = unpaced
   int ReplyDelayMs = 0;       // a slow device: each reply leaves this long after its frame arrived
   int UsbLatencyMs = 0;       // a USB adapter's latency timer: the device's bytes reach the loader in bursts
+  int UsbCdcMs = 0;           // a USB device: its bytes reach the loader in 64-byte packets, one every this many ms
   bool Once = false;          // exit after the first end frame (of the last board, on every device)
   int Devices = 1;            // devices, each on a pseudo-terminal of its own
   int Boards = 1;             // boards each device plays in turn: after an end frame the next switches on
