@@ -11,6 +11,7 @@ PACKAGES=(
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev
   srecord binutils time             # independent converters, peak-memory measurement
+  ser2net                           # a device server on the loopback for the network ports' tests
   # GUI
   qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg-dev
   libxcb1-dev                       # the window's empty title on X11
