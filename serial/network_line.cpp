@@ -142,8 +142,9 @@ void TNetworkLine::WakeWatch() {
 
 TNetworkWait TNetworkLine::AwaitChange(TLock& Lock, TClock::time_point Deadline, const TSerialHandleObject* Cancel) {
   if (Wake_ && !Cancel) {
-    // The watch reads the socket and says when it has: one reader at a time.
-    Changed_.wait_until(Lock, Deadline);
+    // The watch reads the socket and says when it has. A socket wait here could miss bytes the watch
+    // took just before it; the slice covers a watch busy elsewhere, as the caller pumps again.
+    Changed_.wait_until(Lock, std::min(Deadline, TClock::now() + std::chrono::milliseconds(AwaitSliceMs)));
     return {};
   }
   const bool write = !Out_.empty();
@@ -424,7 +425,7 @@ TNetworkWait TNetworkLine::Wait(std::uint32_t& Occurred) {
     ~TActive() { Flag = false; }
   } active{Gathering_.Active};
   const auto gathered = [&] {
-    if (RxTotal_ == RxReported_ || !(Mask_ & EV_RXCHAR)) return false;
+    if (RxTotal_ == RxReported_ || Waiting() == 0 || !(Mask_ & EV_RXCHAR)) return false;
     RxReported_ = RxTotal_;
     return true;
   };
@@ -433,6 +434,8 @@ TNetworkWait TNetworkLine::Wait(std::uint32_t& Occurred) {
     Occurred |= Protocol_.Status().Events & Mask_;
     Protocol_.Status().Events = 0;
     int timeoutMs = -1;
+    // Bytes read meanwhile (a read on the user-interface thread pumps too) are not announced.
+    if (Waiting() == 0) RxReported_ = RxTotal_;
     if (RxTotal_ != RxReported_ && (Mask_ & EV_RXCHAR)) {
       const int threshold = Gathering_.Threshold.load();
       const int waiting = static_cast<int>(std::min<std::size_t>(Waiting(), 0x7FFFFFFF));

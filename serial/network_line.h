@@ -119,6 +119,7 @@ class TNetworkLine {
   const TNetworkPortAddress& Address() const { return Address_; }
 
   static constexpr std::size_t ReceiveCapacity = 64 * 1024;  // bytes kept before the socket is left unread
+  static constexpr int AwaitSliceMs = 20;                    // a read's or a setting's wait for the watch, at most
 
  private:
   TNetworkLine(TTcpSocket Socket, const TNetworkPortAddress& Address, const TNetworkLineTimes& Times);
