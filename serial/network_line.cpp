@@ -147,9 +147,11 @@ TNetworkWait TNetworkLine::AwaitChange(TLock& Lock, TClock::time_point Deadline,
     Changed_.wait_until(Lock, std::min(Deadline, TClock::now() + std::chrono::milliseconds(AwaitSliceMs)));
     return {};
   }
+  // A full input queue is not read from (Pump leaves it): waiting for readability would not wait.
+  const bool read = Waiting() < ReceiveCapacity;
   const bool write = !Out_.empty();
   Lock.unlock();
-  const TSocketWait wait = Socket_.Wait(true, write, Cancel, MsUntil(Deadline));
+  const TSocketWait wait = Socket_.Wait(read, write, Cancel, MsUntil(Deadline));
   Lock.lock();
   if (wait.Kind == TSocketWait::Woken) return {TNetworkWait::Woken};
   if (wait.Kind == TSocketWait::Failed) return {TNetworkWait::Failed, wait.Code};

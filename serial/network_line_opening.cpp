@@ -1,5 +1,6 @@
 #include "serial/network_line_opening.h"
 
+#include <exception>
 #include <system_error>
 
 #include "serial/serial_error.h"
@@ -13,7 +14,14 @@ TNetworkLineOpening::TNetworkLineOpening(const TNetworkPortAddress& Address, con
     // Owned by this object, which cancels and joins it in its destructor; Cancel_ ends every wait it
     // makes (the resolver's thread, the only one it cannot end, is detached by ConnectTcp).
     Worker_ = std::thread([this, Address, Times, Settings = std::move(Settings), OnFinished = std::move(OnFinished)] {
-      Line_ = TNetworkLine::Open(Address, Times, Settings ? &*Settings : nullptr, &Cancel_, Failure_);
+      try {
+        Line_ = TNetworkLine::Open(Address, Times, Settings ? &*Settings : nullptr, &Cancel_, Failure_);
+      } catch (const std::exception& e) {  // no memory, no event: told as the opening's failure
+        Failure_.Kind = TNetworkLineFailure::Failed;
+        Failure_.Detail = e.what();
+        Failure_.Host = Address.Host;
+        Failure_.Port = Address.Port;
+      }
       Done_.store(true, std::memory_order_release);
       Finished_.Signal();
       if (OnFinished) OnFinished();

@@ -65,7 +65,7 @@ TEST(TcpConnect, AResolverThatDoesNotAnswerHoldsTheCallerOnlyUntilTheDeadline) {
   EXPECT_FALSE(socket);
   EXPECT_EQ(failure.Kind, TConnectFailure::ResolveTimedOut);
   EXPECT_GE(MsSince(start), 290);
-  EXPECT_LT(MsSince(start), 1500);  // the resolver's thread is left to finish by itself
+  EXPECT_LT(MsSince(start), 2500);  // the resolver's thread is left to finish by itself
 }
 
 TEST(TcpConnect, ACancelEndsAResolutionAtOnce) {
@@ -79,7 +79,7 @@ TEST(TcpConnect, ACancelEndsAResolutionAtOnce) {
   const TTcpSocket socket = ConnectTcp("slow.example", 4001, start + 10s, &cancel, failure, SlowResolver);
   canceller.join();
   EXPECT_EQ(failure.Kind, TConnectFailure::Cancelled);
-  EXPECT_LT(MsSince(start), 1500);
+  EXPECT_LT(MsSince(start), 2500);
 }
 
 TEST(TcpConnect, APortWhereNothingListensIsRefused) {
@@ -111,7 +111,7 @@ TEST(TcpConnect, AnAddressThatDoesNotAnswerUsesUpTheDeadlineAndNoMore) {
   EXPECT_FALSE(socket);
   EXPECT_EQ(failure.Kind, TConnectFailure::TimedOut);
   EXPECT_GE(MsSince(start), 390);
-  EXPECT_LT(MsSince(start), 1500);
+  EXPECT_LT(MsSince(start), 2500);
   ::close(listener);
 }
 
