@@ -112,13 +112,20 @@ std::optional<TNetworkPortAddress> Fail(TNetworkPortNameError& Error, TNetworkPo
   return std::nullopt;
 }
 
+// "rfc2217:" without the slashes, a slip the refusal should name rather than a device search.
+bool HasBareScheme(std::string_view Name) {
+  return Name.size() > NetworkPortScheme.size() && Name[NetworkPortScheme.size()] == ':' &&
+         EqualNoCase(Name.substr(0, NetworkPortScheme.size()), NetworkPortScheme);
+}
+
 }  // namespace
 
-bool IsNetworkPortName(std::string_view Name) { return SchemeLength(Name) != 0; }
+bool IsNetworkPortName(std::string_view Name) { return SchemeLength(Name) != 0 || HasBareScheme(Name); }
 
 std::optional<TNetworkPortAddress> ParseNetworkPortName(std::string_view Name, TNetworkPortNameError& Error) {
   using E = TNetworkPortNameError;
   const std::size_t schemeLength = SchemeLength(Name);
+  if (schemeLength == 0 && HasBareScheme(Name)) return Fail(Error, E::MissingSlashes);
   if (schemeLength == 0) return Fail(Error, E::UnknownScheme, Name.substr(0, Name.find(':')));
   if (!EqualNoCase(Name.substr(0, schemeLength), NetworkPortScheme))
     return Fail(Error, E::UnknownScheme, Name.substr(0, schemeLength));
@@ -181,6 +188,7 @@ std::string NetworkPortNameMessage(std::string_view Name, const TNetworkPortName
   std::string problem;
   switch (Error.Kind) {
     case E::UnknownScheme: problem = "the scheme " + part + " is not supported, only rfc2217"; break;
+    case E::MissingSlashes: problem = "'rfc2217:' must be followed by '//'"; break;
     case E::Blank: problem = "it contains a space or a control character"; break;
     case E::MissingHost: problem = "the host is missing"; break;
     case E::BadHostCharacter: problem = "the host contains " + part + ", which no host name has"; break;

@@ -13,8 +13,8 @@ namespace hexloader {
 inline constexpr std::string_view NetworkPortScheme = "rfc2217";
 
 // True when Name is meant as a network port rather than a local device: it begins with a URL scheme
-// ("letters://"), whichever. Routes a name to the network line (or to a clear complaint about it)
-// before anything opens; a local device name never takes that form.
+// ("letters://"), whichever, or with "rfc2217:". Routes a name to the network line (or to a clear
+// complaint about it) before anything opens; a local device name never takes that form.
 bool IsNetworkPortName(std::string_view Name);
 
 struct TNetworkPortAddress {
@@ -28,6 +28,7 @@ struct TNetworkPortAddress {
 struct TNetworkPortNameError {
   enum TKind {
     UnknownScheme,     // Part: the scheme
+    MissingSlashes,    // "rfc2217:" not followed by "//"
     Blank,             // a space or control character somewhere
     MissingHost,       // nothing between "//" and the port
     BadHostCharacter,  // Part: the character

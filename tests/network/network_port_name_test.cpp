@@ -16,6 +16,9 @@ TEST(NetworkPortName, OnlyNamesWithAUrlSchemeAreNetworkNames) {
       {"tcp://box:4001",          true},   // refused later, clearly, rather than looked for under /dev
       {"socket://box:4001",       true},
       {"rfc2217://",              true},
+      {"rfc2217:box:4001",        true},   // the slashes forgotten: refused as such, not looked for
+      {"RFC2217:/box:4001",       true},
+      {"rfc2217",                 false},
       {"ttyUSB0",                 false},
       {"/dev/ttyS0",              false},
       {"/tmp/ttySIM",             false},
@@ -60,6 +63,8 @@ TEST(NetworkPortName, EachMalformedNameSaysWhatIsWrong) {
   // clang-format off
   const struct { const char* Name; E::TKind Kind; const char* Part; const char* Says; } cases[] = {
       {"tcp://box:4001",              E::UnknownScheme,    "tcp",          "the scheme 'tcp' is not supported, only rfc2217"},
+      {"rfc2217:box:4001",            E::MissingSlashes,   "",             "'rfc2217:' must be followed by '//'"},
+      {"Rfc2217:/box:4001",           E::MissingSlashes,   "",             "must be followed by '//'"},
       {"rfc2217://box :4001",         E::Blank,            "",             "it contains a space or a control character"},
       {"rfc2217://box:4001\n",        E::Blank,            "",             "a space or a control character"},
       {"rfc2217://",                  E::MissingHost,      "",             "the host is missing"},
