@@ -84,14 +84,18 @@ void TNetworkLine::Broke(int Code, bool ByServer) {
 
 void TNetworkLine::Pump(TLock& Lock) {
   std::uint8_t buffer[16 * 1024];
-  while (Broken_ == 0 && Waiting() < ReceiveCapacity) {
+  // A failed send does not stop the reading: what the server said before it went (ser2net's reason
+  // for closing) is still to be had.
+  while (!ReceiveEnded_ && Waiting() < ReceiveCapacity) {
     const TSocketIo io = Socket_.Receive(buffer, std::min(sizeof buffer, ReceiveCapacity - Waiting()));
     if (io.Kind == TSocketIo::WouldBlock) break;
     if (io.Kind == TSocketIo::Closed) {
+      ReceiveEnded_ = true;
       Broke(ConnectionResetCode(), true);
       break;
     }
     if (io.Kind == TSocketIo::Failed) {
+      ReceiveEnded_ = true;
       // A server that closes with our bytes unread resets the connection instead of closing it.
       Broke(io.Code, IsClosedByPeer(io.Code));
       break;
@@ -181,7 +185,8 @@ bool TNetworkLine::Negotiate(const TSerialHandleObject* Cancel, TNetworkLineFail
   Queue(start, lock);
   for (;;) {
     Pump(lock);
-    if (Broken_ != 0) {
+    // A failed send is told once the receiving has ended too: the server's last words come first.
+    if (ReceiveEnded_ || (Broken_ != 0 && TClock::now() >= deadline)) {
       Failure.Kind = ClosedByServer_ ? TNetworkLineFailure::ClosedByServer : TNetworkLineFailure::Failed;
       Failure.Code = Broken_;
       Failure.Detail = ServerText();
@@ -224,9 +229,10 @@ int TNetworkLine::Exchange(const std::vector<TComPortRequest>& Requests, const T
     std::uint64_t Before;
   };
   TLock lock(Lock_);
-  if (Broken_ != 0) {
-    Failure.Kind = TNetworkLineFailure::Failed;
+  if (ReceiveEnded_) {
+    Failure.Kind = ClosedByServer_ ? TNetworkLineFailure::ClosedByServer : TNetworkLineFailure::Failed;
     Failure.Code = Broken_;
+    Failure.Detail = ServerText();
     return Broken_;
   }
   std::vector<TAwaited> awaited;
@@ -244,7 +250,7 @@ int TNetworkLine::Exchange(const std::vector<TComPortRequest>& Requests, const T
   const auto answered = [&](const TAwaited& A) { return Protocol_.Replies(A.Slot) > A.Before; };
   for (;;) {
     Pump(lock);
-    if (std::all_of(awaited.begin(), awaited.end(), answered) || Broken_ != 0 || TClock::now() >= deadline) break;
+    if (std::all_of(awaited.begin(), awaited.end(), answered) || ReceiveEnded_ || TClock::now() >= deadline) break;
     const TNetworkWait wait = AwaitChange(lock, deadline, Cancel);
     if (wait.Kind == TNetworkWait::Woken) {
       Failure.Kind = TNetworkLineFailure::Cancelled;

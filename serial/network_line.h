@@ -154,6 +154,7 @@ class TNetworkLine {
   std::vector<std::uint8_t> Out_;  // encoded bytes the system has not taken yet
   int Broken_ = 0;                 // the connection's failure code, once it failed
   bool ClosedByServer_ = false;    // ... because the server closed it
+  bool ReceiveEnded_ = false;      // the socket gives nothing more
   std::optional<TSerialLineSettings> Applied_;
   TReceiveGathering Gathering_;
   TSerialEvent* Wake_ = nullptr;  // the watch's, while it runs

@@ -19,6 +19,8 @@ if [ $# -eq 0 ]; then
   echo "usage: $0 [--chardelay] DEVICE..." >&2
   exit 2
 fi
+# ser2net lies in /usr/sbin, which an ordinary user's PATH may lack.
+PATH=$PATH:/usr/sbin:/sbin
 if ! command -v ser2net > /dev/null; then
   echo "$0: ser2net is not installed (scripts/install-deps.sh installs it)" >&2
   exit 1
