@@ -10,8 +10,8 @@ PACKAGES=(
   clang libclang-rt-14-dev          # libFuzzer and the sanitizer runtimes for clang
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev
-  srecord binutils time             # independent converters, peak-memory measurement
   ser2net                           # a device server on the loopback for the network ports' tests
+  srecord binutils time             # independent converters, peak-memory measurement
   # GUI
   qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg-dev
   libxcb1-dev                       # the window's empty title on X11
