@@ -64,7 +64,10 @@ TSocketIo TTcpSocket::Send(const void* Data, std::size_t Count) {
 TSocketIo TTcpSocket::Receive(void* Buffer, std::size_t Count) {
   for (;;) {
     const ssize_t n = ::recv(State_->Fd, Buffer, Count, MSG_DONTWAIT);
-    if (n > 0) return {TSocketIo::Done, static_cast<std::size_t>(n)};
+    if (n > 0) {
+      AcknowledgeAtOnce(State_->Fd);
+      return {TSocketIo::Done, static_cast<std::size_t>(n)};
+    }
     if (n == 0) return {Count > 0 ? TSocketIo::Closed : TSocketIo::Done};
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EWOULDBLOCK) return {TSocketIo::WouldBlock};

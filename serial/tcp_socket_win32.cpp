@@ -65,6 +65,11 @@ void Tune(SOCKET Socket) {
   tcp_keepalive keepalive{1, KeepIdleMs, KeepIntervalMs};
   DWORD ignored = 0;
   ::WSAIoctl(Socket, SIO_KEEPALIVE_VALS, &keepalive, sizeof keepalive, nullptr, 0, &ignored, nullptr, nullptr);
+  // Every segment acknowledged at once: a server that leaves Nagle's algorithm on holds the rest of a
+  // device's answer until its first part is acknowledged, and Windows delays that by up to 200 ms.
+  DWORD ackFrequency = 1;
+  ::WSAIoctl(Socket, SIO_TCP_SET_ACK_FREQUENCY, &ackFrequency, sizeof ackFrequency, nullptr, 0, &ignored, nullptr,
+             nullptr);
   const DWORD maxRetransmit = MaxRetransmitS;
   ::setsockopt(Socket, IPPROTO_TCP, TcpMaxRetransmitOption, reinterpret_cast<const char*>(&maxRetransmit),
                sizeof maxRetransmit);

@@ -28,4 +28,6 @@ void TuneTcpSocket(int Fd) {
   ::setsockopt(Fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &timeout, sizeof timeout);
 }
 
+void AcknowledgeAtOnce(int Fd) { SetInt(Fd, IPPROTO_TCP, TCP_QUICKACK, 1); }
+
 }  // namespace hexloader

@@ -8,4 +8,10 @@ namespace hexloader {
 // 20 s. Failures are ignored: the line works without them, only later to notice a dead server.
 void TuneTcpSocket(int Fd);
 
+// Asks for the next segments to be acknowledged at once rather than up to 40 ms later (the kernel
+// falls back to delaying by itself, so this follows every receive). A server that leaves Nagle's
+// algorithm on (ser2net's default) holds the rest of a device's answer until its first part is
+// acknowledged: with delayed acknowledgements every frame would wait some 40 ms.
+void AcknowledgeAtOnce(int Fd);
+
 }  // namespace hexloader

@@ -1,22 +1,29 @@
 #!/usr/bin/env bash
 # Serves serial devices over RFC 2217 with Debian's ser2net, for tests, benchmarks and demos: each
-# DEVICE on a free port of 127.0.0.1, ser2net's chardelay off (--chardelay keeps its default: bytes
-# from the device held for two characters' time, at least 1 ms). Once ser2net listens on every port
+# DEVICE on a free port of 127.0.0.1, configured as docs/network-ports.md recommends (no Nagle delay on
+# the TCP side, chardelay off). --chardelay keeps ser2net's chardelay (bytes from the device held for
+# two characters' time, at least 1 ms), --nagle its default TCP behaviour (small segments held until
+# the previous one is acknowledged): for measuring what each costs. Once ser2net listens on every port
 # it prints them, one line per device in the order given; then it runs until SIGTERM, SIGINT or SIGHUP
 # (or until ser2net ends), stops ser2net and removes the configuration from its temporary folder.
 #
-# Usage: ser2net-serve.sh [--chardelay] DEVICE...
+# Usage: ser2net-serve.sh [--chardelay] [--nagle] DEVICE...
 #   build/bin/hexloader-sim > /tmp/ports & ...; tests/network/ser2net-serve.sh $(cat /tmp/ports) > /tmp/net &
 #   then rfc2217://127.0.0.1:$(head -1 /tmp/net) is the first device.
 set -euo pipefail
 
 chardelay=false
-if [ "${1:-}" = "--chardelay" ]; then
-  chardelay=true
+tcp="tcp(nodelay)"
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --chardelay) chardelay=true ;;
+    --nagle) tcp=tcp ;;
+    *) break ;;
+  esac
   shift
-fi
+done
 if [ $# -eq 0 ]; then
-  echo "usage: $0 [--chardelay] DEVICE..." >&2
+  echo "usage: $0 [--chardelay] [--nagle] DEVICE..." >&2
   exit 2
 fi
 # ser2net lies in /usr/sbin, which an ordinary user's PATH may lack.
@@ -85,7 +92,7 @@ for attempt in 1 2 3 4 5; do
     for i in "${!devices[@]}"; do
       cat << EOF
 connection: &port$((i + 1))
-  accepter: telnet(rfc2217),tcp,127.0.0.1,${ports[i]}
+  accepter: telnet(rfc2217),$tcp,127.0.0.1,${ports[i]}
   connector: serialdev,${devices[i]},19200n81,local
   options:
     chardelay: $chardelay

@@ -64,11 +64,14 @@ std::string ReadText(const std::string& Path) {
   return text.str();
 }
 
-TEST(Ser2netLine, EveryByteValueCrossesUnchangedBothWays) {
+// As the guide configures ser2net, and as it comes (its delays on both sides).
+class TSer2netConfigurations : public ::testing::TestWithParam<TSer2netDelays> {};
+
+TEST_P(TSer2netConfigurations, EveryByteValueCrossesUnchangedBothWays) {
   TTempDir dir;
   // No hello during the test: the line carries only what the test sends and the device's answers.
   TSimProcess sim({"--hello-delay", "600000", "--memory", dir.File("mem.bin")});
-  TSer2netServer server({sim.PortPath()});
+  TSer2netServer server({sim.PortPath()}, GetParam());
   auto line = OpenLine(server, 19200);
   ASSERT_TRUE(line);
 
@@ -95,6 +98,12 @@ TEST(Ser2netLine, EveryByteValueCrossesUnchangedBothWays) {
   ASSERT_GE(memory.size(), 256u);
   EXPECT_EQ(Bytes(memory.begin(), memory.begin() + 256), all);
 }
+
+INSTANTIATE_TEST_SUITE_P(Ser2netLine, TSer2netConfigurations,
+                         ::testing::Values(TSer2netDelays{false, false}, TSer2netDelays{true, true}),
+                         [](const ::testing::TestParamInfo<TSer2netDelays>& Info) {
+                           return Info.param.Nagle ? "AsItComes" : "AsTheGuideSays";
+                         });
 
 TEST(Ser2netLine, TheBitRateAskedForIsWhatThePseudoTerminalGets) {
   TTempDir dir;

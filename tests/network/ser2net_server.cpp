@@ -15,9 +15,10 @@ extern char** environ;
 
 namespace hexloader::test {
 
-TSer2netServer::TSer2netServer(const std::vector<std::string>& Devices, bool CharDelay) {
+TSer2netServer::TSer2netServer(const std::vector<std::string>& Devices, TSer2netDelays Delays) {
   std::vector<std::string> args{"/bin/bash", HEXLOADER_SER2NET_SERVE};
-  if (CharDelay) args.push_back("--chardelay");
+  if (Delays.CharDelay) args.push_back("--chardelay");
+  if (Delays.Nagle) args.push_back("--nagle");
   args.insert(args.end(), Devices.begin(), Devices.end());
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());

@@ -1,6 +1,7 @@
 #pragma once
 // Debian's ser2net in front of serial devices (hexloader-sim's pseudo-terminals), for tests: started
-// through ser2net-serve.sh (RFC 2217 on free loopback ports, chardelay off), stopped with the object.
+// through ser2net-serve.sh (RFC 2217 on free loopback ports, configured as the guide recommends, or
+// with ser2net's own delays), stopped with the object.
 #include <sys/types.h>
 
 #include <cstdint>
@@ -11,10 +12,16 @@
 
 namespace hexloader::test {
 
+// What of ser2net's own delays it keeps: none, as the guide configures it, unless asked for.
+struct TSer2netDelays {
+  bool CharDelay = false;  // its chardelay
+  bool Nagle = false;      // its TCP side holding small segments until the previous is acknowledged
+};
+
 class TSer2netServer {
  public:
   // Devices: the paths to serve, one port each. Raises std::runtime_error when ser2net cannot start.
-  explicit TSer2netServer(const std::vector<std::string>& Devices, bool CharDelay = false);
+  explicit TSer2netServer(const std::vector<std::string>& Devices, TSer2netDelays Delays = {});
   ~TSer2netServer();  // stops ser2net
   TSer2netServer(const TSer2netServer&) = delete;
   TSer2netServer& operator=(const TSer2netServer&) = delete;
