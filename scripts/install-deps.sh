@@ -11,6 +11,7 @@ PACKAGES=(
   clang libclang-rt-14-dev          # libFuzzer and the sanitizer runtimes for clang
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev
+  ser2net                           # a device server on the loopback for the network ports' tests
   srecord binutils time             # independent converters, peak-memory measurement
   postgresql odbc-postgresql        # a real database server and its ODBC driver for the store's tests
   # GUI

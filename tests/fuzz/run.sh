@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs every fuzz target (BUILD_DIR/bin/*_fuzzer) for a short, bounded time, about 40 s in all, and fails
-# when one finds a crash. Usage: run.sh BUILD_DIR
+# Runs every fuzz target (BUILD_DIR/bin/*_fuzzer) for a short, bounded time, about 40 s in all (shared
+# among the targets), and fails when one finds a crash. Usage: run.sh BUILD_DIR
 set -euo pipefail
 build=$(realpath "${1:?usage: run.sh BUILD_DIR}")
 here=$(dirname "$(realpath "$0")")
@@ -10,11 +10,13 @@ total_seconds=${FUZZ_SECONDS:-40}
 seeds_of() {
   case "$1" in
     hex_to_bin_fuzzer) echo "$here/../image/data" ;;
+    rfc2217_fuzzer) echo "$here/rfc2217-seeds" ;;
   esac
 }
 dict_of() {
   case "$1" in
     hex_to_bin_fuzzer) echo "$here/hex.dict" ;;
+    rfc2217_fuzzer) echo "$here/rfc2217.dict" ;;
   esac
 }
 

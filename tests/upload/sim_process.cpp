@@ -53,14 +53,16 @@ std::string CliPath() {
   return HEXLOADER_CLI_PATH;
 }
 
-TSimProcess::TSimProcess(const std::vector<std::string>& Args, int Ports) {
+TSimProcess::TSimProcess(const std::vector<std::string>& Args, int Ports, const std::string& LogPath) {
   int Pipe[2];
   if (::pipe2(Pipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-  std::vector<std::string> All{SimPath(), "--log", "none"};
+  std::vector<std::string> All{SimPath(), "--log", LogPath.empty() ? "none" : "short"};
   All.insert(All.end(), Args.begin(), Args.end());
   posix_spawn_file_actions_t Actions;
   posix_spawn_file_actions_init(&Actions);
   posix_spawn_file_actions_adddup2(&Actions, Pipe[1], STDOUT_FILENO);
+  if (!LogPath.empty())
+    posix_spawn_file_actions_addopen(&Actions, STDERR_FILENO, LogPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   auto V = Argv(All);
   const int R = ::posix_spawn(&Pid_, V[0], &Actions, nullptr, V.data(), environ);
   posix_spawn_file_actions_destroy(&Actions);

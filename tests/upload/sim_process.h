@@ -10,8 +10,9 @@ namespace hexloader::test {
 
 class TSimProcess {
  public:
-  // Ports: how many paths the simulator prints (its --devices).
-  explicit TSimProcess(const std::vector<std::string>& Args, int Ports = 1);
+  // Ports: how many paths the simulator prints (its --devices). LogPath, when given, receives its short
+  // log (standard error); otherwise it logs nothing.
+  explicit TSimProcess(const std::vector<std::string>& Args, int Ports = 1, const std::string& LogPath = "");
   ~TSimProcess();
   TSimProcess(const TSimProcess&) = delete;
   TSimProcess& operator=(const TSimProcess&) = delete;

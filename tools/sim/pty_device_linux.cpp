@@ -54,6 +54,32 @@ bool WriteMemory(const std::string& Path, const std::vector<std::uint8_t>& Memor
   return std::fclose(F) == 0 && Ok;
 }
 
+// The line as the loader's side set it, "57600 bit/s 8N1": the master reads the terminal's settings,
+// whoever set them (the loader, or a network server in front of the port).
+std::string DescribeLine(const termios& T) {
+  // clang-format off
+  static const struct { speed_t Code; long Bits; } kRates[] = {
+    {B50, 50}, {B75, 75}, {B110, 110}, {B134, 134}, {B150, 150}, {B200, 200}, {B300, 300}, {B600, 600},
+    {B1200, 1200}, {B1800, 1800}, {B2400, 2400}, {B4800, 4800}, {B9600, 9600}, {B19200, 19200},
+    {B38400, 38400}, {B57600, 57600}, {B115200, 115200}, {B230400, 230400}, {B460800, 460800},
+    {B500000, 500000}, {B576000, 576000}, {B921600, 921600}, {B1000000, 1000000}, {B1152000, 1152000},
+    {B1500000, 1500000}, {B2000000, 2000000}, {B2500000, 2500000}, {B3000000, 3000000},
+    {B3500000, 3500000}, {B4000000, 4000000},
+  };
+  // clang-format on
+  const speed_t Speed = ::cfgetospeed(&T);
+  std::string Rate = "other";
+  for (const auto& R : kRates)
+    if (R.Code == Speed) Rate = std::to_string(R.Bits);
+  const int Bits = (T.c_cflag & CSIZE) == CS5 ? 5 : (T.c_cflag & CSIZE) == CS6 ? 6 : (T.c_cflag & CSIZE) == CS7 ? 7 : 8;
+  char Parity = 'N';
+  if (T.c_cflag & PARENB) {
+    const bool Odd = (T.c_cflag & PARODD) != 0;
+    Parity = (T.c_cflag & CMSPAR) ? (Odd ? 'M' : 'S') : (Odd ? 'O' : 'E');
+  }
+  return Rate + " bit/s " + std::to_string(Bits) + Parity + ((T.c_cflag & CSTOPB) ? "2" : "1");
+}
+
 // No slave side open: the master reports a hang-up.
 bool PortOpened(int Master) {
   pollfd P{Master, POLLIN, 0};
@@ -86,6 +112,7 @@ class TSimDevice {
   void OnClosed();
   void SwitchOn(TClock::time_point Now);
   bool ReadLine(TClock::time_point Now);  // false: hang up
+  void ReportLine();                      // says the line's settings when they changed
   void WriteDue(TClock::time_point Now);
   // --usb-cdc: when the next packet leaves, with the bytes due on the line (Line_.Pending()).
   TClock::time_point NextPacket() const;
@@ -111,6 +138,7 @@ class TSimDevice {
   TClock::time_point EndedAt_{};
   // --usb-latency: bytes that have come off the line but wait in the adapter, since HeldSince_.
   std::vector<std::uint8_t> Held_;
+  std::string LineSaid_;  // the line's settings as last reported
   TClock::time_point HeldSince_{};
   // --usb-cdc: the host asks for a packet every UsbCdcMs from UsbFrames_ on; LastPacket_ went last.
   TClock::time_point UsbFrames_ = TClock::now();
@@ -248,6 +276,7 @@ bool TSimDevice::ReadLine(TClock::time_point Now) {
   std::uint8_t Buf[4096];
   const ssize_t N = ::read(Master_.Get(), Buf, sizeof Buf);
   if (N <= 0) return true;
+  ReportLine();
   for (ssize_t i = 0; i < N; ++i) {
     const TClock::time_point Arrived = Line_.Received(Now);
     Line_.Send(Buf[i], Arrived);  // the line's echo
@@ -258,6 +287,16 @@ bool TSimDevice::ReadLine(TClock::time_point Now) {
     if (A.Hangup) return false;
   }
   return true;
+}
+
+void TSimDevice::ReportLine() {
+  // Looked at when bytes come: the settings they came at.
+  termios T{};
+  if (::tcgetattr(Master_.Get(), &T) != 0) return;
+  const std::string Line = DescribeLine(T);
+  if (Line == LineSaid_) return;
+  LineSaid_ = Line;
+  Say(TLogLevel::Short, "line set to " + Line);
 }
 
 void TSimDevice::OnFrame(const TDeviceAction& A, TClock::time_point Arrived) {
