@@ -7,10 +7,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
 #include <sstream>
+#include <thread>
 
 #include "pty_fixture.h"
 
@@ -33,6 +35,14 @@ int NiceOf(const std::string& Name) {
     return std::stoi(field);
   }
   return -100;
+}
+
+// Waits until the component's thread with this name has named itself: a thread at the normal priority
+// starts unheld, so Open may return before it has run at all.
+void AwaitThread(const std::string& Name) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (NiceOf(Name) == -100 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 // Runs Body in a child process as an ordinary user; Body returns "" or what went wrong.
@@ -106,6 +116,8 @@ TEST_P(SerialPriorityWhileOpen, PropertyNamesWhatTheThreadHas) {
         comm.SetEventPriority(tpNormal);
         comm.SetWritePriority(tpLowest);  // a lowering an ordinary user may make: nice +2
         comm.Open();
+        AwaitThread("serial-event");
+        AwaitThread("serial-write");
         if (NiceOf("serial-event") != NiceAbove(0) || NiceOf("serial-write") != NiceAbove(2))
           return "after Open: " + Describe();
         if (C.WriteThread) comm.SetWritePriority(C.Requested);
