@@ -78,7 +78,10 @@ TEST_F(CliLostPorts, ThreeHangUpsDoNotSlowTheHealthyPorts) {
   ASSERT_EQ(Alone.size(), 2u);
   ASSERT_EQ(Beside.size(), 2u);
   const double Reference = std::max(Alone[0], Alone[1]);
-  for (const double S : Beside) EXPECT_LE(S, Reference * 1.05) << "alone: " << Reference << " s";
+  // A close that stalls the loop holds every other port up for the whole of its wait, while a loaded
+  // machine varies the run by tens of milliseconds (a ratio of 1.05 failed on that alone): a quarter of
+  // a second above the run without hang-ups tells the two apart.
+  for (const double S : Beside) EXPECT_LE(S, Reference + 0.25) << "alone: " << Reference << " s";
 }
 
 }  // namespace
