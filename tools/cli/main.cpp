@@ -9,6 +9,7 @@
 #include "tools/cli/cli_command.h"
 #include "tools/cli/console.h"
 #include "tools/cli/console_text.h"
+#include "tools/cli/platform_texts.h"
 
 namespace {
 
@@ -27,7 +28,8 @@ const TCliCommand* const kCommands[] = {
 void PrintCommandHelp(FILE* out, const TCliCommand& c) {
   PrintText(out, "The %s command:\n", c.Name);
   bool inOptions = false;
-  for (const char* line = c.Usage; *line;) {
+  const std::string usage = c.Usage();
+  for (const char* line = usage.c_str(); *line;) {
     const char* end = std::strchr(line, '\n');
     const std::size_t length = end ? static_cast<std::size_t>(end - line) : std::strlen(line);
     const std::string text(line, length);
@@ -56,8 +58,17 @@ void PrintHelp(FILE* out) {
   for (const TCliCommand* c : kCommands) PrintCommandHelp(out, *c);
   PrintText(out,
             "Options:\n"
-            "  -h, --help     show this help, or with a command the command's help, and exit\n"
-            "  --version      show the program's version and exit\n");
+            "%s"
+            "  --version      show the program's version and exit\n",
+            hexloader::cli::platform_texts::HelpOption);
+}
+
+// --help, -h and the platform's own help switches ("/?" on Windows).
+bool IsHelpOption(const std::string& Argument) {
+  if (Argument == "--help" || Argument == "-h") return true;
+  for (const char* const* s = hexloader::cli::platform_texts::ExtraHelpSwitches; *s; ++s)
+    if (Argument == *s) return true;
+  return false;
 }
 
 const TCliCommand* Find(const char* name) {
@@ -77,10 +88,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   const char* first = all[1].c_str();
-  if (!std::strcmp(first, "--help") || !std::strcmp(first, "-h") || !std::strcmp(first, "help")) {
+  if (IsHelpOption(first) || !std::strcmp(first, "help")) {
     if (all.size() > 2) {
       if (const TCliCommand* c = Find(all[2].c_str())) {
-        PrintText(stdout, "%s", c->Usage);
+        PrintText(stdout, "%s", c->Usage().c_str());
         return 0;
       }
     }
@@ -99,8 +110,8 @@ int main(int argc, char** argv) {
   }
   std::vector<std::string> args(all.begin() + 2, all.end());
   for (const std::string& a : args) {
-    if (a == "--help" || a == "-h") {
-      PrintText(stdout, "%s", command->Usage);
+    if (IsHelpOption(a)) {
+      PrintText(stdout, "%s", command->Usage().c_str());
       return 0;
     }
   }
