@@ -34,10 +34,11 @@ class TComApartment {
   bool Initialised_;
 };
 
-int RunMessageLoop() {
+int RunMessageLoop(hexloader::TWin32MainWindow& Form1) {
   MSG message;
   BOOL got;
   while ((got = ::GetMessageW(&message, nullptr, 0, 0)) > 0) {
+    if (Form1.TranslateKeys(message)) continue;
     ::TranslateMessage(&message);
     ::DispatchMessageW(&message);
   }
@@ -63,7 +64,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       hexloader::TWin32MainWindow form1(dialogs);
       form1.SetOnClosed([] { ::PostQuitMessage(0); });
       form1.Show();
-      status = RunMessageLoop();
+      status = RunMessageLoop(form1);
     }
     hexloader::SetUiDispatcher(nullptr);
   } catch (...) {

@@ -39,9 +39,10 @@ class TRecordingFace final : public TWindowFace {
   }
   void SetPortPaneCaption(const std::string& Name) override { Log.push_back("pane " + Name); }
   void SetBeginEnabled(bool Enabled) override { Log.push_back(Enabled ? "begin on" : "begin off"); }
-  void SetPortMenuItems(const std::vector<std::string>& Names) override {
+  // The checked item with a "*".
+  void SetPortMenuItems(const std::vector<std::string>& Names, const std::string& Current) override {
     std::string line = "menu";
-    for (const std::string& name : Names) line += " " + name;
+    for (const std::string& name : Names) line += (name == Current ? " *" : " ") + name;
     Log.push_back(line);
   }
   std::optional<std::string> AskOpenFile(const TOpenDialogRequest& Request) override {
@@ -246,6 +247,35 @@ TEST_F(WindowRules, StartWithoutAPortDoesNothingAtAll) {
   EXPECT_TRUE(Face.Log.empty());
   EXPECT_TRUE(Errors.empty());
   EXPECT_FALSE(rules.SerialComm1().IsOpen());
+}
+
+// The Port menu checks the port the pane names: none before one is chosen, the restored one, and still
+// that one after a pick that could not be opened (the pane keeps it too).
+TEST_F(WindowRules, PortMenuChecksThePortInUse) {
+  TRecordingFace first;
+  TMainWindowRules none(first, Options({"COM5", "COM6"}));
+  none.PortMenuOpening();
+  EXPECT_EQ(first.Log, std::vector<std::string>{"menu COM5 COM6"});
+
+  const std::string missing = Path("no-such-port");
+  WriteSettings({{"PortName", "Name", "COM6"}, {"FileName", "Name", WriteFile("a.hex", "")}});
+  TMainWindowRules rules(Face, Options({"COM6", missing}));
+  rules.FormCreate();
+  const auto menuOpened = [&] {
+    Face.Log.clear();
+    rules.PortMenuOpening();
+    std::string checked;
+    for (const std::string& line : Face.Log)
+      for (std::size_t at = line.find(" *"); at != std::string::npos; at = line.find(" *", at + 1))
+        checked += line.substr(at + 2, line.find(' ', at + 2) - at - 2) + ";";
+    return checked;
+  };
+  EXPECT_EQ(menuOpened(), "COM6;");
+  EXPECT_EQ(rules.PortInUse(), "COM6");
+
+  rules.PortMenuClick(missing);
+  EXPECT_EQ(Errors.size(), 1u) << "a port that cannot be opened says why";
+  EXPECT_EQ(menuOpened(), "COM6;");
 }
 
 TEST_F(WindowRules, ExitClosesTheWindowAndDestroyRunsOnce) {
