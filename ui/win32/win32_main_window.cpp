@@ -64,7 +64,10 @@ void TWin32MainWindow::BuildControls() {
                                                     0, 0, LR_DEFAULTSIZE | LR_SHARED));
   // A dialog frame shows no icon in its caption on Windows; the taskbar and Alt+Tab show the owner's.
   RegisterTargetClass(ClassName, {reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1), icon, 0});
-  TaskbarOwner_ = std::make_unique<TWin32TaskbarOwner>(icon);
+  const auto smallIcon =
+      static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(HEXLOADER_ICON_APPLICATION), IMAGE_ICON,
+                                      ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  TaskbarOwner_ = std::make_unique<TWin32TaskbarOwner>(icon, smallIcon);
 
   RECT frame = Scaled(0, 0, ClientWidth, ClientHeight);
   ::AdjustWindowRectEx(&frame, Style, FALSE, ExStyle);

@@ -61,7 +61,7 @@ TBitmapOwner WindowPicture(HWND Window, int Width, int Height) {
 
 }  // namespace
 
-TWin32TaskbarOwner::TWin32TaskbarOwner(HICON Icon) {
+TWin32TaskbarOwner::TWin32TaskbarOwner(HICON Icon, HICON SmallIcon) {
   RegisterTargetClass(ClassName, {nullptr, Icon, 0});
   RECT desktop{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
   ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &desktop, 0);
@@ -69,6 +69,9 @@ TWin32TaskbarOwner::TWin32TaskbarOwner(HICON Icon) {
   // No size, at the middle of the desktop: minimizing and restoring seem to shrink to and grow from it.
   Window_ = CreateTargetWindow(*this, 0, ClassName, title.c_str(), Style, (desktop.left + desktop.right) / 2,
                                (desktop.top + desktop.bottom) / 2, 0, 0, nullptr);
+  // The taskbar button shows the small one, Alt+Tab the large one.
+  ::SendMessageW(Window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Icon));
+  ::SendMessageW(Window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(SmallIcon));
   // The previews come from us: the window has no picture of its own. Not all systems have a desktop
   // window manager that asks (and wine has none): the button works without.
   const BOOL yes = TRUE;

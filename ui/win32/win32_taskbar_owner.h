@@ -20,8 +20,9 @@ namespace hexloader {
 
 class TWin32TaskbarOwner final : private TWindowProcedureTarget {
  public:
-  // Creates the owner, hidden. Icon is shared (the class keeps it).
-  explicit TWin32TaskbarOwner(HICON Icon);
+  // Creates the owner, hidden, with the program's icon in both sizes (shared icons: the process keeps
+  // them).
+  TWin32TaskbarOwner(HICON Icon, HICON SmallIcon);
   ~TWin32TaskbarOwner();
   TWin32TaskbarOwner(const TWin32TaskbarOwner&) = delete;
   TWin32TaskbarOwner& operator=(const TWin32TaskbarOwner&) = delete;
