@@ -13,6 +13,7 @@
 
 #include "core/exception_display.h"
 #include "core/file_size_signal.h"
+#include "core/running_mark.h"
 #include "core/ui_dispatcher.h"
 #include "ui/win32/win32_dialogs.h"
 #include "ui/win32/win32_ui_dispatcher.h"
@@ -49,6 +50,8 @@ int RunMessageLoop(hexloader::TWin32MainWindow& Form1) {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   hexloader::IgnoreFileSizeSignal();
+  // Held until the process ends: the setup does not replace a program that runs.
+  const hexloader::TRunningMark running;
   const TComApartment com;
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES | ICC_ANIMATE_CLASS};
   ::InitCommonControlsEx(&controls);

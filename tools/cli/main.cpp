@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/file_size_signal.h"
+#include "core/running_mark.h"
 #include "hexloader_version.h"
 #include "tools/cli/cli_command.h"
 #include "tools/cli/console.h"
@@ -81,6 +82,8 @@ const TCliCommand* Find(const char* name) {
 
 int main(int argc, char** argv) {
   hexloader::IgnoreFileSizeSignal();
+  // Held until the process ends: the setup does not replace a program that runs (a production run).
+  const hexloader::TRunningMark running;
   hexloader::cli::PrepareConsole();
   const std::vector<std::string> all = hexloader::cli::CommandLineArguments(argc, argv);
   if (all.size() < 2) {
