@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -276,6 +277,35 @@ TEST_F(WindowRules, PortMenuChecksThePortInUse) {
   rules.PortMenuClick(missing);
   EXPECT_EQ(Errors.size(), 1u) << "a port that cannot be opened says why";
   EXPECT_EQ(menuOpened(), "COM6;");
+}
+
+// Start-up moves the process into its settings' folder when it was started where programs are installed
+// (/usr; under wine the program-files folder), and leaves a folder the user may write alone.
+TEST_F(WindowRules, StartUpLeavesTheInstallationFolderForTheSettingsFolder) {
+  const char* programFiles = std::getenv("ProgramFiles");
+  const fs::path installed = PathFromUtf8(programFiles ? programFiles : "/usr");
+  const fs::path before = fs::current_path();
+  struct TBack {
+    fs::path Folder;
+    ~TBack() { fs::current_path(Folder); }
+  } back{before};
+  WriteSettings({{"PortName", "Name", "COM6"}, {"FileName", "Name", WriteFile("a.hex", "")}});
+
+  fs::current_path(installed);
+  {
+    TMainWindowRules rules(Face, Options({"COM6"}));
+    rules.FormCreate();
+  }
+  EXPECT_TRUE(fs::equivalent(fs::current_path(), Dir)) << Utf8FromPath(fs::current_path());
+
+  fs::create_directories(Dir / "work");
+  fs::current_path(Dir / "work");
+  {
+    TMainWindowRules rules(Face, Options({"COM6"}));
+    rules.FormCreate();
+  }
+  EXPECT_TRUE(fs::equivalent(fs::current_path(), Dir / "work")) << Utf8FromPath(fs::current_path());
+  EXPECT_TRUE(Errors.empty());
 }
 
 TEST_F(WindowRules, ExitClosesTheWindowAndDestroyRunsOnce) {
