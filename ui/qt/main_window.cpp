@@ -134,6 +134,12 @@ void TForm1::SetPortMenuItems(const std::vector<std::string>& Names, const std::
     item->setData(QByteArray::fromStdString(name));
     item->setCheckable(true);
     item->setChecked(name == Current);
+    // With an icon, the style marks a checked item only by a frame round the icon: bold says it plainly.
+    if (name == Current) {
+      QFont font = item->font();
+      font.setBold(true);
+      item->setFont(font);
+    }
     connect(item, &QAction::triggered, this, [this, name] { Rules_.PortMenuClick(name); });
   }
 }
