@@ -237,15 +237,9 @@ rm -f "$profile/blink.BIN" "$profile/blink.BAK"
 start_device "$work/memory.bin" || exit 1
 wine "$setup_exe" </dev/null &
 wizard_pid=$!
-# Welcome, the folder (Install); once the files are in (the key's size, its last value, written),
-# Finish with "Запустить" checked.
-drive next "$wizard" next "$wizard" || fail "the wizard's pages did not go by"
-for _ in $(seq 300); do
-  grep -qxF "\"DisplayVersion\"=\"$version\"" <<<"$(key_values)" && grep -q '^"EstimatedSize"' <<<"$(key_values)" && break
-  sleep 0.2
-done
-sleep 1
-drive next "$wizard" || fail "the wizard's last page did not go"
+# Welcome, the folder, then Finish with "Запустить" checked once the files are in.
+drive press "$wizard" "Далее >" press "$wizard" "Установить" press "$wizard" "Готово" ||
+  fail "the wizard's pages did not go by"
 wait "$wizard_pid"
 status=$?
 [ "$status" -eq 0 ] || fail "the wizard exited with $status"

@@ -12,8 +12,8 @@
 //   key KEY          brings the main window to the front and presses KEY on the keyboard (f4, f5,
 //                    ctrl+o, esc, down, enter, alt+f4), as the operator's hand would
 //   dialog TITLE     waits until a dialog whose caption starts with TITLE is shown, then cancels it
-//   next TITLE       waits until a dialog whose caption starts with TITLE is shown, then presses its
-//                    default button (OK, a wizard's "Next")
+//   press TITLE BUTTON  waits until a dialog whose caption starts with TITLE shows an enabled button
+//                    captioned BUTTON ("&" left out), then presses it (a wizard's page by page)
 //   menu             waits until a pop-up menu is shown
 //   list             names the shown top-level windows on standard error (class, the caption's
 //                    characters in hexadecimal)
@@ -180,6 +180,30 @@ HWND ShownWindow(const wchar_t* Class, const wchar_t* Title) {
   return search.Found;
 }
 
+// A shown, enabled button of Dialog (at any depth) captioned Wanted, its "&" left out.
+HWND ShownButton(HWND Dialog, const std::wstring& Wanted) {
+  struct TSearch {
+    const std::wstring& Wanted;
+    HWND Found;
+  } search{Wanted, nullptr};
+  ::EnumChildWindows(
+      Dialog,
+      [](HWND Child, LPARAM Param) -> BOOL {
+        auto& s = *reinterpret_cast<TSearch*>(Param);
+        wchar_t name[16] = L"";
+        ::GetClassNameW(Child, name, 16);
+        if (::lstrcmpiW(name, L"Button") != 0 || !::IsWindowVisible(Child) || !::IsWindowEnabled(Child)) return TRUE;
+        std::wstring text;
+        for (const wchar_t c : Caption(Child))
+          if (c != L'&') text += c;
+        if (text != s.Wanted) return TRUE;
+        s.Found = Child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.Found;
+}
+
 bool Fail(const char* Step) {
   std::fprintf(stderr, "window_driver: %s: not done within %lld s\n", Step,
                static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(StepPatience).count()));
@@ -256,12 +280,19 @@ int wmain(int Argc, wchar_t** Argv) {
           !::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0) ||
           !WaitFor([&] { return ShownWindow(L"#32770", title) == nullptr; }))
         return Fail("dialog"), 1;
-    } else if (step == L"next" && i + 1 < Argc) {
+    } else if (step == L"press" && i + 2 < Argc) {
       const wchar_t* title = Argv[++i];
-      HWND dialog = nullptr;
-      if (!WaitFor([&] { return (dialog = ShownWindow(L"#32770", title)) != nullptr; }) ||
-          !::PostMessageW(dialog, WM_COMMAND, IDOK, 0))
-        return Fail("next"), 1;
+      const std::wstring caption = Argv[++i];
+      HWND dialog = nullptr, button = nullptr;
+      if (!WaitFor([&] {
+            dialog = ShownWindow(L"#32770", title);
+            return dialog && (button = ShownButton(dialog, caption)) != nullptr;
+          }) ||
+          !::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED),
+                          reinterpret_cast<LPARAM>(button)))
+        return Fail("press"), 1;
+      // Gone, or the page changed: the next step must not find the same button.
+      WaitFor([&] { return !::IsWindow(button) || !ShownButton(dialog, caption); });
     } else if (step == L"list") {
       ::EnumWindows(
           [](HWND Window, LPARAM) -> BOOL {

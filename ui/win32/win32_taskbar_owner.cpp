@@ -59,6 +59,14 @@ TBitmapOwner WindowPicture(HWND Window, int Width, int Height) {
   return picture;
 }
 
+// Window is owned by Owner, directly or through windows it owns. (Not GA_ROOTOWNER: that follows
+// GetParent, which names the owner of pop-up windows only.)
+bool OwnedBy(HWND Window, HWND Owner) {
+  for (HWND owner = ::GetWindow(Window, GW_OWNER); owner; owner = ::GetWindow(owner, GW_OWNER))
+    if (owner == Owner) return true;
+  return false;
+}
+
 }  // namespace
 
 TWin32TaskbarOwner::TWin32TaskbarOwner(HICON Icon, HICON SmallIcon) {
@@ -85,7 +93,28 @@ TWin32TaskbarOwner::~TWin32TaskbarOwner() {
 
 void TWin32TaskbarOwner::Show() { ::ShowWindow(Window_, SW_SHOWNA); }
 void TWin32TaskbarOwner::Hide() { ::ShowWindow(Window_, SW_HIDE); }
-void TWin32TaskbarOwner::Minimize() { ::ShowWindow(Window_, SW_MINIMIZE); }
+void TWin32TaskbarOwner::Minimize() {
+  ::ShowWindow(Window_, SW_MINIMIZE);
+  // Windows hides the windows an owner owns when it is minimized; one the system leaves shown (wine
+  // leaves the main window, which is no pop-up) is hidden here, and shown again on restore.
+  ::EnumThreadWindows(
+      ::GetCurrentThreadId(),
+      [](HWND Window, LPARAM Param) -> BOOL {
+        auto& self = *reinterpret_cast<TWin32TaskbarOwner*>(Param);
+        if (Window != self.Window_ && ::IsWindowVisible(Window) && OwnedBy(Window, self.Window_)) {
+          ::ShowWindow(Window, SW_HIDE);
+          self.HiddenByMinimize_.push_back(Window);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(this));
+}
+
+void TWin32TaskbarOwner::ShowWhatMinimizeHid() {
+  for (HWND window : HiddenByMinimize_)
+    if (::IsWindow(window)) ::ShowWindow(window, SW_SHOWNA);
+  HiddenByMinimize_.clear();
+}
 
 void TWin32TaskbarOwner::ActivateLastActive() {
   if (::GetActiveWindow() != Window_ || ::IsIconic(Window_)) return;
@@ -124,6 +153,13 @@ LRESULT TWin32TaskbarOwner::HandleMessage(HWND Window, UINT Message, WPARAM WPar
       if (LOWORD(WParam) != WA_INACTIVE) ::PostMessageW(Window, ActivateLastActiveMessage, 0, 0);
       return 0;
     case ActivateLastActiveMessage: ActivateLastActive(); return 0;
+    case WM_SYSCOMMAND:
+      // Restored (its button clicked, Alt+Tab): the system shows again what it hid, and this what it left.
+      if ((WParam & 0xFFF0) != SC_RESTORE) break;
+      ::DefWindowProcW(Window, Message, WParam, LParam);
+      ShowWhatMinimizeHid();
+      ActivateLastActive();
+      return 0;
     case WM_CLOSE:
       // Closing the button closes the program, as the main window's close box does.
       if (MainWindow_) ::PostMessageW(MainWindow_, WM_CLOSE, 0, 0);

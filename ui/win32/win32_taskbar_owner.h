@@ -14,6 +14,8 @@
 //   window manager, as a window with no size has no picture of its own).
 #include <windows.h>
 
+#include <vector>
+
 #include "ui/win32/win32_window_class.h"
 
 namespace hexloader {
@@ -39,11 +41,14 @@ class TWin32TaskbarOwner final : private TWindowProcedureTarget {
  private:
   LRESULT HandleMessage(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) override;
   void ActivateLastActive();
+  void ShowWhatMinimizeHid();
   void SendThumbnail(int MaxWidth, int MaxHeight);
   void SendLivePreview();
 
   HWND Window_ = nullptr;
   HWND MainWindow_ = nullptr;
+  // The program's windows Minimize had to hide itself, to be shown again on restore.
+  std::vector<HWND> HiddenByMinimize_;
 };
 
 }  // namespace hexloader
