@@ -537,21 +537,25 @@ TEST_F(Win32Window, KeysRunTheCommandsAsTheButtonsDo) {
   WriteSettings(WriteHex(L"firmware.hex", 100));
   const std::wstring other = WriteHex(L"other.hex", 2000);
   TWin32MainWindow& form = MakeForm();
-  const auto key = [&](UINT Key, bool Control = false) {
+  // A key as the message loop gets it, with the keyboard state the translation reads (Modifier held:
+  // VK_CONTROL, or VK_MENU for Alt, whose keys come as system keys).
+  const auto key = [&](UINT Key, UINT Modifier = 0) {
     BYTE state[256] = {};
     ::GetKeyboardState(state);
-    state[VK_CONTROL] = Control ? 0x80 : 0;
+    if (Modifier) state[Modifier] = 0x80;
     ::SetKeyboardState(state);
-    MSG message{form.Handle(), WM_KEYDOWN, Key, 1, static_cast<DWORD>(::GetMessageTime()), {}};
+    const bool alt = Modifier == VK_MENU;
+    MSG message{form.Handle(),           alt ? UINT(WM_SYSKEYDOWN) : UINT(WM_KEYDOWN), Key,
+                alt ? 1 | (1 << 29) : 1, static_cast<DWORD>(::GetMessageTime()),       {}};
     const bool translated = form.TranslateKeys(message);
-    state[VK_CONTROL] = 0;
+    if (Modifier) state[Modifier] = 0;
     ::SetKeyboardState(state);
     return translated;
   };
 
   // Ctrl+O: the open dialog, answered here.
   Dialogs.FileAnswers = {Utf8FromWide(other)};
-  EXPECT_TRUE(key('O', true));
+  EXPECT_TRUE(key('O', VK_CONTROL));
   EXPECT_EQ(Dialogs.FileAsks.size(), 1u);
   EXPECT_EQ(form.Rules().HexFileName(), Utf8FromWide(other));
   EXPECT_FALSE(key('O')) << "O alone is no key of the window's";
@@ -561,6 +565,9 @@ TEST_F(Win32Window, KeysRunTheCommandsAsTheButtonsDo) {
   EXPECT_TRUE(key(VK_F4));
   EXPECT_TRUE(menu.Seen) << "no menu was shown";
   EXPECT_EQ(menu.Checked, std::vector<std::string>{TestPort()});
+
+  // Alt+F4 is not the Port menu's key: it goes on to close the window, as before.
+  EXPECT_FALSE(key(VK_F4, VK_MENU));
 
   // F5: Start; during the transfer it does nothing.
   EXPECT_TRUE(key(VK_F5));
