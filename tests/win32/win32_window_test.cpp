@@ -523,6 +523,12 @@ TEST_F(Win32Window, TaskbarEntryCarriesTheTitleAndStandsForTheWindow) {
   ::SendMessageW(owner, WM_SYSCOMMAND, SC_RESTORE, 0);
   EXPECT_TRUE(PumpUntil([&] { return !::IsIconic(owner) && ::IsWindowVisible(form.Handle()); }))
       << "the entry did not bring the window back";
+  // The same from the taskbar's side: a click on the active program's button minimizes the entry.
+  ::SendMessageW(owner, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(PumpUntil([&] { return ::IsIconic(owner) && !::IsWindowVisible(form.Handle()); }))
+      << "minimized from the taskbar, the window stayed";
+  ::SendMessageW(owner, WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_TRUE(PumpUntil([&] { return !::IsIconic(owner) && ::IsWindowVisible(form.Handle()); }));
 
   // Closing the entry (its taskbar menu) closes the program.
   ::SendMessageW(owner, WM_SYSCOMMAND, SC_CLOSE, 0);

@@ -154,12 +154,17 @@ LRESULT TWin32TaskbarOwner::HandleMessage(HWND Window, UINT Message, WPARAM WPar
       return 0;
     case ActivateLastActiveMessage: ActivateLastActive(); return 0;
     case WM_SYSCOMMAND:
-      // Restored (its button clicked, Alt+Tab): the system shows again what it hid, and this what it left.
-      if ((WParam & 0xFFF0) != SC_RESTORE) break;
-      ::DefWindowProcW(Window, Message, WParam, LParam);
-      ShowWhatMinimizeHid();
-      ActivateLastActive();
-      return 0;
+      switch (WParam & 0xFFF0) {
+        // Minimized from the taskbar (a click on the active program's button): as from the window.
+        case SC_MINIMIZE: Minimize(); return 0;
+        // Restored (its button clicked, Alt+Tab): the system shows again what it hid, and this what it left.
+        case SC_RESTORE:
+          ::DefWindowProcW(Window, Message, WParam, LParam);
+          ShowWhatMinimizeHid();
+          ActivateLastActive();
+          return 0;
+      }
+      break;
     case WM_CLOSE:
       // Closing the button closes the program, as the main window's close box does.
       if (MainWindow_) ::PostMessageW(MainWindow_, WM_CLOSE, 0, 0);
