@@ -13,6 +13,7 @@
 
 #include "core/exception_display.h"
 #include "core/file_size_signal.h"
+#include "core/running_mark.h"
 #include "core/ui_dispatcher.h"
 #include "ui/win32/win32_dialogs.h"
 #include "ui/win32/win32_ui_dispatcher.h"
@@ -34,10 +35,11 @@ class TComApartment {
   bool Initialised_;
 };
 
-int RunMessageLoop() {
+int RunMessageLoop(hexloader::TWin32MainWindow& Form1) {
   MSG message;
   BOOL got;
   while ((got = ::GetMessageW(&message, nullptr, 0, 0)) > 0) {
+    if (Form1.TranslateKeys(message)) continue;
     ::TranslateMessage(&message);
     ::DispatchMessageW(&message);
   }
@@ -48,6 +50,8 @@ int RunMessageLoop() {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   hexloader::IgnoreFileSizeSignal();
+  // Held until the process ends: the setup does not replace a program that runs.
+  const hexloader::TRunningMark running;
   const TComApartment com;
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES | ICC_ANIMATE_CLASS};
   ::InitCommonControlsEx(&controls);
@@ -63,7 +67,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       hexloader::TWin32MainWindow form1(dialogs);
       form1.SetOnClosed([] { ::PostQuitMessage(0); });
       form1.Show();
-      status = RunMessageLoop();
+      status = RunMessageLoop(form1);
     }
     hexloader::SetUiDispatcher(nullptr);
   } catch (...) {

@@ -47,13 +47,14 @@ EFWriteError EFWriteError::ForStream(const std::string& Path, int Errno) {
 }
 
 EConvertError EConvertError::NotAnInteger(const std::string& Text) {
-  return EConvertError("'" + Text + "' is not a valid integer value");
+  const std::string text = "'" + Text + "' is not a valid integer value";
+  return EConvertError(text, 0, text);
 }
 
 EConvertError EConvertError::LineTooShort(std::uint64_t LineNumber) {
   char text[96];
   std::snprintf(text, sizeof text, "Line %" PRIu64 " of the HEX file is too short for its record", LineNumber);
-  return EConvertError(text);
+  return EConvertError(text, LineNumber, "the line is too short for its record");
 }
 
 EConvertError EConvertError::Overlap(std::uint64_t LineNumber, std::uint64_t Address) {
@@ -61,7 +62,9 @@ EConvertError EConvertError::Overlap(std::uint64_t LineNumber, std::uint64_t Add
   std::snprintf(text, sizeof text,
                 "Line %" PRIu64 " of the HEX file overlaps data already written at address 0x%08" PRIX64, LineNumber,
                 Address);
-  return EConvertError(text);
+  char reason[96];
+  std::snprintf(reason, sizeof reason, "the data overlaps data already written at address 0x%08" PRIX64, Address);
+  return EConvertError(text, LineNumber, reason);
 }
 
 }  // namespace hexloader

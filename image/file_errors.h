@@ -3,6 +3,7 @@
 // Their messages are built here and only here.
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "core/exception.h"
 
@@ -43,6 +44,21 @@ class EConvertError : public Exception {
   static EConvertError LineTooShort(std::uint64_t LineNumber);
   // "Line %u of the HEX file overlaps data already written at address 0x%08X".
   static EConvertError Overlap(std::uint64_t LineNumber, std::uint64_t Address);
+
+  // The HEX file's line the failure is in, counted from 1; 0 when not known (the converter sets it for
+  // every failure it raises).
+  std::uint64_t LineNumber() const { return LineNumber_; }
+  void SetLineNumber(std::uint64_t LineNumber) { LineNumber_ = LineNumber; }
+  // What is wrong with that line, without naming the line, for messages that name it their own way
+  // ("fw.hex:12: ..."); the message itself when the failure has no such text.
+  std::string Reason() const { return Reason_.empty() ? Message() : Reason_; }
+
+ private:
+  EConvertError(const std::string& Message, std::uint64_t LineNumber, std::string Reason)
+      : Exception(Message), LineNumber_(LineNumber), Reason_(std::move(Reason)) {}
+
+  std::uint64_t LineNumber_ = 0;
+  std::string Reason_;
 };
 
 }  // namespace hexloader

@@ -81,7 +81,10 @@ std::string HexToBinText(const std::string& HexPath, std::string_view Text, cons
     } else {
       while (lines.Next(line)) conversion.ApplyLine(line);
     }
-  } catch (const Exception&) {
+  } catch (Exception& failure) {
+    // The line the failure is in, for messages that name it their own way.
+    if (auto* convert = dynamic_cast<EConvertError*>(&failure))
+      if (convert->LineNumber() == 0) convert->SetLineNumber(line.Number);
     // The image keeps every byte placed before the failure; the first failure is the one reported.
     try {
       conversion.Writer().Flush();

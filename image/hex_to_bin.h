@@ -23,8 +23,9 @@ namespace hexloader {
 // Returns "" when no file exists at HexPath (nothing is read, renamed or created).
 // Raises EFOpenError when the HEX file cannot be read, EFCreateError when the image cannot be created,
 // EFWriteError when writing the image fails, and EConvertError for a field that is not hexadecimal, a
-// line too short for its record or data that overlaps data written before. After a failure the image
-// holds what was written before it; the image file is always closed when this returns or raises.
+// line too short for its record or data that overlaps data written before (its LineNumber is that line's).
+// After a failure the image holds what was written before it; the image file is always closed when this
+// returns or raises.
 std::string HexToBin(const std::string& HexPath);
 
 // Called with every line that starts with ":" (a record, as far as the line rules go), in file order,

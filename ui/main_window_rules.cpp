@@ -10,6 +10,9 @@
 #include "ui/app_texts.h"
 #include "ui/guarded.h"
 #include "ui/hex_file_choice.h"
+#include "ui/settings/folder_access.h"
+#include "ui/settings/profile_file.h"
+#include "ui/settings/settings_location.h"
 #include "ui/window_face.h"
 #include "upload/loader_line_settings.h"
 #include "upload/reply_timeout.h"
@@ -45,11 +48,20 @@ TMainWindowRules::~TMainWindowRules() { FormDestroy(); }
 // and reaches the central display once.
 void TMainWindowRules::FormCreate() noexcept {
   Guarded([this] {
+    MoveToWritableFolder();
     FillPortMenu();
     RestorePort();
     RestoreFile();
     SetCaptionFromFile();
   });
+}
+
+void TMainWindowRules::MoveToWritableFolder() {
+  const std::string settings = RegIniFile1_.IniFileName();
+  const std::string folder = CurrentWorkingFolderMove(settings);
+  // A folder that cannot be made or entered leaves the window where it is: Start then says why it
+  // cannot write there.
+  if (!folder.empty() && CreateProfileFolder(settings)) ChangeCurrentFolder(folder);
 }
 
 void TMainWindowRules::SetCaptionFromFile() {
@@ -62,7 +74,7 @@ void TMainWindowRules::FillPortMenu() {
   std::vector<std::string> names = Options_.EnumPorts();
   SortPortNames(names);
   PortMenuNames_ = std::move(names);
-  Face_.SetPortMenuItems(PortMenuNames_);
+  Face_.SetPortMenuItems(PortMenuNames_, PortInUse_);
 }
 
 void TMainWindowRules::RestorePort() {
@@ -71,12 +83,17 @@ void TMainWindowRules::RestorePort() {
     for (const std::string& item : PortMenuNames_) {
       if (item == name) {
         SerialComm1_.SetDeviceName(name);
-        Face_.SetPortPaneCaption(name);
+        ShowPortInUse(name);
         return;
       }
     }
   }
   ChangeComPort();
+}
+
+void TMainWindowRules::ShowPortInUse(const std::string& Name) {
+  Face_.SetPortPaneCaption(Name);
+  PortInUse_ = Name;  // checked in the Port menu when it opens next
 }
 
 void TMainWindowRules::RestoreFile() {
@@ -145,7 +162,7 @@ void TMainWindowRules::PortMenuClick(const std::string& Name) noexcept {
     SerialComm1_.SetDeviceName(Name);
     // Only a port that opened reaches the pane and the settings.
     SerialComm1_.Open();
-    Face_.SetPortPaneCaption(Name);
+    ShowPortInUse(Name);
     RegIniFile1_.WriteValue(texts::PortSection, texts::NameKey, SerialComm1_.DeviceName());
   });
 }

@@ -37,9 +37,11 @@ class TMainWindowRules {
   TMainWindowRules(const TMainWindowRules&) = delete;
   TMainWindowRules& operator=(const TMainWindowRules&) = delete;
 
-  // Start-up, once the widgets exist and before the window is shown: fills the Port menu, restores the
-  // port and the file (asking for them when the settings do not name one that is there) and sets the
-  // caption from the file's name. A failure ends it at its step and is shown once.
+  // Start-up, once the widgets exist and before the window is shown: moves to a folder the user may
+  // write when the current one is not (or lies where programs are installed; settings_location.h),
+  // fills the Port menu, restores the port and the file (asking for them when the settings do not name
+  // one that is there) and sets the caption from the file's name. A failure ends it at its step and is
+  // shown once.
   void FormCreate() noexcept;
   // The window is closing: releases the image, disarms the reply timer, hides the prompt, stops the
   // animation and closes the port. Runs once; later calls do nothing.
@@ -64,11 +66,15 @@ class TMainWindowRules {
   const std::string& PendingMessage() const { return PendingMessage_; }
   // The Port menu's items as last filled, sorted.
   const std::vector<std::string>& PortMenuNames() const { return PortMenuNames_; }
+  // The port the pane names (restored, or picked and opened), checked in the Port menu; empty: none.
+  const std::string& PortInUse() const { return PortInUse_; }
 
  private:
+  void MoveToWritableFolder();
   void FillPortMenu();
   void RestorePort();
   void RestoreFile();
+  void ShowPortInUse(const std::string& Name);
   void SetCaptionFromFile();
   void SelectFile();
   void Begin();
@@ -82,6 +88,7 @@ class TMainWindowRules {
   TUploadSession Session_;
   TRegIniFile RegIniFile1_;
   std::vector<std::string> PortMenuNames_;
+  std::string PortInUse_;
   std::string PendingMessage_;
   bool Destroyed_ = false;
 };

@@ -20,8 +20,9 @@ class TWindowFace : public TUploadView {
   // ABegin alone (a file has been chosen).
   virtual void SetBeginEnabled(bool Enabled) = 0;
   // The Port menu's items, in this order; a click on one runs TMainWindowRules::PortMenuClick with
-  // the same name. The face shows each name exactly (no accelerator marks).
-  virtual void SetPortMenuItems(const std::vector<std::string>& Names) = 0;
+  // the same name. The face shows each name exactly (no accelerator marks), the item named Current
+  // (the port in use; empty: none) checked.
+  virtual void SetPortMenuItems(const std::vector<std::string>& Names, const std::string& Current) = 0;
   // The file-open dialog through TDialogs: over the main window once it is shown, alone before that.
   virtual std::optional<std::string> AskOpenFile(const TOpenDialogRequest& Request) = 0;
   // Posts the window's own message to itself (WM_USER + 1 on Windows); its handler calls

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Gathers what the Windows setup and the portable zip ship, laid out as they ship it:
-#   hexloader.exe, hexloader-cli.exe (stripped of their debug information), README.txt, copyright.txt,
-#   samples/blink.hex
+#   hexloader.exe, hexloader-cli.exe (stripped of their debug information), README.txt (the Windows
+#   users' read-me, docs/windows-readme.ru.md), copyright.txt, samples/blink.hex
 # The texts get Windows line ends and a UTF-8 byte order mark, so that every Windows editor shows the
 # Cyrillic.
 # Usage: make-dist.sh DIST STRIP SOURCE_DIR HEXLOADER_EXE HEXLOADER_CLI_EXE
@@ -13,6 +13,6 @@ mkdir -p "$dist/samples"
 "$strip" -o "$dist/hexloader.exe" "$window"
 "$strip" -o "$dist/hexloader-cli.exe" "$cli"
 windows_text() { { printf '\xEF\xBB\xBF'; sed 's/\r*$/\r/' "$1"; } > "$2"; }
-windows_text "$source/README.md" "$dist/README.txt"
+windows_text "$source/docs/windows-readme.ru.md" "$dist/README.txt"
 windows_text "$source/packaging/copyright" "$dist/copyright.txt"
 cp "$source/samples/blink.hex" "$dist/samples/blink.hex"

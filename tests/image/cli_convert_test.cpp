@@ -69,13 +69,38 @@ TEST_F(TCliConvertTest, PrintsImageNameAndKeepsBackup) {
   EXPECT_EQ(ReadBytes("fw.BAK"), (TBytes{'o', 'l', 'd', ' ', 'i', 'm', 'a', 'g', 'e'}));
 }
 
-TEST_F(TCliConvertTest, FailurePrintsMessageOnStandardErrorWithStatusOne) {
-  WriteFile("fw.hex", ":10000000GG\n");
-  TRun run = Convert("fw.hex");
+// A conversion error names the file as given and the line, as compilers do (the window says it its own way).
+struct TConversionFailure {
+  const char* Name;
+  const char* Hex;
+  const char* Err;
+};
+void PrintTo(const TConversionFailure& Case, std::ostream* Out) { *Out << Case.Name; }
+
+class TCliConversionFailureTest : public TWorkDirTest, public ::testing::WithParamInterface<TConversionFailure> {};
+
+TEST_P(TCliConversionFailureTest, NamesTheFileAndTheLineWithStatusOne) {
+  std::filesystem::create_directory("src");
+  WriteFile("src/fw.hex", GetParam().Hex);
+  TRun run = Convert("src/fw.hex");
   EXPECT_EQ(run.Status, 1);
   EXPECT_EQ(run.Out, "");
-  EXPECT_EQ(run.Err, "Line 1 of the HEX file is too short for its record\n");
+  EXPECT_EQ(run.Err, GetParam().Err);
 }
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TCliConversionFailureTest,
+    ::testing::Values(
+        TConversionFailure{"TooShort", ":10000000GG\n", "src/fw.hex:1: the line is too short for its record.\n"},
+        TConversionFailure{"BadDataByte", ":0100000001FE\n\n:02001000ZZ01ED\n",
+                           "src/fw.hex:3: '$ZZ' is not a valid integer value.\n"},
+        TConversionFailure{"BadLoadAddress", ":0100000001FE\n:0100G00001FE\n",
+                           "src/fw.hex:2: '$00G0' is not a valid integer value.\n"},
+        TConversionFailure{"Overlap", ":0200100001020B\n:0100110005EA\n",
+                           "src/fw.hex:2: the data overlaps data already written at address 0x00000011.\n"}),
+    [](const ::testing::TestParamInfo<TConversionFailure>& Info) { return std::string(Info.param.Name); });
+// clang-format on
 
 TEST_F(TCliConvertTest, MissingFileIsReportedAndNothingIsCreated) {
   TRun run = Convert("missing.hex");

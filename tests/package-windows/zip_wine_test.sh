@@ -31,6 +31,7 @@ for text in README.txt copyright.txt; do
   [ "$(head -c 3 "$copy/$text" | od -An -tx1 | tr -d ' ')" = "efbbbf" ] || fail "$text has no UTF-8 byte order mark"
   grep -q $'[^\r]$' "$copy/$text" && fail "$text has lines without CR LF"
 done
+head -c 200 "$copy/README.txt" | grep -q "для Windows" || fail "README.txt is not the Windows users' read-me"
 
 start_wine
 echo "== the unpacked programs run as they are"

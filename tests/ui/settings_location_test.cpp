@@ -148,6 +148,104 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<TWindowsLocationCase>& info) { return std::string(info.param.Label); });
 // clang-format on
 
+// The folder the window writes its images into: a made-up set of folders the user may write stands in
+// for the probe, which must not be asked where programs are installed.
+struct TWorkingFolderCase {
+  const char* Label;
+  const char* Current;
+  const char* SettingsFile;
+  bool CurrentWritable;
+  const char* Expected;  // empty: the window stays
+  bool Probed;           // the current folder was tried
+};
+void PrintTo(const TWorkingFolderCase& c, std::ostream* os) { *os << c.Label; }
+
+class WorkingFolder : public ::testing::TestWithParam<TWorkingFolderCase> {
+ protected:
+  TFolderProbe Probe() {
+    return [this](const std::string& Folder) {
+      Asked.push_back(Folder);
+      return GetParam().CurrentWritable;
+    };
+  }
+  void Check(const std::string& Moved) {
+    const TWorkingFolderCase& c = GetParam();
+    EXPECT_EQ(Moved, c.Expected);
+    EXPECT_EQ(Asked, c.Probed ? std::vector<std::string>{c.Current} : std::vector<std::string>{});
+  }
+  std::vector<std::string> Asked;
+};
+
+class LinuxWorkingFolder : public WorkingFolder {};
+TEST_P(LinuxWorkingFolder, StaysOrMovesToTheSettingsFolder) {
+  Check(WorkingFolderForLinux(GetParam().Current, GetParam().SettingsFile, Probe()));
+}
+
+constexpr const char* kUserIni = "/home/op/.config/hexloader/hexloader.ini";
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Rules, LinuxWorkingFolder,
+    ::testing::Values(
+        // Where the user may write (the menu starts the window in the home folder): it stays.
+        TWorkingFolderCase{"HomeStays", "/home/op", kUserIni, true, "", true},
+        TWorkingFolderCase{"BuildTreeStays", "/work/hexloader", "/work/hexloader/build/bin/hexloader.ini", true, "", true},
+        TWorkingFolderCase{"FolderNamedLikeUsrStays", "/usrx/data", kUserIni, true, "", true},
+        // Where programs are installed, even where root may write: to the settings, untried.
+        TWorkingFolderCase{"UsrMoves", "/usr", kUserIni, true, "/home/op/.config/hexloader", false},
+        TWorkingFolderCase{"SampleFolderMoves", "/usr/share/doc/hexloader/examples", kUserIni, true,
+                           "/home/op/.config/hexloader", false},
+        TWorkingFolderCase{"DoubledSlashStillUsr", "//usr//bin", kUserIni, true, "/home/op/.config/hexloader", false},
+        // A folder the user cannot write (the root folder, a read-only medium): to the settings.
+        TWorkingFolderCase{"UnwritableMoves", "/", kUserIni, false, "/home/op/.config/hexloader", true},
+        TWorkingFolderCase{"UnwritableBuildTreeGoesBesideTheProgram", "/media/cdrom", "/home/op/hexloader/hexloader.ini",
+                           false, "/home/op/hexloader", true},
+        TWorkingFolderCase{"CurrentFolderUnknownMoves", "", kUserIni, false, "/home/op/.config/hexloader", false},
+        TWorkingFolderCase{"SettingsAtTheRoot", "/usr/bin", "/hexloader.ini", true, "/", false},
+        // Nowhere better to go: it stays.
+        TWorkingFolderCase{"NoSettingsFolder", "/usr/bin", "", true, "", false},
+        TWorkingFolderCase{"RelativeSettingsFile", "/usr/bin", "hexloader.ini", true, "", false},
+        TWorkingFolderCase{"AlreadyInTheSettingsFolder", "/home/op/.config/hexloader/", kUserIni, false, "", false}),
+    [](const ::testing::TestParamInfo<TWorkingFolderCase>& info) { return std::string(info.param.Label); });
+// clang-format on
+
+class WindowsWorkingFolder : public WorkingFolder {};
+TEST_P(WindowsWorkingFolder, StaysOrMovesToTheSettingsFolder) {
+  Check(WorkingFolderForWindows(GetParam().Current, GetParam().SettingsFile, kProgramFolders, Probe()));
+}
+
+constexpr const char* kRoamingFolder = "C:\\Users\\op\\AppData\\Roaming\\hexloader";
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Rules, WindowsWorkingFolder,
+    ::testing::Values(
+        // The Start-menu shortcut starts it in the profile folder; the zip unpacked on a stick.
+        TWorkingFolderCase{"ProfileStays", "C:\\Users\\op", kRoamingIni, true, "", true},
+        TWorkingFolderCase{"PortableStays", "E:\\hexloader", "E:\\hexloader\\hexloader.ini", true, "", false},
+        TWorkingFolderCase{"ProgramFilesOnAnotherDriveStays", "D:\\Program Files\\x", kRoamingIni, true, "", true},
+        // Started from its installation folder (Explorer, a command prompt there): to the settings, untried.
+        TWorkingFolderCase{"InstallationFolderMoves", "C:\\Program Files\\hexloader", kRoamingIni, true, kRoamingFolder,
+                           false},
+        TWorkingFolderCase{"ItsSamplesMove", "c:\\PROGRAM FILES\\hexloader\\samples", kRoamingIni, true, kRoamingFolder,
+                           false},
+        TWorkingFolderCase{"Other32BitProgramMoves", "C:/Program Files (x86)/Other", kRoamingIni, true, kRoamingFolder,
+                           false},
+        // A folder the user cannot write: to the settings, beside the program or in the roaming folder.
+        TWorkingFolderCase{"System32Moves", "C:\\Windows\\System32", kRoamingIni, false, kRoamingFolder, true},
+        TWorkingFolderCase{"ReadOnlyStickMoves", "E:\\hexloader", kRoamingIni, false, kRoamingFolder, true},
+        TWorkingFolderCase{"PortableFromSystem32GoesBesideIt", "C:\\Windows\\System32", "D:\\Tools\\hexloader.ini", false,
+                           "D:\\Tools", true},
+        TWorkingFolderCase{"SettingsAtADriveRoot", "C:\\Program Files\\hexloader", "D:\\hexloader.ini", true, "D:\\",
+                           false},
+        // Nowhere better to go: it stays.
+        TWorkingFolderCase{"NoSettingsFolder", "C:\\Program Files\\hexloader", "", true, "", false},
+        TWorkingFolderCase{"RelativeSettingsFile", "C:\\Program Files\\hexloader", "hexloader.ini", true, "", false},
+        TWorkingFolderCase{"AlreadyInTheSettingsFolder", "c:\\users\\OP\\AppData\\Roaming\\hexloader\\", kRoamingIni,
+                           false, "", false}),
+    [](const ::testing::TestParamInfo<TWorkingFolderCase>& info) { return std::string(info.param.Label); });
+// clang-format on
+
 class PerUserFile : public ::testing::Test {
  protected:
   void SetUp() override {

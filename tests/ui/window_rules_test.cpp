@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -40,9 +41,10 @@ class TRecordingFace final : public TWindowFace {
   }
   void SetPortPaneCaption(const std::string& Name) override { Log.push_back("pane " + Name); }
   void SetBeginEnabled(bool Enabled) override { Log.push_back(Enabled ? "begin on" : "begin off"); }
-  void SetPortMenuItems(const std::vector<std::string>& Names) override {
+  // The checked item with a "*".
+  void SetPortMenuItems(const std::vector<std::string>& Names, const std::string& Current) override {
     std::string line = "menu";
-    for (const std::string& name : Names) line += " " + name;
+    for (const std::string& name : Names) line += (name == Current ? " *" : " ") + name;
     Log.push_back(line);
   }
   std::optional<std::string> AskOpenFile(const TOpenDialogRequest& Request) override {
@@ -265,6 +267,64 @@ TEST_F(WindowRules, StartWithoutAPortDoesNothingAtAll) {
   EXPECT_TRUE(Face.Log.empty());
   EXPECT_TRUE(Errors.empty());
   EXPECT_FALSE(rules.SerialComm1().IsOpen());
+}
+
+// The Port menu checks the port the pane names: none before one is chosen, the restored one, and still
+// that one after a pick that could not be opened (the pane keeps it too).
+TEST_F(WindowRules, PortMenuChecksThePortInUse) {
+  TRecordingFace first;
+  TMainWindowRules none(first, Options({"COM5", "COM6"}));
+  none.PortMenuOpening();
+  EXPECT_EQ(first.Log, std::vector<std::string>{"menu COM5 COM6"});
+
+  const std::string missing = Path("no-such-port");
+  WriteSettings({{"PortName", "Name", "COM6"}, {"FileName", "Name", WriteFile("a.hex", "")}});
+  TMainWindowRules rules(Face, Options({"COM6", missing}));
+  rules.FormCreate();
+  const auto menuOpened = [&] {
+    Face.Log.clear();
+    rules.PortMenuOpening();
+    std::string checked;
+    for (const std::string& line : Face.Log)
+      for (std::size_t at = line.find(" *"); at != std::string::npos; at = line.find(" *", at + 1))
+        checked += line.substr(at + 2, line.find(' ', at + 2) - at - 2) + ";";
+    return checked;
+  };
+  EXPECT_EQ(menuOpened(), "COM6;");
+  EXPECT_EQ(rules.PortInUse(), "COM6");
+
+  rules.PortMenuClick(missing);
+  EXPECT_EQ(Errors.size(), 1u) << "a port that cannot be opened says why";
+  EXPECT_EQ(menuOpened(), "COM6;");
+}
+
+// Start-up moves the process into its settings' folder when it was started where programs are installed
+// (/usr; under wine the program-files folder), and leaves a folder the user may write alone.
+TEST_F(WindowRules, StartUpLeavesTheInstallationFolderForTheSettingsFolder) {
+  const char* programFiles = std::getenv("ProgramFiles");
+  const fs::path installed = PathFromUtf8(programFiles ? programFiles : "/usr");
+  const fs::path before = fs::current_path();
+  struct TBack {
+    fs::path Folder;
+    ~TBack() { fs::current_path(Folder); }
+  } back{before};
+  WriteSettings({{"PortName", "Name", "COM6"}, {"FileName", "Name", WriteFile("a.hex", "")}});
+
+  fs::current_path(installed);
+  {
+    TMainWindowRules rules(Face, Options({"COM6"}));
+    rules.FormCreate();
+  }
+  EXPECT_TRUE(fs::equivalent(fs::current_path(), Dir)) << Utf8FromPath(fs::current_path());
+
+  fs::create_directories(Dir / "work");
+  fs::current_path(Dir / "work");
+  {
+    TMainWindowRules rules(Face, Options({"COM6"}));
+    rules.FormCreate();
+  }
+  EXPECT_TRUE(fs::equivalent(fs::current_path(), Dir / "work")) << Utf8FromPath(fs::current_path());
+  EXPECT_TRUE(Errors.empty());
 }
 
 TEST_F(WindowRules, ExitClosesTheWindowAndDestroyRunsOnce) {

@@ -141,6 +141,7 @@ class TPopupMenuProbe {
  public:
   explicit TPopupMenuProbe(std::optional<std::string> Choose) : Choose_(std::move(Choose)) { Arm(); }
   std::vector<std::string> Items;
+  std::vector<std::string> Checked;  // the items shown checked
   bool Seen = false;
 
  private:
@@ -159,6 +160,7 @@ class TPopupMenuProbe {
       wchar_t caption[256] = L"";
       ::GetMenuStringW(menu, static_cast<UINT>(i), caption, 256, MF_BYPOSITION);
       Items.push_back(Utf8FromWide(caption));
+      if (::GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED) Checked.push_back(Items.back());
     }
     const auto chosen = Choose_ ? std::find(Items.begin(), Items.end(), *Choose_) : Items.end();
     if (chosen == Items.end()) {
@@ -490,6 +492,97 @@ TEST_F(Win32Window, ExitDuringAnUploadClosesTheWindowThePortAndTheImage) {
   PumpFor(300ms);
   EXPECT_TRUE(Dialogs.Errors.empty());
   EXPECT_TRUE(Dialogs.Messages.empty());
+}
+
+// The program's taskbar entry is a window of its own titled with the application's title, which owns
+// the main window; the main window keeps its caption and has no button of its own, and minimizing it
+// goes through the entry. (The script starts a plain device.)
+TEST_F(Win32Window, TaskbarEntryCarriesTheTitleAndStandsForTheWindow) {
+  WriteSettings(WriteHex(L"firmware.hex", 100));
+  TWin32MainWindow& form = MakeForm();
+  HWND owner = ::GetWindow(form.Handle(), GW_OWNER);
+  ASSERT_EQ(owner, form.TaskbarOwner());
+  EXPECT_EQ(WindowText(owner), texts::ApplicationTitle);
+  EXPECT_EQ(WindowText(form.Handle()), "firmware.hex");
+  // What gives a window a taskbar button: shown and unowned and no tool window, or WS_EX_APPWINDOW.
+  EXPECT_TRUE(::IsWindowVisible(owner));
+  EXPECT_EQ(::GetWindow(owner, GW_OWNER), nullptr);
+  EXPECT_EQ(::GetWindowLongPtrW(owner, GWL_EXSTYLE) & WS_EX_TOOLWINDOW, 0);
+  EXPECT_EQ(::GetWindowLongPtrW(form.Handle(), GWL_EXSTYLE) & WS_EX_APPWINDOW, 0) << "a second button";
+  RECT size;
+  ::GetWindowRect(owner, &size);
+  EXPECT_EQ(size.right - size.left, 0) << "the entry's window shows on the screen";
+
+  // Activated from the taskbar, the entry hands on to the main window.
+  ::SetActiveWindow(owner);
+  EXPECT_TRUE(PumpUntil([&] { return ::GetActiveWindow() == form.Handle(); })) << "the window was not activated";
+
+  ::SendMessageW(form.Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(PumpUntil([&] { return ::IsIconic(owner) && !::IsWindowVisible(form.Handle()); }))
+      << "minimized, the window did not go to its entry";
+  ::SendMessageW(owner, WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_TRUE(PumpUntil([&] { return !::IsIconic(owner) && ::IsWindowVisible(form.Handle()); }))
+      << "the entry did not bring the window back";
+  // The same from the taskbar's side: a click on the active program's button minimizes the entry.
+  ::SendMessageW(owner, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(PumpUntil([&] { return ::IsIconic(owner) && !::IsWindowVisible(form.Handle()); }))
+      << "minimized from the taskbar, the window stayed";
+  ::SendMessageW(owner, WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_TRUE(PumpUntil([&] { return !::IsIconic(owner) && ::IsWindowVisible(form.Handle()); }));
+
+  // Closing the entry (its taskbar menu) closes the program.
+  ::SendMessageW(owner, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_TRUE(PumpUntil([&] { return Closed; }));
+  EXPECT_FALSE(::IsWindowVisible(owner)) << "the button stayed after the window closed";
+}
+
+// The keys run the commands through the window's own translation, as the program's message loop
+// hands them over; a disabled command's key does nothing. (The script starts a device that falls
+// silent from frame 5 on.)
+TEST_F(Win32Window, KeysRunTheCommandsAsTheButtonsDo) {
+  WriteSettings(WriteHex(L"firmware.hex", 100));
+  const std::wstring other = WriteHex(L"other.hex", 2000);
+  TWin32MainWindow& form = MakeForm();
+  // A key as the message loop gets it, with the keyboard state the translation reads (Modifier held:
+  // VK_CONTROL, or VK_MENU for Alt, whose keys come as system keys).
+  const auto key = [&](UINT Key, UINT Modifier = 0) {
+    BYTE state[256] = {};
+    ::GetKeyboardState(state);
+    if (Modifier) state[Modifier] = 0x80;
+    ::SetKeyboardState(state);
+    const bool alt = Modifier == VK_MENU;
+    MSG message{form.Handle(),           alt ? UINT(WM_SYSKEYDOWN) : UINT(WM_KEYDOWN), Key,
+                alt ? 1 | (1 << 29) : 1, static_cast<DWORD>(::GetMessageTime()),       {}};
+    const bool translated = form.TranslateKeys(message);
+    if (Modifier) state[Modifier] = 0;
+    ::SetKeyboardState(state);
+    return translated;
+  };
+
+  // Ctrl+O: the open dialog, answered here.
+  Dialogs.FileAnswers = {Utf8FromWide(other)};
+  EXPECT_TRUE(key('O', VK_CONTROL));
+  EXPECT_EQ(Dialogs.FileAsks.size(), 1u);
+  EXPECT_EQ(form.Rules().HexFileName(), Utf8FromWide(other));
+  EXPECT_FALSE(key('O')) << "O alone is no key of the window's";
+
+  // F4: the Port menu with the port in use checked; Esc closes it.
+  TPopupMenuProbe menu(std::nullopt);
+  EXPECT_TRUE(key(VK_F4));
+  EXPECT_TRUE(menu.Seen) << "no menu was shown";
+  EXPECT_EQ(menu.Checked, std::vector<std::string>{TestPort()});
+
+  // Alt+F4 is not the Port menu's key: it goes on to close the window, as before.
+  EXPECT_FALSE(key(VK_F4, VK_MENU));
+
+  // F5: Start; during the transfer it does nothing.
+  EXPECT_TRUE(key(VK_F5));
+  EXPECT_TRUE(Look().PromptVisible || form.Rules().Session().Stage() != Idle) << "F5 did not start";
+  ASSERT_TRUE(PumpUntil([&] { return form.Rules().Session().FrameCount() >= 2; }));
+  EXPECT_FALSE(Enabled(cmd::ABegin));
+  key(VK_F5);
+  EXPECT_FALSE(Look().PromptVisible) << "F5 started again during the transfer";
+  EXPECT_TRUE(Dialogs.Errors.empty());
 }
 
 }  // namespace

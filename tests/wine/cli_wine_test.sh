@@ -2,6 +2,7 @@
 # hexloader-cli.exe under wine, what the Linux upload tests cannot see: the ports it lists, the
 # converter on a HEX file in a Cyrillic folder (byte for byte as the Linux tool makes it), and the
 # modem lines an upload leaves (DTR and RTS off, as the preloaded modem-line library records them).
+# The help as Windows users read it, and a conversion error naming the file and the line.
 # Usage: cli_wine_test.sh CLI_EXE LINUX_BUILD   (HEXLOADER_WINE_DIR in the environment)
 set -uo pipefail
 cli_exe=$1
@@ -28,6 +29,26 @@ echo "== ports lists the prefix's COM ports in menu order"
 if ! ports=$(wine "$cli_exe" ports); then fail "ports exited with $?"; fi
 expected="COM1 $HEXLOADER_WINE_PORTS"
 [ "$(echo $ports)" = "$expected" ] || fail "ports printed '$(echo $ports)', expected '$expected'"
+
+echo "== the help speaks Windows: COM ports, Ctrl+C and Ctrl+Break, no port groups; /? shows it"
+help=$(wine "$cli_exe" --help 2>&1 | tr -d '\r') || fail "--help exited with $?"
+for said in "--port COM3" "a COM name, such as COM3" "Ctrl+C or Ctrl+Break" "/? show this help"; do
+  grep -qF -- "$said" <<<"$help" || fail "the help does not say '$said'"
+done
+for unsaid in /dev ttyUSB SIGINT SIGTERM group; do
+  grep -qF -- "$unsaid" <<<"$help" && fail "the help says '$unsaid': $(grep -F -- "$unsaid" <<<"$help")"
+done
+[ "$(wine "$cli_exe" '/?' 2>&1 | tr -d '\r')" = "$help" ] || fail "/? does not show the help"
+wine "$cli_exe" upload '/?' 2>&1 | tr -d '\r' | head -n 1 | grep -q '^hexloader-cli upload --port DEVICE' ||
+  fail "upload /? does not show the upload command's help"
+
+echo "== a conversion error names the file and the line"
+printf ':0100000001FE\r\n:02001000ZZ01ED\r\n' > "$work/bad.hex"
+(cd "$work" && wine "$cli_exe" convert bad.hex > bad.out 2> bad.err)
+status=$?
+[ "$status" -eq 1 ] || fail "convert of a bad file exited with $status"
+[ "$(tr -d '\r' < "$work/bad.err")" = "bad.hex:2: '\$ZZ' is not a valid integer value." ] ||
+  fail "conversion error: '$(cat "$work/bad.err")'"
 
 echo "== convert in a Cyrillic folder gives the Linux converter's image"
 folder="$work/прошивки для прибора"

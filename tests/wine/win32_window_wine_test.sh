@@ -71,5 +71,7 @@ run_case WrongReplyShowsTheNoticeAndResetsTheWindow device --wrong-reply-at 4
 run_case SilentDeviceShowsTheNoticeAndTheNextStartWaitsForTheHello device --silent-from 5
 run_case HungUpLineShowsOneBoxThenStartUploadsAgain hung_up_then_back
 run_case ExitDuringAnUploadClosesTheWindowThePortAndTheImage device --silent-from 5
+run_case TaskbarEntryCarriesTheTitleAndStandsForTheWindow device
+run_case KeysRunTheCommandsAsTheButtonsDo device --silent-from 5
 
 finish_checks

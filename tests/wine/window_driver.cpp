@@ -2,12 +2,23 @@
 // as the operator's hand would, through the window's own messages and what its controls answer.
 // Usage: window_driver [--desktop NAME] STEP...   (the steps run in order; each waits at most two
 // minutes; --desktop: the window runs on that desktop, such as a wine virtual desktop)
+//   shown            waits until the main window is shown
 //   start            waits for the main window, then presses Start
 //   prompt           waits until the power-on prompt is shown
 //   shot FILE.bmp N  waits until the progress bar shows N percent, then saves the main window (with
 //                    its frame, as the screen shows it) as a 24-bit BMP
 //   done             waits until the upload has ended: the progress bar hidden again, Start enabled
 //   exit             presses Exit and waits until the window has gone
+//   key KEY          brings the main window to the front and presses KEY on the keyboard (f4, f5,
+//                    ctrl+o, esc, down, enter, alt+f4), as the operator's hand would
+//   dialog TITLE     waits until a dialog whose caption starts with TITLE is shown, then cancels it
+//   press TITLE BUTTON  waits until a dialog whose caption starts with TITLE shows an enabled button
+//                    captioned BUTTON ("&" left out), then presses it (a wizard's page by page)
+//   menu             waits until a pop-up menu is shown
+//   list             names the shown top-level windows on standard error (class, the caption's
+//                    characters in hexadecimal)
+//   noprompt         fails at once when the power-on prompt is shown
+//   screen FILE.bmp  saves the whole screen
 // Status 0 when every step was done, 1 (with a line on standard error) when one was not.
 #include <windows.h>
 #include <commctrl.h>
@@ -119,6 +130,80 @@ bool SaveWindowPicture(HWND Window, const wchar_t* Path) {
   return static_cast<bool>(out);
 }
 
+// Real keyboard input for the window in front: the keys reach the program's own message loop, with the
+// keyboard state its key translation reads.
+bool PressKeys(const std::wstring& Name) {
+  std::vector<WORD> keys;
+  if (Name == L"f4") keys = {VK_F4};
+  else if (Name == L"f5") keys = {VK_F5};
+  else if (Name == L"ctrl+o") keys = {VK_CONTROL, 'O'};
+  else if (Name == L"esc") keys = {VK_ESCAPE};
+  else if (Name == L"down") keys = {VK_DOWN};
+  else if (Name == L"enter") keys = {VK_RETURN};
+  else if (Name == L"alt+f4") keys = {VK_MENU, VK_F4};
+  else return false;
+  std::vector<INPUT> input;
+  for (WORD key : keys) input.push_back(INPUT{INPUT_KEYBOARD, {.ki = {key, 0, 0, 0, 0}}});
+  for (auto key = keys.rbegin(); key != keys.rend(); ++key)
+    input.push_back(INPUT{INPUT_KEYBOARD, {.ki = {*key, 0, KEYEVENTF_KEYUP, 0, 0}}});
+  return ::SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT)) == input.size();
+}
+
+// The caption as the window's own process answers it (another process's window may keep its caption
+// where GetWindowText does not look).
+std::wstring Caption(HWND Window) {
+  wchar_t text[256] = L"";
+  DWORD_PTR copied = 0;
+  ::SendMessageTimeoutW(Window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 1000, &copied);
+  return text;
+}
+
+// A shown top-level window of the class whose caption starts with Title (any caption when Title is
+// null): a wizard adds to its caption from page to page.
+HWND ShownWindow(const wchar_t* Class, const wchar_t* Title) {
+  struct TSearch {
+    const wchar_t* Class;
+    const wchar_t* Title;
+    HWND Found;
+  } search{Class, Title, nullptr};
+  ::EnumWindows(
+      [](HWND Window, LPARAM Param) -> BOOL {
+        auto& s = *reinterpret_cast<TSearch*>(Param);
+        wchar_t name[64] = L"";
+        ::GetClassNameW(Window, name, 64);
+        if (!::IsWindowVisible(Window) || std::wcscmp(name, s.Class) != 0) return TRUE;
+        if (s.Title && Caption(Window).rfind(s.Title, 0) != 0) return TRUE;
+        s.Found = Window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.Found;
+}
+
+// A shown, enabled button of Dialog (at any depth) captioned Wanted, its "&" left out.
+HWND ShownButton(HWND Dialog, const std::wstring& Wanted) {
+  struct TSearch {
+    const std::wstring& Wanted;
+    HWND Found;
+  } search{Wanted, nullptr};
+  ::EnumChildWindows(
+      Dialog,
+      [](HWND Child, LPARAM Param) -> BOOL {
+        auto& s = *reinterpret_cast<TSearch*>(Param);
+        wchar_t name[16] = L"";
+        ::GetClassNameW(Child, name, 16);
+        if (::lstrcmpiW(name, L"Button") != 0 || !::IsWindowVisible(Child) || !::IsWindowEnabled(Child)) return TRUE;
+        std::wstring text;
+        for (const wchar_t c : Caption(Child))
+          if (c != L'&') text += c;
+        if (text != s.Wanted) return TRUE;
+        s.Found = Child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.Found;
+}
+
 bool Fail(const char* Step) {
   std::fprintf(stderr, "window_driver: %s: not done within %lld s\n", Step,
                static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(StepPatience).count()));
@@ -142,7 +227,9 @@ int wmain(int Argc, wchar_t** Argv) {
   HWND form = nullptr;
   for (; i < Argc; ++i) {
     const std::wstring step = Argv[i];
-    if (step == L"start") {
+    if (step == L"shown") {
+      if (!WaitFor([&] { return (form = MainWindow()) != nullptr; })) return Fail("shown"), 1;
+    } else if (step == L"start") {
       if (!WaitFor([&] { return (form = MainWindow()) && StartEnabled(form); }) || !Press(form, cmd::ABegin))
         return Fail("start"), 1;
     } else if (step == L"prompt") {
@@ -173,6 +260,64 @@ int wmain(int Argc, wchar_t** Argv) {
       if (!WaitFor([&] { return (form = MainWindow()) != nullptr; }) || !Press(form, cmd::AExit) ||
           !WaitFor([] { return ::FindWindowW(L"TForm1", nullptr) == nullptr; }))
         return Fail("exit"), 1;
+    } else if (step == L"key" && i + 1 < Argc) {
+      const std::wstring key = Argv[++i];
+      // The main window in front first: the keys go to the window in front.
+      if (!WaitFor([&] {
+            if (!(form = MainWindow())) return false;
+            ::SetForegroundWindow(form);
+            return ::GetForegroundWindow() == form || ::GetForegroundWindow() == ::GetWindow(form, GW_OWNER);
+          }))
+        return Fail("key"), 1;
+      if (!PressKeys(key)) {
+        std::fprintf(stderr, "window_driver: key %ls: not pressed\n", key.c_str());
+        return 1;
+      }
+    } else if (step == L"dialog" && i + 1 < Argc) {
+      const wchar_t* title = Argv[++i];
+      HWND dialog = nullptr;
+      if (!WaitFor([&] { return (dialog = ShownWindow(L"#32770", title)) != nullptr; }) ||
+          !::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0) ||
+          !WaitFor([&] { return ShownWindow(L"#32770", title) == nullptr; }))
+        return Fail("dialog"), 1;
+    } else if (step == L"press" && i + 2 < Argc) {
+      const wchar_t* title = Argv[++i];
+      const std::wstring caption = Argv[++i];
+      HWND dialog = nullptr, button = nullptr;
+      if (!WaitFor([&] {
+            dialog = ShownWindow(L"#32770", title);
+            return dialog && (button = ShownButton(dialog, caption)) != nullptr;
+          }) ||
+          !::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED),
+                          reinterpret_cast<LPARAM>(button)))
+        return Fail("press"), 1;
+      // Gone, or the page changed: the next step must not find the same button.
+      WaitFor([&] { return !::IsWindow(button) || !ShownButton(dialog, caption); });
+    } else if (step == L"list") {
+      ::EnumWindows(
+          [](HWND Window, LPARAM) -> BOOL {
+            wchar_t name[64] = L"";
+            ::GetClassNameW(Window, name, 64);
+            if (!::IsWindowVisible(Window)) return TRUE;
+            // The caption's characters as numbers: the console may have no code page for them.
+            std::fprintf(stderr, "window %ls:", name);
+            for (const wchar_t c : Caption(Window)) std::fprintf(stderr, " %04X", static_cast<unsigned>(c));
+            std::fprintf(stderr, "\n");
+            return TRUE;
+          },
+          0);
+    } else if (step == L"menu") {
+      if (!WaitFor([] { return ShownWindow(L"#32768", nullptr) != nullptr; })) return Fail("menu"), 1;
+    } else if (step == L"noprompt") {
+      if (ShownWindow(L"TForm2", nullptr)) {
+        std::fprintf(stderr, "window_driver: noprompt: the power-on prompt is shown\n");
+        return 1;
+      }
+    } else if (step == L"screen" && i + 1 < Argc) {
+      if (!SaveWindowPicture(::GetDesktopWindow(), Argv[++i])) {
+        std::fprintf(stderr, "window_driver: screen: the picture could not be saved\n");
+        return 1;
+      }
     } else {
       std::fprintf(stderr, "window_driver: unknown step %ls\n", step.c_str());
       return 2;

@@ -6,9 +6,9 @@
 namespace hexloader::cli {
 
 struct TCliCommand {
-  const char* Name;     // as typed after the program name
-  const char* Summary;  // one line for the command list
-  const char* Usage;    // the full help of the command, several lines
+  const char* Name;        // as typed after the program name
+  const char* Summary;     // one line for the command list
+  std::string (*Usage)();  // the full help of the command, several lines (some of them the platform's)
   // Runs the command with the arguments after its name; returns the process exit status.
   int (*Run)(const std::vector<std::string>& Args);
 };

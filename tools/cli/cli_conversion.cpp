@@ -11,7 +11,15 @@
 
 namespace hexloader::cli {
 
-std::string ConvertHexFile(const std::string& HexPath, bool Strict, std::FILE* Warnings) {
+namespace {
+
+// "FILE:LINE: reason." (the line left out when it is not known).
+std::string ConversionErrorText(const std::string& ShownName, const EConvertError& Error) {
+  const std::string line = Error.LineNumber() > 0 ? std::to_string(Error.LineNumber()) + ":" : std::string();
+  return ShownName + ":" + line + " " + Error.Reason() + ".";
+}
+
+std::string Convert(const std::string& HexPath, bool Strict, std::FILE* Warnings) {
   if (!image_fs::FileExists(HexPath)) throw EFOpenError::ForFile(HexPath, ENOENT);
   const image_fs::TFileContent content = image_fs::ReadWholeFile(HexPath);
   if (Strict) {
@@ -27,6 +35,16 @@ std::string ConvertHexFile(const std::string& HexPath, bool Strict, std::FILE* W
   // Only beside an image: a file the converter refuses gets its error alone.
   if (counter.Report().BadRecords > 0) PrintText(Warnings, "%s\n", ChecksumWarning(counter.Report()).c_str());
   return imageName;
+}
+
+}  // namespace
+
+std::string ConvertHexFile(const std::string& HexPath, const std::string& ShownName, bool Strict, std::FILE* Warnings) {
+  try {
+    return Convert(HexPath, Strict, Warnings);
+  } catch (const EConvertError& e) {
+    throw Exception(ConversionErrorText(ShownName, e));
+  }
 }
 
 }  // namespace hexloader::cli

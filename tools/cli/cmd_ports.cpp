@@ -5,9 +5,12 @@
 #include "serial/port_access.h"
 #include "tools/cli/cli_command.h"
 #include "tools/cli/console_text.h"
+#include "tools/cli/platform_texts.h"
 
 namespace hexloader::cli {
 namespace {
+
+std::string Usage() { return std::string("hexloader-cli ports\n") + platform_texts::PortsDescription; }
 
 int Run(const std::vector<std::string>& Args) {
   if (!Args.empty()) {
@@ -28,13 +31,6 @@ int Run(const std::vector<std::string>& Args) {
 
 }  // namespace
 
-const TCliCommand PortsCommand{
-    "ports", "list the serial ports present, as the Port menu shows them",
-    "hexloader-cli ports\n"
-    "  Prints the serial ports present on this machine, one per line, in the order of the GUI's Port\n"
-    "  menu. Each name is what --port takes (on Linux it is opened under /dev; on Windows it is a COM\n"
-    "  name). Prints nothing when the machine has no serial port. For a port the system keeps you out\n"
-    "  of, standard error says which group owns it and what to do.\n",
-    Run};
+const TCliCommand PortsCommand{"ports", "list the serial ports present, as the Port menu shows them", Usage, Run};
 
 }  // namespace hexloader::cli

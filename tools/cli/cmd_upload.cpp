@@ -25,6 +25,7 @@
 #include "tools/cli/console_text.h"
 #include "tools/cli/image_snapshot.h"
 #include "tools/cli/open_file_limit.h"
+#include "tools/cli/platform_texts.h"
 #include "tools/cli/progress_board.h"
 #include "tools/cli/stop_request.h"
 #include "tools/cli/upload_job.h"
@@ -45,45 +46,44 @@ constexpr auto kFrameLeaveWait = std::chrono::seconds(2);
 constexpr const char* kRecordLostStop = "a record could not be written: no more boards are started";
 constexpr const char* kRecordLostSummary = "stopped early: a record could not be written (see above)";
 
-const char* const kUsage =
-    "hexloader-cli upload --port DEVICE [--port DEVICE ...] [--timeout SECONDS] [--reply-timeout SECONDS] [--baud N] "
-    "[--strict] [--repeat] [--log FILE] FILE.hex\n"
-    "  Converts FILE.hex once into the binary image (written to the current directory, as the window's\n"
-    "  Start command does) and sends it through every DEVICE at the same time, each opened at 19200\n"
-    "  bit/s (or --baud) 8N1 without flow control: it prints the prompt to switch the devices on and uploads to each\n"
-    "  device as soon as it answers. On a terminal it shows one line per port (bar, percent, frames,\n"
-    "  bytes per second, state); otherwise plain lines, prefixed with the port when there are several.\n"
-    "  With several ports, or with --repeat, a summary ends the run.\n"
-    "  --port DEVICE      a port to upload through (a path, or a name under /dev); repeat it for each\n"
-    "                     device on the line\n"
-    "  --baud N           the line's rate in bit/s (default 19200), for devices built for another\n"
-    "                     standard rate (110 ... 256000); a rate the adapter refuses ends the upload\n"
-    "  --timeout SECONDS  give up when a device has not switched on (sent its 0x55) within that time\n"
-    "                     (default: wait for ever, like the window); not with --repeat, where the\n"
-    "                     next board takes as long as it takes\n"
-    "  --reply-timeout SECONDS\n"
-    "                     once a transfer has begun, give it up when a frame is not answered within\n"
-    "                     that time (default 5; fractions allowed)\n"
-    "  --strict           refuse a file with wrong record checksums (otherwise one warning on\n"
-    "                     standard error): status 1, nothing written or sent\n"
-    "  --repeat           board after board: after each upload, well or not, the port waits for the\n"
-    "                     next device's hello and uploads again, until SIGINT or SIGTERM (Ctrl-C). The\n"
-    "                     first stop request lets uploads in progress finish, a second abandons them.\n"
-    "                     The image is not converted again: a changed HEX file is not reread.\n"
-    "  --log FILE         append one JSON line per upload to FILE, written and flushed as each upload\n"
-    "                     ends: time (ISO 8601, start of the upload), port, file, image_bytes, sha256\n"
-    "                     (of the image as sent), result (ok, reply-error, silent, port-error,\n"
-    "                     interrupted), message (for a failure), seconds, frames. Several runs may\n"
-    "                     append to one file.\n"
-    "  Exit status: 0 every device took the image (with --repeat: every upload succeeded); otherwise\n"
-    "  that of the first port, in command-line order, with a failed upload: 1 conversion, image or port\n"
-    "  error, also a port that went away (or an upload abandoned on request, or a port stopped before\n"
-    "  its device answered, or a record that could not be written); 2 \"Ошибка ответа\" (a wrong reply);\n"
-    "  3 the device did not switch on within the time given by --timeout, or \"Устройство не отвечает\"\n"
-    "  (no reply within the reply time-out).\n"
-    "  Example, a production line with three fixtures:\n"
-    "    hexloader-cli upload --port ttyUSB0 --port ttyUSB1 --port ttyUSB2 --repeat \\\n"
-    "                         --log uploads.jsonl firmware.hex\n";
+std::string Usage() {
+  return std::string(
+             "hexloader-cli upload --port DEVICE [--port DEVICE ...] [--timeout SECONDS] [--reply-timeout SECONDS] "
+             "[--baud N] [--strict] [--repeat] [--log FILE] FILE.hex\n"
+             "  Converts FILE.hex once into the binary image (written to the current directory, as the window's\n"
+             "  Start command does) and sends it through every DEVICE at the same time, each opened at 19200\n"
+             "  bit/s (or --baud) 8N1 without flow control: it prints the prompt to switch the devices on and "
+             "uploads to each\n"
+             "  device as soon as it answers. On a terminal it shows one line per port (bar, percent, frames,\n"
+             "  bytes per second, state); otherwise plain lines, prefixed with the port when there are several.\n"
+             "  With several ports, or with --repeat, a summary ends the run.\n") +
+         platform_texts::PortOption +
+         "  --baud N           the line's rate in bit/s (default 19200), for devices built for another\n"
+         "                     standard rate (110 ... 256000); a rate the adapter refuses ends the upload\n"
+         "  --timeout SECONDS  give up when a device has not switched on (sent its 0x55) within that time\n"
+         "                     (default: wait for ever, like the window); not with --repeat, where the\n"
+         "                     next board takes as long as it takes\n"
+         "  --reply-timeout SECONDS\n"
+         "                     once a transfer has begun, give it up when a frame is not answered within\n"
+         "                     that time (default 5; fractions allowed)\n"
+         "  --strict           refuse a file with wrong record checksums (otherwise one warning on\n"
+         "                     standard error): status 1, nothing written or sent\n" +
+         platform_texts::RepeatOption +
+         "  --log FILE         append one JSON line per upload to FILE, written and flushed as each upload\n"
+         "                     ends: time (ISO 8601, start of the upload), port, file, image_bytes, sha256\n"
+         "                     (of the image as sent), result (ok, reply-error, silent, port-error,\n"
+         "                     interrupted), message (for a failure), seconds, frames. Several runs may\n"
+         "                     append to one file.\n"
+         "  Exit status: 0 every device took the image (with --repeat: every upload succeeded); otherwise\n"
+         "  that of the first port, in command-line order, with a failed upload: 1 conversion, image or port\n"
+         "  error, also a port that went away (or an upload abandoned on request, or a port stopped before\n"
+         "  its device answered, or a record that could not be written); 2 \"Ошибка ответа\" (a wrong reply);\n"
+         "  3 the device did not switch on within the time given by --timeout, or \"Устройство не отвечает\"\n"
+         "  (no reply within the reply time-out). A conversion error names the file and the line\n"
+         "  (fw.hex:12: ...).\n"
+         "  Example, a production line with three fixtures:\n" +
+         platform_texts::ProductionExample;
+}
 
 struct TArgs {
   std::vector<std::string> Ports;
@@ -195,7 +195,7 @@ int Run(const std::vector<std::string>& RawArgs) {
   TArgs Args;
   std::string Error;
   if (!Parse(RawArgs, Args, Error)) {
-    PrintText(stderr, "hexloader-cli upload: %s\n\n%s", Error.c_str(), kUsage);
+    PrintText(stderr, "hexloader-cli upload: %s\n\n%s", Error.c_str(), Usage().c_str());
     return kExitFailure;
   }
   if (!PortsFitFileLimit(Args.Ports.size(), RaiseOpenFileLimit(), Error)) {
@@ -208,8 +208,8 @@ int Run(const std::vector<std::string>& RawArgs) {
   try {
     // Opened first: no board is programmed without its record.
     if (!Args.LogFile.empty()) Log = std::make_unique<TUploadLogFile>(Args.LogFile);
-    const std::string ImageName =
-        ConvertHexFile(Utf8FromPath(std::filesystem::absolute(PathFromUtf8(Args.HexFile))), Args.Strict, stderr);
+    const std::string ImageName = ConvertHexFile(Utf8FromPath(std::filesystem::absolute(PathFromUtf8(Args.HexFile))),
+                                                 Args.HexFile, Args.Strict, stderr);
     Image = std::make_unique<TImageSnapshot>(ImageName);
     // The window keeps the exchange for an empty image; a production line would only program boards
     // with nothing, and record them as good.
@@ -319,6 +319,6 @@ int Run(const std::vector<std::string>& RawArgs) {
 
 }  // namespace
 
-const TCliCommand UploadCommand{"upload", "send a HEX file to one or several devices over serial ports", kUsage, Run};
+const TCliCommand UploadCommand{"upload", "send a HEX file to one or several devices over serial ports", Usage, Run};
 
 }  // namespace hexloader::cli

@@ -5,10 +5,12 @@
 #include <vector>
 
 #include "core/file_size_signal.h"
+#include "core/running_mark.h"
 #include "hexloader_version.h"
 #include "tools/cli/cli_command.h"
 #include "tools/cli/console.h"
 #include "tools/cli/console_text.h"
+#include "tools/cli/platform_texts.h"
 
 namespace {
 
@@ -28,7 +30,8 @@ const TCliCommand* const kCommands[] = {
 void PrintCommandHelp(FILE* out, const TCliCommand& c) {
   PrintText(out, "The %s command:\n", c.Name);
   bool inOptions = false;
-  for (const char* line = c.Usage; *line;) {
+  const std::string usage = c.Usage();
+  for (const char* line = usage.c_str(); *line;) {
     const char* end = std::strchr(line, '\n');
     const std::size_t length = end ? static_cast<std::size_t>(end - line) : std::strlen(line);
     const std::string text(line, length);
@@ -57,8 +60,17 @@ void PrintHelp(FILE* out) {
   for (const TCliCommand* c : kCommands) PrintCommandHelp(out, *c);
   PrintText(out,
             "Options:\n"
-            "  -h, --help     show this help, or with a command the command's help, and exit\n"
-            "  --version      show the program's version and exit\n");
+            "%s"
+            "  --version      show the program's version and exit\n",
+            hexloader::cli::platform_texts::HelpOption);
+}
+
+// --help, -h and the platform's own help switches ("/?" on Windows).
+bool IsHelpOption(const std::string& Argument) {
+  if (Argument == "--help" || Argument == "-h") return true;
+  for (const char* const* s = hexloader::cli::platform_texts::ExtraHelpSwitches; *s; ++s)
+    if (Argument == *s) return true;
+  return false;
 }
 
 const TCliCommand* Find(const char* name) {
@@ -71,6 +83,8 @@ const TCliCommand* Find(const char* name) {
 
 int main(int argc, char** argv) {
   hexloader::IgnoreFileSizeSignal();
+  // Held until the process ends: the setup does not replace a program that runs (a production run).
+  const hexloader::TRunningMark running;
   hexloader::cli::PrepareConsole();
   const std::vector<std::string> all = hexloader::cli::CommandLineArguments(argc, argv);
   if (all.size() < 2) {
@@ -78,10 +92,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   const char* first = all[1].c_str();
-  if (!std::strcmp(first, "--help") || !std::strcmp(first, "-h") || !std::strcmp(first, "help")) {
+  if (IsHelpOption(first) || !std::strcmp(first, "help")) {
     if (all.size() > 2) {
       if (const TCliCommand* c = Find(all[2].c_str())) {
-        PrintText(stdout, "%s", c->Usage);
+        PrintText(stdout, "%s", c->Usage().c_str());
         return 0;
       }
     }
@@ -100,8 +114,8 @@ int main(int argc, char** argv) {
   }
   std::vector<std::string> args(all.begin() + 2, all.end());
   for (const std::string& a : args) {
-    if (a == "--help" || a == "-h") {
-      PrintText(stdout, "%s", command->Usage);
+    if (IsHelpOption(a)) {
+      PrintText(stdout, "%s", command->Usage().c_str());
       return 0;
     }
   }

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QPixmap>
 #include <QScreen>
+#include <QShortcut>
 #include <QToolButton>
 
 #include "ui/app_texts.h"
@@ -92,6 +93,15 @@ void TForm1::BuildControls() {
   MakeToolButton(Toolbar1_, 68, 25)->setDefaultAction(ABegin_);
   MakeToolButton(Toolbar1_, 93, 25)->setDefaultAction(AExit_);
 
+  // The keys, for work without the mouse; a command disabled for the mouse is disabled for its key too.
+  // Alt+F4 closes the window as its close box does.
+  ASelectFile_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  ABegin_->setShortcut(QKeySequence(Qt::Key_F5));
+  auto* portKey = new QShortcut(QKeySequence(Qt::Key_F4), this);
+  connect(portKey, &QShortcut::activated, this, [this] {
+    if (ToolButton2_->isEnabled()) ToolButton2_->showMenu();
+  });
+
   Animate1_ = new TAnimate(this);
   Animate1_->setGeometry(0, 29, 264, 80);
   Animate1_->hide();
@@ -114,7 +124,7 @@ void TForm1::SetPortPaneCaption(const std::string& Name) { PortStatusPane_->SetC
 
 void TForm1::SetBeginEnabled(bool Enabled) { ABegin_->setEnabled(Enabled); }
 
-void TForm1::SetPortMenuItems(const std::vector<std::string>& Names) {
+void TForm1::SetPortMenuItems(const std::vector<std::string>& Names, const std::string& Current) {
   PortMenu_->clear();
   for (const std::string& name : Names) {
     // "&" would mark an accelerator: doubled, the caption shows the name exactly.
@@ -122,6 +132,14 @@ void TForm1::SetPortMenuItems(const std::vector<std::string>& Names) {
     caption.replace(QLatin1Char('&'), QLatin1String("&&"));
     QAction* item = PortMenu_->addAction(icons::PortItem(), caption);
     item->setData(QByteArray::fromStdString(name));
+    item->setCheckable(true);
+    item->setChecked(name == Current);
+    // With an icon, the style marks a checked item only by a frame round the icon: bold says it plainly.
+    if (name == Current) {
+      QFont font = item->font();
+      font.setBold(true);
+      item->setFont(font);
+    }
     connect(item, &QAction::triggered, this, [this, name] { Rules_.PortMenuClick(name); });
   }
 }

@@ -70,7 +70,7 @@ class TForm1 : public QWidget, private TWindowFace {
   void SetCaption(const std::string& Text) override;
   void SetPortPaneCaption(const std::string& Name) override;
   void SetBeginEnabled(bool Enabled) override;
-  void SetPortMenuItems(const std::vector<std::string>& Names) override;
+  void SetPortMenuItems(const std::vector<std::string>& Names, const std::string& Current) override;
   std::optional<std::string> AskOpenFile(const TOpenDialogRequest& Request) override;
   void PostPendingMessage() override;
   void CloseWindow() override;

@@ -87,7 +87,8 @@ void TRegIniFile::WriteValue(const std::string& Section, const std::string& Key,
   Backing_->WriteString(Section, Key, Value);
 }
 
-std::string TRegIniFile::IniFileName() const {
+std::string TRegIniFile::IniFileName() {
+  EnsureOpen();
   const auto* ini = dynamic_cast<const TIniFile*>(Backing_.get());
   return ini ? ini->FileName() : std::string();
 }

@@ -68,9 +68,9 @@ class TRegIniFile {
   // "Unable to write to <INI path>" when the file cannot be written.
   void WriteValue(const std::string& Section, const std::string& Key, const std::string& Value);
 
-  // The INI file the store uses now (after EnsureOpen); empty before the first operation, and when an
-  // installed program found no configuration folder.
-  std::string IniFileName() const;
+  // The INI file the store uses (EnsureOpen first, so the backing object is built when it is missing);
+  // empty in registry mode, and when an installed program found no configuration folder.
+  std::string IniFileName();
 
  private:
   void EnsureOpen();

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "ui/settings/folder_access.h"
 #include "ui/settings/settings_location.h"
 
 namespace hexloader {
@@ -33,6 +34,10 @@ TPosixSettingsEnvironment CurrentPosixSettingsEnvironment() {
 
 TSettingsFile CurrentSettingsFile(const std::string& ExecutablePath) {
   return SettingsFileFor(ExecutablePath, CurrentPosixSettingsEnvironment());
+}
+
+std::string CurrentWorkingFolderMove(const std::string& SettingsFile) {
+  return WorkingFolderForLinux(CurrentFolder(), SettingsFile, CanMakeFileIn);
 }
 
 std::string UserSettingsFileShownName() { return "$HOME/.config/hexloader/hexloader.ini"; }

@@ -6,8 +6,10 @@
 #include <shlobj.h>
 
 #include <string>
+#include <vector>
 
 #include "core/wide_text_win32.h"
+#include "ui/settings/folder_access.h"
 #include "ui/settings/settings_location.h"
 
 namespace hexloader {
@@ -44,29 +46,23 @@ std::string LongPath(const std::string& Path) {
   return Utf8FromWide(std::wstring_view(longPath.data(), written));
 }
 
-// Whether the user may make a file in Folder: a hidden temporary file is made there and gone again when
-// its handle closes. Only trying gives the whole answer: access rights, a read-only medium and a network
-// share's own rules all have their say.
-bool CanMakeFileIn(const std::string& Folder) {
-  const std::wstring name =
-      WideFromUtf8(Folder) + L"\\~hexloader-" + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
-  HANDLE file = ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_EXISTS;
-  ::CloseHandle(file);
-  return true;
+// The folders programs are installed into. The known folders are the system's own answer; the
+// variables are what the user and the installers see, and may have been set otherwise for this
+// process: every one of them counts.
+std::vector<std::string> ProgramFolders() {
+  std::vector<std::string> folders;
+  for (const KNOWNFOLDERID* id : {&FOLDERID_ProgramFiles, &FOLDERID_ProgramFilesX86, &FOLDERID_ProgramFilesX64})
+    folders.push_back(KnownFolder(*id));
+  for (const wchar_t* name : {L"ProgramFiles", L"ProgramFiles(x86)", L"ProgramW6432"})
+    folders.push_back(Variable(name));
+  return folders;
 }
 
 }  // namespace
 
 TWindowsSettingsEnvironment CurrentWindowsSettingsEnvironment(const std::string& ExecutablePath) {
   TWindowsSettingsEnvironment environment;
-  // The known folders are the system's own answer; the variables are what the user and the installers
-  // see, and may have been set otherwise for this process: every one of them counts.
-  for (const KNOWNFOLDERID* id : {&FOLDERID_ProgramFiles, &FOLDERID_ProgramFilesX86, &FOLDERID_ProgramFilesX64})
-    environment.ProgramFolders.push_back(KnownFolder(*id));
-  for (const wchar_t* name : {L"ProgramFiles", L"ProgramFiles(x86)", L"ProgramW6432"})
-    environment.ProgramFolders.push_back(Variable(name));
+  environment.ProgramFolders = ProgramFolders();
   environment.AppData = KnownFolder(FOLDERID_RoamingAppData);
 
   // Nothing is tried where programs are installed.
@@ -82,6 +78,10 @@ TWindowsSettingsEnvironment CurrentWindowsSettingsEnvironment(const std::string&
 TSettingsFile CurrentSettingsFile(const std::string& ExecutablePath) {
   const std::string executable = LongPath(ExecutablePath);
   return SettingsFileFor(executable, CurrentWindowsSettingsEnvironment(executable));
+}
+
+std::string CurrentWorkingFolderMove(const std::string& SettingsFile) {
+  return WorkingFolderForWindows(LongPath(CurrentFolder()), SettingsFile, ProgramFolders(), CanMakeFileIn);
 }
 
 std::string UserSettingsFileShownName() { return "%APPDATA%\\hexloader\\hexloader.ini"; }

@@ -17,6 +17,18 @@ TSettingsFile ChooseFile(const std::string& ExecutablePath, bool Installed, cons
   return {UserFolder + separator + SettingsFolderName + separator + SettingsFolderName + ".ini", true};
 }
 
+// The rule both platforms share: stay in a current folder the user may write that is not where
+// programs are installed; otherwise go to the settings' folder, unless there is none or it is the
+// current one (nowhere better to go).
+std::string ChooseWorkingFolder(const std::string& CurrentFolder, bool CurrentInstalled,
+                                const std::string& SettingsFolder, bool SettingsFolderIsCurrent,
+                                const TFolderProbe& CanMakeFileIn) {
+  if (SettingsFolder.empty() || SettingsFolderIsCurrent) return {};
+  // A current folder the platform cannot name (removed while the program ran) cannot be written.
+  if (!CurrentInstalled && !CurrentFolder.empty() && CanMakeFileIn(CurrentFolder)) return {};
+  return SettingsFolder;
+}
+
 // --- Linux ---
 
 bool IsAbsolute(const std::string& Path) { return !Path.empty() && Path.front() == '/'; }
@@ -88,6 +100,17 @@ TSettingsFile SettingsFileFor(const std::string& ExecutablePath, const TPosixSet
   return ChooseFile(ExecutablePath, IsUnderUsr(ExecutablePath), ConfigHome(Environment), '/');
 }
 
+std::string WorkingFolderForLinux(const std::string& CurrentFolder, const std::string& SettingsFile,
+                                  const TFolderProbe& CanMakeFileIn) {
+  const std::size_t slash = SettingsFile.rfind('/');
+  // A settings file without a full path names no folder to go to.
+  const std::string folder = !IsAbsolute(SettingsFile) ? std::string()
+                             : slash == 0              ? std::string("/")
+                                                       : SettingsFile.substr(0, slash);
+  return ChooseWorkingFolder(CurrentFolder, IsUnderUsr(CurrentFolder), folder,
+                             WithoutTrailingSlashes(folder) == WithoutTrailingSlashes(CurrentFolder), CanMakeFileIn);
+}
+
 bool IsUnderWindowsFolder(const std::string& Path, const std::string& Folder) {
   if (!IsFullWindowsPath(Folder)) return false;
   const std::string folder = ComparableWindowsPath(Folder);
@@ -106,6 +129,22 @@ TSettingsFile SettingsFileFor(const std::string& ExecutablePath, const TWindowsS
                                   ? WithoutTrailingSeparators(Environment.AppData)
                                   : std::string();
   return ChooseFile(ExecutablePath, installed, appData, '\\');
+}
+
+std::string WorkingFolderForWindows(const std::string& CurrentFolder, const std::string& SettingsFile,
+                                    const std::vector<std::string>& ProgramFolders, const TFolderProbe& CanMakeFileIn) {
+  const std::size_t slash = SettingsFile.find_last_of("\\/");
+  std::string folder;
+  if (IsFullWindowsPath(SettingsFile) && slash != std::string::npos) {
+    folder = SettingsFile.substr(0, slash);
+    if (folder.size() == 2 && folder[1] == ':') folder += '\\';  // "C:\hexloader.ini" lies in "C:\"
+  }
+  const bool installed = std::any_of(ProgramFolders.begin(), ProgramFolders.end(), [&](const std::string& Folder) {
+    return IsUnderWindowsFolder(CurrentFolder, Folder);
+  });
+  const bool same =
+      !folder.empty() && IsUnderWindowsFolder(CurrentFolder, folder) && IsUnderWindowsFolder(folder, CurrentFolder);
+  return ChooseWorkingFolder(CurrentFolder, installed, folder, same, CanMakeFileIn);
 }
 
 }  // namespace hexloader

@@ -9,6 +9,7 @@
 //   folder the user cannot write to; the roaming application-data folder (%APPDATA%).
 // The rules are pure: the environment is passed in, so both platforms' rules are tested with made-up
 // paths anywhere. settings_environment_<platform>.cpp reads the running user's environment.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,11 +62,37 @@ bool IsUnderWindowsFolder(const std::string& Path, const std::string& Folder);
 // The INI file for the executable at ExecutablePath (a full path) by the Windows rules.
 TSettingsFile SettingsFileFor(const std::string& ExecutablePath, const TWindowsSettingsEnvironment& Environment);
 
+// --- the folder the window writes its images into ---
+//
+// The window writes each image into its current folder. That folder must be one the user may write,
+// and not where programs are installed (nothing is ever written there): when the current folder lies
+// where programs are installed, or no file can be made in it, the window moves to the folder its
+// settings live in (made if needed) before anything is written. It stays where it is when there is no
+// settings folder, or when that folder is the current one. The command line never moves.
+
+// Whether a file can be made in a folder: asked only of a current folder that is not where programs
+// are installed.
+using TFolderProbe = std::function<bool(const std::string& Folder)>;
+
+// The folder to move to, or empty to stay, by the Linux rules (where programs are installed: /usr).
+// CurrentFolder is a full path; SettingsFile the INI file in use (may be empty).
+std::string WorkingFolderForLinux(const std::string& CurrentFolder, const std::string& SettingsFile,
+                                  const TFolderProbe& CanMakeFileIn);
+
+// The same by the Windows rules (where programs are installed: under one of ProgramFolders, as
+// IsUnderWindowsFolder compares paths).
+std::string WorkingFolderForWindows(const std::string& CurrentFolder, const std::string& SettingsFile,
+                                    const std::vector<std::string>& ProgramFolders, const TFolderProbe& CanMakeFileIn);
+
 // --- the running platform (settings_environment_<platform>.cpp) ---
 
 // The INI file for the running program, whose executable is ExecutablePath, by its platform's rules
 // and the running user's environment.
 TSettingsFile CurrentSettingsFile(const std::string& ExecutablePath);
+
+// The folder the window moves to before it writes anything (empty: it stays), for the running process,
+// whose settings live in SettingsFile, by its platform's rules.
+std::string CurrentWorkingFolderMove(const std::string& SettingsFile);
 
 // How an error names the per-user file when there is none (no configuration folder was found):
 // "$HOME/.config/hexloader/hexloader.ini" on Linux, "%APPDATA%\hexloader\hexloader.ini" on Windows.

@@ -18,16 +18,24 @@ namespace {
 // its length.
 constexpr std::size_t PathBufferChars = 32768;
 
-// The window a message shows over: the thread's active window, else its foremost shown and enabled
-// window (a dialog that has not been activated yet, as the open dialog during start-up may not be
-// when the posted port message arrives in its loop), else none.
+// A window that has no size stands for others (the taskbar entry owns the main window): it is never
+// the one a message shows over.
+bool HasNoSize(HWND Window) {
+  RECT frame;
+  return ::GetWindowRect(Window, &frame) && (frame.right <= frame.left || frame.bottom <= frame.top);
+}
+
+// The window a message shows over: the thread's active window (for the taskbar entry, the window it
+// hands on to), else its foremost shown and enabled window with a size (a dialog that has not been
+// activated yet, as the open dialog during start-up may not be when the posted port message arrives in
+// its loop), else none.
 HWND MessageOwner() {
-  if (HWND active = ::GetActiveWindow()) return active;
+  if (HWND active = ::GetActiveWindow()) return HasNoSize(active) ? ::GetLastActivePopup(active) : active;
   HWND foremost = nullptr;
   ::EnumThreadWindows(
       ::GetCurrentThreadId(),
       [](HWND Window, LPARAM Param) -> BOOL {
-        if (!::IsWindowVisible(Window) || !::IsWindowEnabled(Window)) return TRUE;
+        if (!::IsWindowVisible(Window) || !::IsWindowEnabled(Window) || HasNoSize(Window)) return TRUE;
         *reinterpret_cast<HWND*>(Param) = Window;
         return FALSE;
       },

@@ -21,6 +21,9 @@ struct TMenuDeleter {
 struct TIconDeleter {
   void operator()(HICON__* Icon) const { ::DestroyIcon(Icon); }
 };
+struct TAcceleratorDeleter {
+  void operator()(HACCEL__* Table) const { ::DestroyAcceleratorTable(Table); }
+};
 
 using TFontOwner = std::unique_ptr<std::remove_pointer_t<HFONT>, TGdiObjectDeleter>;
 using TBitmapOwner = std::unique_ptr<std::remove_pointer_t<HBITMAP>, TGdiObjectDeleter>;
@@ -28,5 +31,6 @@ using TBrushOwner = std::unique_ptr<std::remove_pointer_t<HBRUSH>, TGdiObjectDel
 using TImageListOwner = std::unique_ptr<_IMAGELIST, TImageListDeleter>;
 using TMenuOwner = std::unique_ptr<HMENU__, TMenuDeleter>;
 using TIconOwner = std::unique_ptr<HICON__, TIconDeleter>;
+using TAcceleratorOwner = std::unique_ptr<HACCEL__, TAcceleratorDeleter>;
 
 }  // namespace hexloader

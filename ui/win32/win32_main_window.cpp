@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <iterator>
+
 #include "core/wide_text_win32.h"
 #include "ui/app_texts.h"
 #include "ui/dialogs.h"
@@ -15,6 +17,7 @@
 #include "ui/win32/win32_port_menu.h"
 #include "ui/win32/win32_power_prompt.h"
 #include "ui/win32/win32_status_bar.h"
+#include "ui/win32/win32_taskbar_owner.h"
 #include "ui/win32/win32_toolbar.h"
 
 namespace hexloader {
@@ -23,7 +26,8 @@ namespace {
 constexpr const wchar_t* ClassName = L"TForm1";
 // A fixed dialog border that can still be minimised, as on Linux.
 constexpr DWORD Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-constexpr DWORD ExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW;
+// No taskbar button of its own: the taskbar owner's stands for it (win32_taskbar_owner.h).
+constexpr DWORD ExStyle = WS_EX_DLGMODALFRAME;
 
 constexpr int ClientWidth = 344;
 constexpr int ClientHeight = 128;
@@ -58,8 +62,12 @@ void TWin32MainWindow::BuildControls() {
   // Shared icons: the class keeps them for the whole process.
   const auto icon = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(HEXLOADER_ICON_APPLICATION), IMAGE_ICON,
                                                     0, 0, LR_DEFAULTSIZE | LR_SHARED));
-  // The taskbar and Alt+Tab show the icon; a dialog frame shows none in its caption on Windows.
+  // A dialog frame shows no icon in its caption on Windows; the taskbar and Alt+Tab show the owner's.
   RegisterTargetClass(ClassName, {reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1), icon, 0});
+  const auto smallIcon =
+      static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(HEXLOADER_ICON_APPLICATION), IMAGE_ICON,
+                                      ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  TaskbarOwner_ = std::make_unique<TWin32TaskbarOwner>(icon, smallIcon);
 
   RECT frame = Scaled(0, 0, ClientWidth, ClientHeight);
   ::AdjustWindowRectEx(&frame, Style, FALSE, ExStyle);
@@ -67,9 +75,10 @@ void TWin32MainWindow::BuildControls() {
   RECT desktop{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
   ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &desktop, 0);
   const std::wstring caption = WideFromUtf8(texts::StoredCaption);
-  Window_ = CreateTargetWindow(*this, ExStyle, ClassName, caption.c_str(), Style,
-                               desktop.left + (desktop.right - desktop.left - width) / 2,
-                               desktop.top + (desktop.bottom - desktop.top - height) / 2, width, height, nullptr);
+  Window_ = CreateTargetWindow(
+      *this, ExStyle, ClassName, caption.c_str(), Style, desktop.left + (desktop.right - desktop.left - width) / 2,
+      desktop.top + (desktop.bottom - desktop.top - height) / 2, width, height, TaskbarOwner_->Handle());
+  TaskbarOwner_->SetMainWindow(Window_);
   Toolbar1_ = std::make_unique<TWin32Toolbar>(Window_, Scale_);
   PortMenu_ = std::make_unique<TWin32PortMenu>(Scale_);
   Animate1_ = std::make_unique<TWin32Animate>(Window_, Scaled(0, 29, 264, 80));
@@ -85,17 +94,28 @@ void TWin32MainWindow::BuildControls() {
   });
   StatusBar1_ = std::make_unique<TWin32StatusBar>(Window_, Scaled(0, 109, 344, 19), Scale_);
 
+  ACCEL keys[] = {{FVIRTKEY | FCONTROL, 'O', win32_commands::ASelectFile},
+                  {FVIRTKEY, VK_F4, win32_commands::ToolButton2},
+                  {FVIRTKEY, VK_F5, win32_commands::ABegin}};
+  Keys_.reset(CheckedHandle(::CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys))), win32_ui_msg::Keys));
+
   Font_ = WindowFont(11, Scale_);
   // The toolbar shows images only: a font would only make it lay its buttons out anew.
   SetFontOnTree(StatusBar1_->Handle(), Font_.get());
   StatusBar1_->LayOut();  // the pane's width follows the font
 }
 
+bool TWin32MainWindow::TranslateKeys(MSG& Message) {
+  return Window_ && Keys_ && ::TranslateAcceleratorW(Window_, Keys_.get(), &Message) != 0;
+}
+
 void TWin32MainWindow::Show() {
+  TaskbarOwner_->Show();
   ::ShowWindow(Window_, SW_SHOW);
   ::UpdateWindow(Window_);
 }
 
+HWND TWin32MainWindow::TaskbarOwner() const { return TaskbarOwner_->Handle(); }
 HWND TWin32MainWindow::Toolbar1() const { return Toolbar1_->Handle(); }
 HWND TWin32MainWindow::StatusBar1() const { return StatusBar1_->Handle(); }
 HWND TWin32MainWindow::ProgressBar1() const { return StatusBar1_->ProgressBar1().Handle(); }
@@ -119,6 +139,11 @@ LRESULT TWin32MainWindow::HandleMessage(HWND Window, UINT Message, WPARAM WParam
       // The logo and the animation on the window colour.
       ::SetBkColor(reinterpret_cast<HDC>(WParam), ::GetSysColor(COLOR_WINDOW));
       return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
+    case WM_SYSCOMMAND:
+      // Minimized, the program goes to its taskbar button: the owner, which takes its windows along.
+      if ((WParam & 0xFFF0) != SC_MINIMIZE) break;
+      TaskbarOwner_->Minimize();
+      return 0;
     case WM_CLOSE: CloseWindow(); return 0;
     case WM_NCDESTROY: OnDestroyed(); return 0;
   }
@@ -157,12 +182,16 @@ void TWin32MainWindow::OpenPortMenu() {
   // Copied: the click may run while the menu's names change.
   const std::vector<std::string> names = PortMenuItems_;
   std::optional<std::size_t> chosen;
-  Guarded([&] { chosen = PortMenu_->Track(Window_, Toolbar1_->ButtonScreenRect(win32_commands::ToolButton2), names); });
+  const std::string checked = Rules_.PortInUse();
+  Guarded([&] {
+    chosen = PortMenu_->Track(Window_, Toolbar1_->ButtonScreenRect(win32_commands::ToolButton2), names, checked);
+  });
   if (chosen) Rules_.PortMenuClick(names[*chosen]);
 }
 
 void TWin32MainWindow::OnDestroyed() {
   Window_ = nullptr;
+  TaskbarOwner_->Hide();  // the button goes with the window, not when the program has ended
   Image1_ = nullptr;
   if (OnClosed_) OnClosed_();
 }
@@ -173,7 +202,9 @@ void TWin32MainWindow::SetPortPaneCaption(const std::string& Name) { StatusBar1_
 
 void TWin32MainWindow::SetBeginEnabled(bool Enabled) { Toolbar1_->SetEnabled(win32_commands::ABegin, Enabled); }
 
-void TWin32MainWindow::SetPortMenuItems(const std::vector<std::string>& Names) { PortMenuItems_ = Names; }
+void TWin32MainWindow::SetPortMenuItems(const std::vector<std::string>& Names, const std::string&) {
+  PortMenuItems_ = Names;  // the menu itself is made when it opens (OpenPortMenu), with the check
+}
 
 std::optional<std::string> TWin32MainWindow::AskOpenFile(const TOpenDialogRequest& Request) {
   const bool shown = Window_ && ::IsWindowVisible(Window_);

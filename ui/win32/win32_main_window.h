@@ -31,6 +31,7 @@ class TWin32Animate;
 class TWin32PortMenu;
 class TWin32PowerPrompt;
 class TWin32StatusBar;
+class TWin32TaskbarOwner;
 class TWin32Toolbar;
 
 // The message the window posts to itself to show the pending message (AChangeComPort).
@@ -47,12 +48,19 @@ class TWin32MainWindow final : public TWindowFace, private TWindowProcedureTarge
   TWin32MainWindow& operator=(const TWin32MainWindow&) = delete;
 
   void Show();
+  // The window's keys (Ctrl+O the file, F4 the Port menu, F5 Start): the thread's message loop hands
+  // every message here before it dispatches it; true when it was a key of the window's, which then
+  // runs its command as the toolbar does (nothing while the command is disabled). Alt+F4 closes the
+  // window through the system menu, as its close box does.
+  bool TranslateKeys(MSG& Message);
   // Called once, when the window has been destroyed (by Exit, its close box or CloseWindow).
   void SetOnClosed(std::function<void()> OnClosed) { OnClosed_ = std::move(OnClosed); }
   bool IsClosed() const { return Window_ == nullptr; }
 
   TMainWindowRules& Rules() { return Rules_; }
   HWND Handle() const { return Window_; }
+  // The window that carries the program's taskbar button and owns this one (win32_taskbar_owner.h).
+  HWND TaskbarOwner() const;
   HWND Toolbar1() const;
   HWND StatusBar1() const;
   HWND ProgressBar1() const;
@@ -73,7 +81,7 @@ class TWin32MainWindow final : public TWindowFace, private TWindowProcedureTarge
   void SetCaption(const std::string& Text) override;
   void SetPortPaneCaption(const std::string& Name) override;
   void SetBeginEnabled(bool Enabled) override;
-  void SetPortMenuItems(const std::vector<std::string>& Names) override;
+  void SetPortMenuItems(const std::vector<std::string>& Names, const std::string& Current) override;
   std::optional<std::string> AskOpenFile(const TOpenDialogRequest& Request) override;
   void PostPendingMessage() override;
   void CloseWindow() override;
@@ -100,6 +108,8 @@ class TWin32MainWindow final : public TWindowFace, private TWindowProcedureTarge
   TScale Scale_;
   TFontOwner Font_;
   TBitmapOwner Logo_;
+  TAcceleratorOwner Keys_;
+  std::unique_ptr<TWin32TaskbarOwner> TaskbarOwner_;
   HWND Window_ = nullptr;
   HWND Image1_ = nullptr;
   std::unique_ptr<TWin32Toolbar> Toolbar1_;

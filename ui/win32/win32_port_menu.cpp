@@ -31,14 +31,16 @@ TWin32PortMenu::TWin32PortMenu(const TScale& Scale) : ImageSize_(Scale.Px(16)) {
                     win32_ui_msg::Images)));
 }
 
-std::optional<std::size_t> TWin32PortMenu::Track(HWND Owner, const RECT& Below, const std::vector<std::string>& Names) {
+std::optional<std::size_t> TWin32PortMenu::Track(HWND Owner, const RECT& Below, const std::vector<std::string>& Names,
+                                                 const std::string& Checked) {
   const TMenuOwner menu(CheckedHandle(::CreatePopupMenu(), win32_ui_msg::PortMenu));
   for (std::size_t i = 0; i < Names.size(); ++i) {
     const std::wstring caption = MenuCaption(Names[i]);
     MENUITEMINFOW item{};
     item.cbSize = sizeof item;
-    item.fMask = MIIM_ID | MIIM_STRING | MIIM_BITMAP;
+    item.fMask = MIIM_ID | MIIM_STRING | MIIM_BITMAP | MIIM_STATE;
     item.wID = static_cast<UINT>(win32_commands::PortMenuFirst + i);
+    item.fState = Names[i] == Checked ? MFS_CHECKED : MFS_UNCHECKED;
     item.dwTypeData = const_cast<wchar_t*>(caption.c_str());
     // Drawn by the owner (WM_DRAWITEM): an icon with its alpha channel, at the screen's scale.
     item.hbmpItem = HBMMENU_CALLBACK;

@@ -1,7 +1,7 @@
 #pragma once
 // The Port menu on Windows: a pop-up menu built anew from the port names each time it opens, one item
 // per name with the port image, the caption exactly the name (an "&" is doubled, so it marks no
-// accelerator). Item N has the command id win32_commands::PortMenuFirst + N.
+// accelerator), the port in use checked. Item N has the command id win32_commands::PortMenuFirst + N.
 #include <windows.h>
 
 #include <optional>
@@ -18,8 +18,10 @@ class TWin32PortMenu {
   explicit TWin32PortMenu(const TScale& Scale);
 
   // Shows the menu with Names below the rectangle Below (screen pixels, usually the Port button),
-  // owned by Owner, and returns the index of the item clicked, or nothing when the menu was closed.
-  std::optional<std::size_t> Track(HWND Owner, const RECT& Below, const std::vector<std::string>& Names);
+  // owned by Owner, the item named Checked checked, and returns the index of the item chosen (a click,
+  // or the arrows and Enter), or nothing when the menu was closed.
+  std::optional<std::size_t> Track(HWND Owner, const RECT& Below, const std::vector<std::string>& Names,
+                                   const std::string& Checked);
 
   // The owner's WM_MEASUREITEM and WM_DRAWITEM for the items' image; true when the message was the
   // menu's.

@@ -20,6 +20,7 @@ inline constexpr const char* Font = "Не удалось создать шриф
 inline constexpr const char* Images = "Не удалось загрузить изображения кнопок";
 inline constexpr const char* PortMenu = "Не удалось построить меню порта";
 inline constexpr const char* Logo = "Не удалось прочитать логотип";
+inline constexpr const char* Keys = "Не удалось назначить клавиши команд";
 }  // namespace win32_ui_msg
 
 // Raises hexloader::Exception "What: <system text> (<Code>)"; a Code of 0 leaves the system part out.

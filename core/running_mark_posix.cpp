@@ -1,0 +1,8 @@
+#include "core/running_mark.h"
+
+namespace hexloader {
+
+TRunningMark::TRunningMark() = default;
+TRunningMark::~TRunningMark() = default;
+
+}  // namespace hexloader
