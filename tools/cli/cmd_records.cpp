@@ -124,6 +124,8 @@ bool Parse(const std::vector<std::string>& Args, TRecordsArgs& Out, std::string&
   return true;
 }
 
+std::string Usage() { return kUsage; }
+
 int Run(const std::vector<std::string>& RawArgs) {
   TRecordsArgs Args;
   std::string Error;
@@ -146,6 +148,6 @@ int Run(const std::vector<std::string>& RawArgs) {
 }  // namespace
 
 const TCliCommand RecordsCommand{"records", "show the records of uploads and serial numbers, from --log or --store",
-                                 kUsage, Run};
+                                 Usage, Run};
 
 }  // namespace hexloader::cli
