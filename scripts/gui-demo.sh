@@ -5,6 +5,7 @@
 # Without a display the same runs under Xvfb, presses Start by itself and ends after the upload.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+ROOT=$PWD
 BUILD_DIR=$(cd "${BUILD_DIR:-build}" && pwd)
 source scripts/gui-demo-lib.sh
 
@@ -19,6 +20,6 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   "${DEMO[@]}"
 else
   echo "No display: running under Xvfb, pressing Start automatically."
-  xvfb-run -a -s "-screen 0 1024x768x24" "${DEMO[@]}" --start --quit-after-upload
+  "$ROOT/scripts/on-xvfb.sh" "${DEMO[@]}" --start --quit-after-upload
 fi
 check_memory

@@ -3,6 +3,7 @@
 # under Xvfb. Writes $SCREENSHOT (build/screenshot.png by default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+ROOT=$PWD
 BUILD_DIR=$(cd "${BUILD_DIR:-build}" && pwd)
 SCREENSHOT=${SCREENSHOT:-$BUILD_DIR/screenshot.png}
 source scripts/gui-demo-lib.sh
@@ -15,7 +16,7 @@ for _ in $(seq 1 50); do [ -s "$WORK/sim.out" ] && break; sleep 0.1; done
 LINK=$(head -n 1 "$WORK/sim.out")
 write_settings
 rm -f "$SCREENSHOT"
-(cd "$WORK" && xvfb-run -a -s "-screen 0 1024x768x24" "$BUILD_DIR/bin/hexloader-gui-demo" \
+(cd "$WORK" && "$ROOT/scripts/on-xvfb.sh" "$BUILD_DIR/bin/hexloader-gui-demo" \
   --port "$LINK" --settings "$INI" --start --screenshot "$SCREENSHOT" --screenshot-percent 45 --quit-after-upload)
 [ -s "$SCREENSHOT" ] || { echo "no screenshot was written" >&2; exit 1; }
 echo "Screenshot: $SCREENSHOT"

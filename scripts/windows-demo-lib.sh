@@ -8,7 +8,7 @@
 source "$(dirname "${BASH_SOURCE[0]}")/image-check-lib.sh"
 # The script runs again on a private Xvfb display (wine makes real X windows), unless it already is.
 if [ -z "${HEXLOADER_ON_XVFB:-}" ]; then
-  HEXLOADER_ON_XVFB=1 exec xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" \
+  HEXLOADER_ON_XVFB=1 exec bash "$PWD/scripts/on-xvfb.sh" \
     bash "$PWD/scripts/$(basename "$0")" "$@"
 fi
 

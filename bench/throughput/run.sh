@@ -126,7 +126,7 @@ window_counted() {
   start_sim 1 --bit-rate 19200 --hello-delay 500
   printf '[PortName]\nName=%s\n[FileName]\nName=%s\n' "$(head -n1 "$work/ports")" "$work/$1.hex" > "$work/window.ini"
   local display=()
-  [ -z "${DISPLAY:-}" ] && display=(xvfb-run -a -s "-screen 0 1024x768x24")
+  [ -z "${DISPLAY:-}" ] && display=("$(dirname "$(realpath "$0")")/../../scripts/on-xvfb.sh")
   (cd "$work" && "${display[@]}" "$wakeups" "$window" --port "$(head -n1 "$work/ports")" --settings "$work/window.ini" --start \
     --quit-after-upload > "$work/out" 2> "$work/err") || {
     echo "throughput benchmark: the window failed:" >&2

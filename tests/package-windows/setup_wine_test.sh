@@ -5,7 +5,7 @@
 # Start-menu shortcut and from its folder, driven by the keys; the setup and the uninstaller meeting
 # the programs running; an update over the installation through the wizard, whose last page starts the
 # program; the silent uninstall.
-# Usage (under xvfb-run): setup_wine_test.sh SETUP.exe VERSION ANSWER_FIRST_RUN.exe SAMPLE.hex
+# Usage (under scripts/on-xvfb.sh): setup_wine_test.sh SETUP.exe VERSION ANSWER_FIRST_RUN.exe SAMPLE.hex
 #   (HEXLOADER_PACKAGE_WINE_DIR, HEXLOADER_MODEM_LINES_LIB, HEXLOADER_HOST_BUILD, HEXLOADER_WINDOW_DRIVER
 #   and HEXLOADER_FILE_FACTS in the environment)
 set -uo pipefail

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The portable zip: its file list, and a copy unpacked where the user may write, run under wine as it
 # is, keeping its settings beside itself.
-# Usage (under xvfb-run): zip_wine_test.sh ZIP VERSION ANSWER_FIRST_RUN.exe SAMPLE.hex CMAKE
+# Usage (under scripts/on-xvfb.sh): zip_wine_test.sh ZIP VERSION ANSWER_FIRST_RUN.exe SAMPLE.hex CMAKE
 #   (HEXLOADER_PACKAGE_WINE_DIR in the environment)
 set -uo pipefail
 zip=$1

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs a test on the current X display with openbox managing its windows, so that frames, their
-# buttons and their sizes are the window manager's own. Used inside xvfb-run.
+# buttons and their sizes are the window manager's own. Used inside scripts/on-xvfb.sh.
 set -euo pipefail
 command -v openbox >/dev/null || { echo "openbox is missing (scripts/install-deps.sh installs it)" >&2; exit 1; }
 openbox --sm-disable >/dev/null 2>&1 &

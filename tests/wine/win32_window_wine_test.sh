@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The real Win32 window under wine, driven by its test program (one wine start per case), with the
 # simulated device each case needs behind the prefix's COM6. Needs an X display: it runs under
-# xvfb-run, each case on a wine virtual desktop of its own (wine-desktop-run.sh).
+# scripts/on-xvfb.sh, each case on a wine virtual desktop of its own (wine-desktop-run.sh).
 # Usage: win32_window_wine_test.sh TEST_EXE SIM   (HEXLOADER_WINE_DIR in the environment)
 set -uo pipefail
 test_exe=$1

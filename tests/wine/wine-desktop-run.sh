@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs a Windows GoogleTest program of the build under wine on a virtual desktop of its own, made on
-# the current X display (run it under xvfb-run). The session's own desktop was started by
+# the current X display (run it under scripts/on-xvfb.sh). The session's own desktop was started by
 # wine-setup.sh without a display, and windows cannot be made on it. The desktop's explorer does not
 # pass the program's status on: the verdict is the program's XML report's.
 # Usage: wine-desktop-run.sh TEST_EXE [ARGS...]   (HEXLOADER_WINE_DIR in the environment)
